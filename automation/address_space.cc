@@ -1,0 +1,154 @@
+#include "automation/address_space.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "automation/runtime_error.h"
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+constexpr uint64_t kTop = uint64_t{1} << 32;
+
+uint64_t End(Address start, const std::vector<uint8_t>& bytes) {
+  return uint64_t{start} + bytes.size();
+}
+
+}  // namespace
+
+AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) const {
+  auto it = blocks_.upper_bound(address);
+  if (it == blocks_.begin()) return blocks_.end();
+  --it;
+  return address < End(it->first, it->second) ? it : blocks_.end();
+}
+
+bool AddressSpace::IsFree(Address address, uint64_t size) const {
+  if (uint64_t{address} + size > kTop) return false;
+  auto it = blocks_.upper_bound(address);
+  if (it != blocks_.begin()) {
+    auto prev = std::prev(it);
+    if (End(prev->first, prev->second) > address) return false;
+  }
+  return it == blocks_.end() || it->first >= uint64_t{address} + size;
+}
+
+uint64_t AddressSpace::OverlapEnd(Address address, uint64_t size) const {
+  const uint64_t end = uint64_t{address} + size;
+  // The last block that starts before the range's end is the highest one that
+  // can overlap it.
+  auto it = end >= kTop ? blocks_.end() : blocks_.lower_bound(static_cast<Address>(end));
+  if (it == blocks_.begin()) return 0;
+  --it;
+  const uint64_t block_end = End(it->first, it->second);
+  return block_end > address ? block_end : 0;
+}
+
+void AddressSpace::Map(Address address, uint32_t size) {
+  if (size == 0 || !IsFree(address, size)) Raise(kInvalidArgument);
+  if (mapped_bytes_ + size > kCapacity) Raise(kOutOfMemory);
+  blocks_.emplace(address, std::vector<uint8_t>(size));
+  mapped_bytes_ += size;
+}
+
+void AddressSpace::Unmap(Address address) {
+  auto it = blocks_.find(address);
+  if (it == blocks_.end()) return;
+  mapped_bytes_ -= it->second.size();
+  blocks_.erase(it);
+}
+
+bool AddressSpace::IsMapped(Address address, uint64_t size) const {
+  uint64_t at = address;
+  const uint64_t end = at + size;
+  if (end > kTop) return false;
+  while (at < end) {
+    auto it = BlockAt(static_cast<Address>(at));
+    if (it == blocks_.end()) return false;
+    at = End(it->first, it->second);
+  }
+  return true;
+}
+
+void AddressSpace::Read(Address address, void* dest, uint32_t size) const {
+  if (size == 0) return;
+  if (const uint8_t* run = Span(address, size)) {
+    std::memcpy(dest, run, size);
+    return;
+  }
+  if (!IsMapped(address, size)) Raise(kInvalidArgument);
+  auto* out = static_cast<uint8_t*>(dest);
+  uint64_t at = address;
+  const uint64_t end = at + size;
+  while (at < end) {
+    auto it = BlockAt(static_cast<Address>(at));
+    const uint64_t offset = at - it->first;
+    const uint64_t n = std::min<uint64_t>(end, End(it->first, it->second)) - at;
+    std::memcpy(out, it->second.data() + offset, n);
+    out += n;
+    at += n;
+  }
+}
+
+void AddressSpace::Write(Address address, const void* src, uint32_t size) {
+  if (size == 0) return;
+  if (!IsMapped(address, size)) Raise(kInvalidArgument);
+  const auto* in = static_cast<const uint8_t*>(src);
+  uint64_t at = address;
+  const uint64_t end = at + size;
+  while (at < end) {
+    auto it = blocks_.find(BlockAt(static_cast<Address>(at))->first);
+    const uint64_t offset = at - it->first;
+    const uint64_t n = std::min<uint64_t>(end, End(it->first, it->second)) - at;
+    std::memmove(it->second.data() + offset, in, n);
+    in += n;
+    at += n;
+  }
+}
+
+const uint8_t* AddressSpace::Span(Address address, uint32_t size) const {
+  auto it = BlockAt(address);
+  if (it == blocks_.end() || uint64_t{address} + size > End(it->first, it->second)) return nullptr;
+  return it->second.data() + (address - it->first);
+}
+
+uint8_t* AddressSpace::MutableSpan(Address address, uint32_t size) {
+  return const_cast<uint8_t*>(Span(address, size));
+}
+
+void AddressSpace::ForEachBlock(
+    const std::function<void(Address, const std::vector<uint8_t>&)>& visit) const {
+  for (const auto& [start, bytes] : blocks_) visit(start, bytes);
+}
+
+namespace {
+
+template <typename T>
+T Load(const AddressSpace& memory, Address address) {
+  uint8_t b[sizeof(T)];
+  memory.Read(address, b, sizeof(T));
+  uint64_t v = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) v |= uint64_t{b[i]} << (8 * i);
+  return static_cast<T>(v);
+}
+
+template <typename T>
+void Store(AddressSpace& memory, Address address, T value) {
+  uint8_t b[sizeof(T)];
+  const auto v = static_cast<uint64_t>(value);
+  for (size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+  memory.Write(address, b, sizeof(T));
+}
+
+}  // namespace
+
+int16_t ReadInt16(const AddressSpace& m, Address a) { return Load<int16_t>(m, a); }
+uint16_t ReadUInt16(const AddressSpace& m, Address a) { return Load<uint16_t>(m, a); }
+int32_t ReadInt32(const AddressSpace& m, Address a) { return Load<int32_t>(m, a); }
+uint32_t ReadUInt32(const AddressSpace& m, Address a) { return Load<uint32_t>(m, a); }
+void WriteInt16(AddressSpace& m, Address a, int16_t v) { Store(m, a, v); }
+void WriteInt32(AddressSpace& m, Address a, int32_t v) { Store(m, a, v); }
+void WriteUInt32(AddressSpace& m, Address a, uint32_t v) { Store(m, a, v); }
+
+}  // namespace dudUdudADOD::automation

@@ -1,0 +1,91 @@
+// AddressSpace: the client's 32-bit address space, modelled on the host.
+//
+// The component reads the caller's memory by 32-bit address. This class holds
+// the bytes that stand at those addresses: a sparse set of mapped blocks, each
+// with real bytes, little-endian like the platform. It is never a flat 4 GiB
+// buffer: only mapped blocks take host memory.
+//
+// Contract:
+//  - A read or write of a range that is not wholly mapped raises run-time
+//    error 5 (Invalid procedure call or argument) and touches nothing: it
+//    never faults the process and never returns made-up bytes. Error 5 is the
+//    platform's error for an argument that cannot be used, which is what a
+//    stray pointer in a variant or descriptor is.
+//  - Adjacent blocks read as one run of memory, as pages of a real process do.
+//  - The space holds at most 2 GiB, the user part of a 32-bit process; mapping
+//    beyond that raises error 7 (Out of memory) before any host memory is
+//    taken.
+#ifndef DUD_AUTOMATION_ADDRESS_SPACE_H_
+#define DUD_AUTOMATION_ADDRESS_SPACE_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace dudUdudADOD::automation {
+
+using Address = uint32_t;
+
+class AddressSpace {
+ public:
+  static constexpr uint64_t kCapacity = uint64_t{1} << 31;
+
+  AddressSpace() = default;
+  AddressSpace(const AddressSpace&) = delete;
+  AddressSpace& operator=(const AddressSpace&) = delete;
+
+  // Maps [address, address + size) filled with zeros. Raises 5 when the range
+  // is empty, wraps past 2^32 or overlaps a mapped block, 7 when the space
+  // would pass its capacity.
+  void Map(Address address, uint32_t size);
+  // Unmaps the block that starts at `address`; a no-op when none does.
+  void Unmap(Address address);
+
+  // True when every byte of [address, address + size) is mapped.
+  bool IsMapped(Address address, uint64_t size) const;
+  // True when no byte of [address, address + size) is mapped and the range
+  // does not wrap past 2^32.
+  bool IsFree(Address address, uint64_t size) const;
+  // The end of the highest mapped block that overlaps [address, address +
+  // size), or 0 when none does: where an allocator should look next.
+  uint64_t OverlapEnd(Address address, uint64_t size) const;
+
+  // Copies `size` bytes; raises 5 unless the whole range is mapped.
+  void Read(Address address, void* dest, uint32_t size) const;
+  void Write(Address address, const void* src, uint32_t size);
+
+  // The host bytes of [address, address + size) when they lie in one block,
+  // otherwise nullptr. The fast path for long runs such as array data; the
+  // pointer is valid until the block is unmapped.
+  const uint8_t* Span(Address address, uint32_t size) const;
+  uint8_t* MutableSpan(Address address, uint32_t size);
+
+  uint64_t mapped_bytes() const { return mapped_bytes_; }
+
+  // Visits every block in address order (for tests and checks that compare
+  // memory before and after a call).
+  void ForEachBlock(const std::function<void(Address, const std::vector<uint8_t>&)>& visit) const;
+
+ private:
+  using Blocks = std::map<Address, std::vector<uint8_t>>;
+
+  // The block holding `address`, or end().
+  Blocks::const_iterator BlockAt(Address address) const;
+
+  Blocks blocks_;
+  uint64_t mapped_bytes_ = 0;
+};
+
+// Little-endian loads and stores of the platform's integer widths.
+int16_t ReadInt16(const AddressSpace& memory, Address address);
+uint16_t ReadUInt16(const AddressSpace& memory, Address address);
+int32_t ReadInt32(const AddressSpace& memory, Address address);
+uint32_t ReadUInt32(const AddressSpace& memory, Address address);
+void WriteInt16(AddressSpace& memory, Address address, int16_t value);
+void WriteInt32(AddressSpace& memory, Address address, int32_t value);
+void WriteUInt32(AddressSpace& memory, Address address, uint32_t value);
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_ADDRESS_SPACE_H_

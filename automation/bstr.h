@@ -1,0 +1,33 @@
+// Length-prefixed UTF-16 strings, as the platform keeps them.
+//
+// A string is the address of its first character. The 4 bytes before it hold
+// the byte length (twice the character count for ordinary strings), and a zero
+// character follows the text. Address 0 is the null string: it reads as "".
+#ifndef DUD_AUTOMATION_BSTR_H_
+#define DUD_AUTOMATION_BSTR_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "automation/process.h"
+
+namespace dudUdudADOD::automation {
+
+// Allocates a string on the heap and returns the address of its text.
+Address SysAllocString(Process& process, std::u16string_view text);
+// Frees a string made by SysAllocString; 0 is ignored.
+void SysFreeString(Process& process, Address bstr);
+
+// The byte length from the prefix; 0 for the null string. Raises 5 when the
+// prefix cannot be read.
+uint32_t SysStringByteLen(const AddressSpace& memory, Address bstr);
+
+// The string's text: LenB / 2 characters (an odd last byte is dropped).
+// Raises 5, before taking any host memory, when the prefix or the text is not
+// mapped, so a wild length prefix cannot cause a runaway allocation.
+std::u16string ReadString(const AddressSpace& memory, Address bstr);
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_BSTR_H_

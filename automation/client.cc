@@ -1,0 +1,155 @@
+#include "automation/client.h"
+
+#include "automation/bstr.h"
+#include "automation/conversions.h"
+#include "automation/runtime_error.h"
+#include "automation/variant_memory.h"
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+// Room the client's call leaves between its locals and the argument variant
+// (saved registers and the return address, in a real frame). It puts the
+// argument variant of a first local at 1242980.
+constexpr uint32_t kCallGap = 28;
+
+bool IsArray(const Variable& v) {
+  return v.kind == VariableKind::kFixedArray || v.kind == VariableKind::kDynamicArray;
+}
+
+}  // namespace
+
+Address Client::Place(uint32_t size, std::optional<Address> at) {
+  if (!at) return process_.stack().Push(size);
+  if (Stack::InReserve(*at, size)) {
+    process_.stack().Place(*at, size);
+  } else {
+    process_.memory().Map(*at, size);  // raises 5 when the range is in use
+  }
+  return *at;
+}
+
+Variable Client::Dim(uint16_t type, std::optional<Address> at) {
+  const uint32_t size = type == vbVariant ? kVariantSize : StorageSize(type);
+  if (size == 0 || type == vbDecimal) Raise(kTypeMismatch);
+  return Variable{type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar, type,
+                  Place(size, at)};
+}
+
+Variable Client::DimArray(uint16_t element_type, std::span<const DeclaredBound> bounds,
+                          std::optional<Address> at) {
+  const Address descriptor = SafeArrayCreate(process_, element_type, bounds);
+  Variable array{VariableKind::kFixedArray, element_type, 0};
+  try {
+    array.address = Place(4, at);
+  } catch (...) {
+    SafeArrayDestroy(process_, descriptor);
+    throw;
+  }
+  WriteUInt32(process_.memory(), array.address, descriptor);
+  return array;
+}
+
+Variable Client::DimDynamicArray(uint16_t element_type, std::optional<Address> at) {
+  return Variable{VariableKind::kDynamicArray, element_type, Place(4, at)};
+}
+
+void Client::Assign(const Variable& variable, const VariantImage& value) {
+  AddressSpace& memory = process_.memory();
+  switch (variable.kind) {
+    case VariableKind::kVariant: {
+      VariantImage copy = VariantCopy(process_, Dereference(memory, value));
+      VariantImage old = LoadVariant(memory, variable.address);
+      VariantClear(process_, old);
+      StoreVariant(memory, variable.address, copy);
+      return;
+    }
+    case VariableKind::kScalar: {
+      VariantImage converted = ChangeType(process_, value, variable.type);
+      if (variable.type == vbString) SysFreeString(process_, ReadUInt32(memory, variable.address));
+      memory.Write(variable.address, converted.data_field(), StorageSize(variable.type));
+      return;
+    }
+    case VariableKind::kDynamicArray: {
+      const VariantImage source = Dereference(memory, value);
+      if (source.vt() != (vbArray | variable.type)) Raise(kTypeMismatch);
+      const Address copy = SafeArrayCopy(process_, source.pointer());
+      SafeArrayDestroy(process_, ReadUInt32(memory, variable.address));
+      WriteUInt32(memory, variable.address, copy);
+      return;
+    }
+    case VariableKind::kFixedArray:
+      Raise(kTypeMismatch);
+  }
+}
+
+void Client::AssignElements(const Variable& array, std::span<const VariantImage> values) {
+  if (!IsArray(array)) Raise(kTypeMismatch);
+  AddressSpace& memory = process_.memory();
+  const Address descriptor = ReadUInt32(memory, array.address);
+  if (descriptor == 0 && !values.empty()) Raise(kSubscriptOutOfRange);
+  if (values.empty()) return;
+  if (values.size() > SafeArrayElementCount(memory, descriptor)) Raise(kSubscriptOutOfRange);
+  const uint32_t size = SafeArrayElementSize(memory, descriptor);
+  const Address data = SafeArrayData(memory, descriptor);
+  const uint16_t type = array.type;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Variable element{type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar,
+                           type, static_cast<Address>(data + i * size)};
+    Assign(element, values[i]);
+  }
+}
+
+void Client::ReDim(const Variable& array, std::span<const DeclaredBound> bounds) {
+  if (array.kind != VariableKind::kDynamicArray) Raise(kTypeMismatch);
+  const Address descriptor = SafeArrayCreate(process_, array.type, bounds);
+  AddressSpace& memory = process_.memory();
+  SafeArrayDestroy(process_, ReadUInt32(memory, array.address));
+  WriteUInt32(memory, array.address, descriptor);
+}
+
+void Client::Erase(const Variable& array) {
+  AddressSpace& memory = process_.memory();
+  const Address descriptor = ReadUInt32(memory, array.address);
+  if (array.kind == VariableKind::kDynamicArray) {
+    SafeArrayDestroy(process_, descriptor);
+    WriteUInt32(memory, array.address, 0);
+    return;
+  }
+  if (array.kind != VariableKind::kFixedArray) Raise(kTypeMismatch);
+  // A fixed array keeps its storage; its elements return to zero, Empty or "".
+  SafeArrayClearElements(process_, descriptor);
+}
+
+VariantImage Client::Reference(const Variable& variable) const {
+  switch (variable.kind) {
+    case VariableKind::kVariant:
+      return VariantImage::Reference(vbVariant, variable.address);
+    case VariableKind::kScalar:
+      return VariantImage::Reference(variable.type, variable.address);
+    default:
+      return VariantImage::Reference(static_cast<uint16_t>(vbArray | variable.type),
+                                     variable.address);
+  }
+}
+
+Address Client::Pass(const Variable& variable, std::optional<Address> at) {
+  if (variable.kind == VariableKind::kVariant) {
+    if (at && *at != variable.address) Raise(kInvalidArgument);
+    return variable.address;
+  }
+  if (!at) process_.stack().Push(kCallGap);
+  const Address arg = Place(kVariantSize, at);
+  StoreVariant(process_.memory(), arg, Reference(variable));
+  return arg;
+}
+
+Address Client::PassValue(const VariantImage& value, std::optional<Address> at) {
+  if (!at) process_.stack().Push(kCallGap);
+  const Address arg = Place(kVariantSize, at);
+  StoreVariant(process_.memory(), arg, value);
+  return arg;
+}
+
+}  // namespace dudUdudADOD::automation

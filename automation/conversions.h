@@ -1,0 +1,74 @@
+// The platform's conversions of values: to text, to a Long, between types,
+// and the type queries VarType and TypeName.
+//
+// Every function takes a variant image and follows a by-reference variant to
+// its value first (see Dereference), so callers may pass the argument variant
+// exactly as the client handed it over.
+//
+// Text forms are the en-US forms a user of the platform sees:
+//   Integer, Long, Byte  signed decimal ("-5")
+//   Single, Double       up to 7 / 15 significant digits, exponent form
+//                        beyond that range ("1E+20", "1E-10", "1.5E-07")
+//   Currency             up to 4 decimals ("1.5", "-0.0001")
+//   Date                 "1/2/2000", "3:04:05 AM" or "1/2/2000 3:04:05 AM"
+//                        (only the date when the time is midnight, only the
+//                        time when the date is 12/30/1899)
+//   Decimal              up to 28 digits after scaling, no trailing zeros
+//   Error                "Error 5"
+//   Boolean              "True" / "False"
+//   Empty                ""
+// The decimal separator is ".".
+#ifndef DUD_AUTOMATION_CONVERSIONS_H_
+#define DUD_AUTOMATION_CONVERSIONS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "automation/process.h"
+#include "automation/variant.h"
+
+namespace dudUdudADOD::automation {
+
+// VarType: the type code, array bit included, never the by-reference bit.
+uint16_t VarType(const AddressSpace& memory, const VariantImage& v);
+
+// TypeName: "Long", "String", "Long()" for an array of Long, an object's class
+// name, "Nothing" for an object variable holding no object, "Empty", "Null",
+// "Unknown" for a DataObject and for codes the platform does not know.
+std::u16string TypeName(const Process& process, const VariantImage& v);
+
+// CStr: appends the value's text. Raises 94 for Null; 13 for a value without
+// a text form (an array other than an array of Byte, a user-defined type, an
+// unknown code). An array of Byte converts to the text its bytes spell (two
+// bytes a character, an odd last byte dropped). An object converts through
+// its default value: 91 for Nothing, 438 for an object without one, 5 for an
+// address that holds no object.
+void AppendVariantText(std::u16string& out, const Process& process, const VariantImage& v);
+std::u16string VariantToText(const Process& process, const VariantImage& v);
+
+// LenB of the value converted to a string: a string's own byte length (read
+// from its prefix, not copied), otherwise twice the length of its text.
+uint32_t LenB(const Process& process, const VariantImage& v);
+
+// CLng: rounded to the nearest integer, halves to even. Raises 6 when out of
+// range, 13 for text that is no number, 94 for Null.
+int32_t VariantToLong(const Process& process, const VariantImage& v);
+
+// VariantChangeType to a scalar type (Integer, Long, Single, Double,
+// Currency, Date, String, Boolean, Byte, Decimal, Error from an Error only,
+// Object from an object only). A String result is a new string on the heap
+// that the caller owns. Raises 6 on overflow, 13 for an impossible
+// conversion, 94 for Null.
+VariantImage ChangeType(Process& process, const VariantImage& v, uint16_t type);
+
+// The text of an object's default value: 91 for address 0 (Nothing), 5 when
+// no object lives at the address, 438 for an object without a default value.
+std::u16string ObjectDefaultText(const Process& process, Address object);
+
+// Chr of a single-byte code in the ANSI code page (Windows-1252): 0 to 255,
+// 128 to 159 mapped as that code page maps them. Raises 5 for other codes.
+char16_t AnsiChar(int32_t code);
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_CONVERSIONS_H_

@@ -1,0 +1,38 @@
+#include "automation/data_size.h"
+
+#include "automation/checked_math.h"
+#include "automation/conversions.h"
+#include "automation/runtime_error.h"
+#include "automation/safe_array.h"
+#include "automation/variant.h"
+#include "automation/variant_memory.h"
+
+namespace dudUdudADOD::automation {
+
+int32_t DataSize(const Process& process, Address var) {
+  const AddressSpace& memory = process.memory();
+  const VariantImage value = Dereference(memory, LoadVariant(memory, var));
+  switch (value.vt()) {
+    case vbInteger:
+    case vbBoolean: return 2;
+    case vbLong:
+    case vbSingle:
+    case vbError: return 4;
+    case vbDouble:
+    case vbCurrency:
+    case vbDate: return 8;
+    case vbByte: return 1;
+    case vbString: {
+      const uint32_t bytes = LenB(process, value);
+      if (bytes > INT32_MAX) Raise(kOverflow);
+      return static_cast<int32_t>(bytes);
+    }
+    case vbArray | vbByte: {
+      const Address descriptor = value.pointer();
+      return AddLong(SubLong(UBound(memory, descriptor), LBound(memory, descriptor)), 1);
+    }
+    default: return 0;
+  }
+}
+
+}  // namespace dudUdudADOD::automation

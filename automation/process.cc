@@ -1,0 +1,133 @@
+#include "automation/process.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "automation/runtime_error.h"
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+constexpr uint32_t kHeapAlign = 8;
+constexpr uint32_t kHeapGap = 8;
+constexpr uint32_t kPage = 4096;
+
+uint64_t RoundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
+
+}  // namespace
+
+std::optional<Address> Heap::AllocateIn(Arena& arena, uint32_t size) {
+  const uint64_t rounded = RoundUp(std::max<uint32_t>(size, 1), kHeapAlign);
+  if (memory_.mapped_bytes() + rounded > AddressSpace::kCapacity) Raise(kOutOfMemory);
+  uint64_t at = RoundUp(arena.next, kHeapAlign);
+  // Skip over blocks that a client placed inside the arena's range.
+  while (at + rounded <= arena.limit && !memory_.IsFree(static_cast<Address>(at), rounded)) {
+    at = RoundUp(memory_.OverlapEnd(static_cast<Address>(at), rounded) + kHeapGap, kHeapAlign);
+  }
+  if (at + rounded > arena.limit) return std::nullopt;
+  const auto block = static_cast<Address>(at);
+  memory_.Map(block, static_cast<uint32_t>(rounded));
+  arena.live.emplace(block, static_cast<uint32_t>(rounded));
+  arena.next = static_cast<Address>(at + rounded + kHeapGap);
+  return block;
+}
+
+Address Heap::Allocate(uint32_t size) {
+  if (auto block = AllocateIn(general_, size)) return *block;
+  return AllocateData(size);
+}
+
+Address Heap::AllocateData(uint32_t size) {
+  if (auto block = AllocateIn(data_, size)) return *block;
+  Raise(kOutOfMemory);
+}
+
+void Heap::Free(Address block) {
+  for (Arena* arena : {&general_, &data_}) {
+    auto it = arena->live.find(block);
+    if (it == arena->live.end()) continue;
+    const bool topmost = std::next(it) == arena->live.end();
+    memory_.Unmap(block);
+    arena->live.erase(it);
+    // Blocks freed in the reverse order of their allocation, as a call's
+    // temporaries are, give their addresses back; others are not reused.
+    if (topmost) {
+      arena->next = arena->live.empty()
+                        ? arena->base
+                        : arena->live.rbegin()->first + arena->live.rbegin()->second + kHeapGap;
+    }
+    return;
+  }
+}
+
+void Stack::Commit(Address low) {
+  if (low >= committed_) return;
+  const auto page = static_cast<Address>(low / kPage * kPage);
+  memory_.Map(page, committed_ - page);
+  committed_ = page;
+}
+
+Address Stack::Push(uint32_t size) {
+  const uint64_t rounded = RoundUp(size, 4);
+  if (rounded > pointer_ - (kTop - kReserve)) Raise(kOutOfStackSpace);
+  const auto new_pointer = static_cast<Address>(pointer_ - rounded);
+  Commit(new_pointer);
+  pointer_ = new_pointer;
+  if (uint8_t* bytes = memory_.MutableSpan(pointer_, static_cast<uint32_t>(rounded))) {
+    std::fill(bytes, bytes + rounded, 0);
+  } else if (rounded > 0) {
+    std::vector<uint8_t> zeros(rounded);
+    memory_.Write(pointer_, zeros.data(), static_cast<uint32_t>(rounded));
+  }
+  return pointer_;
+}
+
+bool Stack::InReserve(Address address, uint64_t size) {
+  return address < kTop && uint64_t{address} + size > kTop - kReserve;
+}
+
+void Stack::Place(Address address, uint32_t size) {
+  const uint64_t end = uint64_t{address} + size;
+  if (size == 0 || address < kTop - kReserve || end > kTop) Raise(kInvalidArgument);
+  if (address < kClientFrame && end > pointer_) Raise(kInvalidArgument);
+  auto next = placed_.lower_bound(address);
+  if (next != placed_.end() && next->first < end) Raise(kInvalidArgument);
+  if (next != placed_.begin() && std::prev(next)->first + uint64_t{std::prev(next)->second} > address) {
+    Raise(kInvalidArgument);
+  }
+  Commit(address);
+  std::vector<uint8_t> zeros(size);
+  memory_.Write(address, zeros.data(), size);
+  placed_.emplace(address, size);
+  if (address < pointer_) pointer_ = address & ~Address{3};
+}
+
+Address Process::NewObject(std::u16string class_name,
+                           std::optional<std::u16string> default_value) {
+  const Address address = heap_.Allocate(16);
+  objects_.emplace(address, ObjectInfo{std::move(class_name), std::move(default_value)});
+  return address;
+}
+
+const ObjectInfo* Process::FindObject(Address address) const {
+  auto it = objects_.find(address);
+  return it == objects_.end() ? nullptr : &it->second;
+}
+
+void RtlMoveMemory(Process& process, Address destination, Address source, uint32_t count) {
+  if (count == 0) return;
+  AddressSpace& memory = process.memory();
+  if (!memory.IsMapped(source, count) || !memory.IsMapped(destination, count)) {
+    Raise(kInvalidArgument);
+  }
+  if (const uint8_t* from = memory.Span(source, count)) {
+    memory.Write(destination, from, count);
+    return;
+  }
+  std::vector<uint8_t> bytes(count);
+  memory.Read(source, bytes.data(), count);
+  memory.Write(destination, bytes.data(), count);
+}
+
+}  // namespace dudUdudADOD::automation

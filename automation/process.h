@@ -1,0 +1,145 @@
+// Process: the client process that the component is loaded into, modelled.
+//
+// It owns the client's address space and the two places where the client's
+// runtime puts things: a stack (the client's variables, argument variants and
+// the component's own call frames) and a heap (strings, array descriptors and
+// array data, objects). Both allocate deterministically: the same sequence of
+// allocations gives the same addresses on every run and every machine.
+//
+// Layout, chosen to look like a 32-bit process:
+//   stack  grows down from 0x00130000 (1245184); at most 1 MiB, committed a
+//          4 KiB page at a time as it grows, like a thread's stack
+//   heap   grows up from 0x00160000 (1441792) to 0x7FFF0000
+// Addresses that a client places explicitly may lie anywhere else.
+#ifndef DUD_AUTOMATION_PROCESS_H_
+#define DUD_AUTOMATION_PROCESS_H_
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "automation/address_space.h"
+
+namespace dudUdudADOD::automation {
+
+class Heap {
+ public:
+  // General blocks (strings, descriptors, objects) come from the first arena
+  // and spill into the second when it is full; array data always comes from
+  // the second.
+  static constexpr Address kGeneralBase = 0x00140000;
+  static constexpr Address kDataBase = 0x00177000;
+  static constexpr Address kLimit = 0x7FFF0000;
+
+  explicit Heap(AddressSpace& memory) : memory_(memory) {}
+
+  // A zero-filled block of at least `size` bytes, 8-byte aligned, with an
+  // unmapped gap after it so that a read past its end fails instead of
+  // showing a neighbour. Raises 7 when the heap or the space is full.
+  Address Allocate(uint32_t size);
+  // The same, for array data.
+  Address AllocateData(uint32_t size);
+  // Frees a block returned by Allocate; 0 and unknown addresses are ignored.
+  void Free(Address block);
+
+ private:
+  struct Arena {
+    Address base;
+    Address limit;
+    Address next;
+    std::map<Address, uint32_t> live;  // block -> rounded size
+  };
+  // nullopt when the arena has no room.
+  std::optional<Address> AllocateIn(Arena& arena, uint32_t size);
+
+  AddressSpace& memory_;
+  Arena general_{kGeneralBase, kDataBase, kGeneralBase, {}};
+  Arena data_{kDataBase, kLimit, kDataBase, {}};
+};
+
+class Stack {
+ public:
+  static constexpr Address kTop = 0x00130000;
+  static constexpr uint32_t kReserve = 1u << 20;
+  // Where the client's own frame starts: its first 4-byte local lies at
+  // 1243024, below the frames of its callers.
+  static constexpr Address kClientFrame = 1243028;
+
+  explicit Stack(AddressSpace& memory) : memory_(memory) {}
+
+  // Reserves `size` zero-filled bytes below the stack pointer, 4-byte
+  // aligned. Raises 28 (Out of stack space) past the 1 MiB reserve.
+  Address Push(uint32_t size);
+  Address pointer() const { return pointer_; }
+  // Pops everything pushed since `saved` (a value of pointer()).
+  void Restore(Address saved) { pointer_ = saved; }
+
+  // True when [address, address + size) touches the stack's reserve.
+  static bool InReserve(Address address, uint64_t size);
+  // Puts a variable of the client's at a chosen address inside the reserve.
+  // Raises 5 when the range leaves the reserve, overlaps what is in use
+  // between the stack pointer and the client's frame, or overlaps another
+  // placed range. A range below the stack pointer moves the pointer under
+  // it, so later frames never overwrite it.
+  void Place(Address address, uint32_t size);
+
+ private:
+  void Commit(Address low);
+
+  AddressSpace& memory_;
+  Address pointer_ = kClientFrame;
+  Address committed_ = kTop;  // lowest committed address
+  std::map<Address, uint32_t> placed_;
+};
+
+// Pops what the scope pushed on the stack when it ends: a call frame.
+class StackFrame {
+ public:
+  explicit StackFrame(Stack& stack) : stack_(stack), saved_(stack.pointer()) {}
+  ~StackFrame() { stack_.Restore(saved_); }
+  StackFrame(const StackFrame&) = delete;
+  StackFrame& operator=(const StackFrame&) = delete;
+
+ private:
+  Stack& stack_;
+  Address saved_;
+};
+
+// An object of the client's: enough of an object model for Object, Nothing
+// and a class with or without a default value.
+struct ObjectInfo {
+  std::u16string class_name;
+  std::optional<std::u16string> default_value;
+};
+
+class Process {
+ public:
+  Process() : heap_(memory_), stack_(memory_) {}
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  AddressSpace& memory() { return memory_; }
+  const AddressSpace& memory() const { return memory_; }
+  Heap& heap() { return heap_; }
+  Stack& stack() { return stack_; }
+
+  // Creates an object on the heap and returns its address (never 0).
+  Address NewObject(std::u16string class_name, std::optional<std::u16string> default_value);
+  // The object at `address`, or nullptr when no object lives there.
+  const ObjectInfo* FindObject(Address address) const;
+
+ private:
+  AddressSpace memory_;
+  Heap heap_;
+  Stack stack_;
+  std::map<Address, ObjectInfo> objects_;
+};
+
+// The platform's raw copy: `count` bytes from `source` to `destination`, both
+// addresses in the process. Raises 5 when either range is not mapped.
+void RtlMoveMemory(Process& process, Address destination, Address source, uint32_t count);
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_PROCESS_H_

@@ -1,0 +1,73 @@
+// Array descriptors and their data, as the platform lays them out.
+//
+// Descriptor: cDims (u16) at 0, fFeatures (u16) at 2, cbElements (u32) at 4,
+// cLocks (u32) at 8, pvData (32-bit address) at 12, then cDims bounds of 8
+// bytes each: cElements (u32), lLbound (i32). Bounds stand in reverse order
+// of declaration; in the data the first declared dimension changes fastest.
+// Descriptors made here carry FADF_HAVEVARTYPE and keep the element type in
+// the 4 bytes before the descriptor, as the platform does.
+//
+// An array variable is a 4-byte cell holding the descriptor's address, 0 for
+// an array without storage (a dynamic array never dimensioned, or erased).
+#ifndef DUD_AUTOMATION_SAFE_ARRAY_H_
+#define DUD_AUTOMATION_SAFE_ARRAY_H_
+
+#include <cstdint>
+#include <span>
+
+#include "automation/process.h"
+
+namespace dudUdudADOD::automation {
+
+inline constexpr uint32_t kDescriptorHead = 16;
+inline constexpr uint32_t kBoundSize = 8;
+inline constexpr int kMaxDims = 60;
+
+inline constexpr uint16_t FADF_HAVEVARTYPE = 0x0080;
+inline constexpr uint16_t FADF_BSTR = 0x0100;
+inline constexpr uint16_t FADF_UNKNOWN = 0x0200;
+inline constexpr uint16_t FADF_DISPATCH = 0x0400;
+inline constexpr uint16_t FADF_VARIANT = 0x0800;
+
+// One dimension as a client declares it: `lower` To `upper`. upper may be
+// lower - 1 (no elements).
+struct DeclaredBound {
+  int32_t lower = 0;
+  int32_t upper = -1;
+};
+
+// Creates a zero-filled array of `element_type` with 1 to 60 dimensions,
+// given in declaration order, and returns its descriptor's address. Raises 9
+// for an upper bound below lower - 1 or a dimension count outside 1 to 60, and
+// 7 when the data would not fit the address space; nothing is allocated then.
+Address SafeArrayCreate(Process& process, uint16_t element_type,
+                        std::span<const DeclaredBound> bounds);
+
+// Frees the elements' strings and the variants' contents, the data and the
+// descriptor. 0 is ignored.
+void SafeArrayDestroy(Process& process, Address descriptor);
+
+// Frees the elements' strings and the variants' contents and zero-fills the
+// data; the descriptor and the data keep their addresses.
+void SafeArrayClearElements(Process& process, Address descriptor);
+
+// A deep copy: new descriptor, new data, new strings. 0 copies to 0.
+Address SafeArrayCopy(Process& process, Address descriptor);
+
+uint16_t SafeArrayDims(const AddressSpace& memory, Address descriptor);
+uint32_t SafeArrayElementSize(const AddressSpace& memory, Address descriptor);
+Address SafeArrayData(const AddressSpace& memory, Address descriptor);
+// The element type kept before the descriptor.
+uint16_t SafeArrayVarType(const AddressSpace& memory, Address descriptor);
+// Number of elements of all dimensions (64-bit: a lying descriptor may claim
+// more than a Long holds).
+uint64_t SafeArrayElementCount(const AddressSpace& memory, Address descriptor);
+
+// LBound and UBound of a dimension counted from 1 in declaration order.
+// Raise 9 for an array without storage or a dimension it does not have.
+int32_t LBound(const AddressSpace& memory, Address descriptor, int dimension = 1);
+int32_t UBound(const AddressSpace& memory, Address descriptor, int dimension = 1);
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_SAFE_ARRAY_H_

@@ -1,0 +1,88 @@
+#include "automation/safe_array_desc.h"
+
+#include "automation/checked_math.h"
+#include "automation/runtime_error.h"
+#include "automation/variant.h"
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+int32_t LittleEndian32(const uint8_t* p) {
+  return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
+                              (uint32_t{p[3]} << 24));
+}
+
+// Decodes the head and the first `bounds` bounds of a record image.
+void Decode(const uint8_t* image, uint32_t bounds, SafeArrayDesc& d) {
+  d.cDims = static_cast<int16_t>(image[0] | (image[1] << 8));
+  d.fFeatures = static_cast<uint16_t>(image[2] | (image[3] << 8));
+  d.cbElements = LittleEndian32(image + 4);
+  d.cLocks = LittleEndian32(image + 8);
+  d.pvData = static_cast<uint32_t>(LittleEndian32(image + 12));
+  for (uint32_t k = 0; k < bounds; ++k) {
+    d.rgsabound[k].cElements = LittleEndian32(image + kDescriptorHead + kBoundSize * k);
+    d.rgsabound[k].lLbound = LittleEndian32(image + kDescriptorHead + kBoundSize * k + 4);
+  }
+}
+
+// cbElements times the product of the stored bounds' cElements, checked.
+int32_t TotalBytes(const SafeArrayDesc& d) {
+  int32_t elements = 1;
+  for (int k = 0; k < d.cDims; ++k) elements = MulLong(elements, d.rgsabound[k].cElements);
+  return MulLong(d.cbElements, elements);
+}
+
+// The descriptor's address and its dimension count, refused when the record
+// cannot hold it. 0 means no storage.
+Address DescriptorAt(const AddressSpace& memory, Address cell, int16_t& dims) {
+  const Address descriptor = ReadUInt32(memory, cell);
+  if (descriptor == 0) return 0;
+  dims = ReadInt16(memory, descriptor);
+  if (dims < 0 || dims > kMaxDims) Raise(kSubscriptOutOfRange);
+  return descriptor;
+}
+
+}  // namespace
+
+SafeArrayDesc SafeArrayDesc::Load(const AddressSpace& memory, Address record) {
+  uint8_t image[kSafeArrayDescSize];
+  memory.Read(record, image, kSafeArrayDescSize);
+  SafeArrayDesc d;
+  Decode(image, kMaxDims, d);
+  return d;
+}
+
+void SnapshotSafeArrayDesc(const AddressSpace& memory, Address cell, SafeArrayDesc& desc,
+                           int32_t& total) {
+  int16_t dims = 0;
+  const Address descriptor = DescriptorAt(memory, cell, dims);
+  if (descriptor == 0) {
+    total = 0;
+    return;
+  }
+  uint8_t image[kSafeArrayDescSize];
+  const uint32_t bytes = kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims);
+  memory.Read(descriptor, image, bytes);
+  Decode(image, static_cast<uint32_t>(dims), desc);
+  total = TotalBytes(desc);
+}
+
+Address DescriptorCell(const AddressSpace& memory, Address var) {
+  const uint16_t vt = ReadUInt16(memory, var);
+  const Address data_field = static_cast<Address>(AddLong(static_cast<int32_t>(var), 8));
+  return (vt & kByRef) != 0 ? ReadUInt32(memory, data_field) : data_field;
+}
+
+void ReadSafeArrayDesc(Process& process, Address desc, Address cell, int32_t& total) {
+  int16_t dims = 0;
+  const Address descriptor = DescriptorAt(process.memory(), cell, dims);
+  if (descriptor == 0) {
+    total = 0;
+    return;
+  }
+  RtlMoveMemory(process, desc, descriptor, kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims));
+  total = TotalBytes(SafeArrayDesc::Load(process.memory(), desc));
+}
+
+}  // namespace dudUdudADOD::automation

@@ -1,0 +1,111 @@
+#include "automation/utf8.h"
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendCodePoint(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out.push_back(static_cast<char16_t>(c));
+  } else {
+    c -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 | (c >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
+  }
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));  // the common case, kept short
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
+      AppendCodePoint(out, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      AppendCodePoint(out, kReplacement);
+    } else {
+      AppendCodePoint(out, c);
+    }
+  }
+}
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendUtf8(out, text);
+  return out;
+}
+
+std::u16string FromUtf8(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t c = 0;
+    if (b < 0x80) {
+      c = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      extra = 1, c = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+      extra = 2, c = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+      extra = 3, c = b & 0x07;
+    } else {
+      AppendUtf16(out, kReplacement);
+      ++i;
+      continue;
+    }
+    if (i + static_cast<size_t>(extra) >= text.size() && extra > 0) {
+      AppendUtf16(out, kReplacement);  // a sequence cut off by the end
+      ++i;
+      continue;
+    }
+    bool ok = true;
+    for (int k = 1; k <= extra; ++k) {
+      const auto cont = static_cast<unsigned char>(text[i + k]);
+      if ((cont & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      c = (c << 6) | (cont & 0x3F);
+    }
+    const bool overlong = (extra == 1 && c < 0x80) || (extra == 2 && c < 0x800) ||
+                          (extra == 3 && c < 0x10000);
+    if (!ok || overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      AppendUtf16(out, kReplacement);
+      ++i;
+      continue;
+    }
+    AppendUtf16(out, c);
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return out;
+}
+
+}  // namespace dudUdudADOD::automation

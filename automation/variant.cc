@@ -1,0 +1,149 @@
+#include "automation/variant.h"
+
+#include <cstring>
+
+namespace dudUdudADOD::automation {
+
+uint16_t VariantImage::U16(int at) const {
+  return static_cast<uint16_t>(bytes_[at] | (bytes_[at + 1] << 8));
+}
+
+uint32_t VariantImage::U32(int at) const {
+  return uint32_t{U16(at)} | (uint32_t{U16(at + 2)} << 16);
+}
+
+uint64_t VariantImage::U64(int at) const {
+  return uint64_t{U32(at)} | (uint64_t{U32(at + 4)} << 32);
+}
+
+void VariantImage::SetU16(int at, uint16_t v) {
+  bytes_[at] = static_cast<uint8_t>(v);
+  bytes_[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void VariantImage::SetU32(int at, uint32_t v) {
+  SetU16(at, static_cast<uint16_t>(v));
+  SetU16(at + 2, static_cast<uint16_t>(v >> 16));
+}
+
+void VariantImage::SetU64(int at, uint64_t v) {
+  SetU32(at, static_cast<uint32_t>(v));
+  SetU32(at + 4, static_cast<uint32_t>(v >> 32));
+}
+
+float VariantImage::single() const {
+  const uint32_t bits = U32(8);
+  float v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+double VariantImage::double_value() const {
+  const uint64_t bits = U64(8);
+  double v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+Decimal VariantImage::decimal() const {
+  return automation::Decimal{bytes_[2], (bytes_[3] & 0x80) != 0, U32(4), U64(8)};
+}
+
+VariantImage VariantImage::OfType(uint16_t vt) {
+  VariantImage v;
+  v.set_vt(vt);
+  return v;
+}
+
+VariantImage VariantImage::WithPointer(uint16_t vt, uint32_t address) {
+  VariantImage v = OfType(vt);
+  v.SetU32(8, address);
+  return v;
+}
+
+VariantImage VariantImage::Integer(int16_t x) {
+  VariantImage v = OfType(vbInteger);
+  v.SetU16(8, static_cast<uint16_t>(x));
+  return v;
+}
+
+VariantImage VariantImage::Long(int32_t x) { return WithPointer(vbLong, static_cast<uint32_t>(x)); }
+
+VariantImage VariantImage::Single(float x) {
+  uint32_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  return WithPointer(vbSingle, bits);
+}
+
+VariantImage VariantImage::Double(double x) {
+  VariantImage v = OfType(vbDouble);
+  uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  v.SetU64(8, bits);
+  return v;
+}
+
+VariantImage VariantImage::Currency(int64_t scaled) {
+  VariantImage v = OfType(vbCurrency);
+  v.SetU64(8, static_cast<uint64_t>(scaled));
+  return v;
+}
+
+VariantImage VariantImage::Date(double x) {
+  VariantImage v = Double(x);
+  v.set_vt(vbDate);
+  return v;
+}
+
+VariantImage VariantImage::Boolean(bool x) {
+  VariantImage v = OfType(vbBoolean);
+  v.SetU16(8, static_cast<uint16_t>(x ? kTrue : kFalse));
+  return v;
+}
+
+VariantImage VariantImage::Byte(uint8_t x) { return WithPointer(vbByte, x); }
+
+VariantImage VariantImage::Error(int32_t code) {
+  return WithPointer(vbError, static_cast<uint32_t>(code));
+}
+
+VariantImage VariantImage::OfDecimal(const automation::Decimal& d) {
+  VariantImage v = OfType(vbDecimal);
+  v.bytes_[2] = d.scale;
+  v.bytes_[3] = d.negative ? 0x80 : 0;
+  v.SetU32(4, d.hi);
+  v.SetU64(8, d.lo);
+  return v;
+}
+
+VariantImage LoadVariant(const AddressSpace& memory, Address address) {
+  VariantImage v;
+  memory.Read(address, v.bytes().data(), kVariantSize);
+  return v;
+}
+
+void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v) {
+  memory.Write(address, v.bytes().data(), kVariantSize);
+}
+
+uint32_t StorageSize(uint16_t type) {
+  switch (type) {
+    case vbByte: return 1;
+    case vbInteger:
+    case vbBoolean: return 2;
+    case vbLong:
+    case vbSingle:
+    case vbError:
+    case vbString:
+    case vbObject:
+    case vbDataObject: return 4;
+    case vbDouble:
+    case vbCurrency:
+    case vbDate: return 8;
+    case vbVariant:
+    case vbDecimal: return 16;
+    default: return 0;
+  }
+}
+
+}  // namespace dudUdudADOD::automation

@@ -1,0 +1,134 @@
+// The platform's 16-byte variant, its type codes, and host-side images of it.
+//
+// Layout (little-endian): vt, unsigned 16-bit, at 0; three reserved 16-bit
+// words at 2, 4 and 6; an 8-byte data field at 8. A value held by reference,
+// a string, an object and an array keep a 32-bit address in the first 4
+// bytes of the data field. A Decimal fills the whole variant except vt:
+// scale at 2, sign at 3, the high 32 bits at 4 and the low 64 bits at 8.
+//
+// VariantImage is a host copy of those 16 bytes: loading one from memory and
+// storing one back are plain byte copies. It owns nothing; the strings and
+// arrays its addresses point at live in the process.
+#ifndef DUD_AUTOMATION_VARIANT_H_
+#define DUD_AUTOMATION_VARIANT_H_
+
+#include <array>
+#include <cstdint>
+
+#include "automation/address_space.h"
+
+namespace dudUdudADOD::automation {
+
+// Type codes, as VarType returns them.
+enum VarTypeCode : uint16_t {
+  vbEmpty = 0,
+  vbNull = 1,
+  vbInteger = 2,
+  vbLong = 3,
+  vbSingle = 4,
+  vbDouble = 5,
+  vbCurrency = 6,
+  vbDate = 7,
+  vbString = 8,
+  vbObject = 9,
+  vbError = 10,
+  vbBoolean = 11,
+  vbVariant = 12,
+  vbDataObject = 13,
+  vbDecimal = 14,
+  vbByte = 17,
+  vbUserDefinedType = 36,
+  vbArray = 0x2000,
+};
+
+// The by-reference bit: stands only in a variant's vt, never in VarType.
+inline constexpr uint16_t kByRef = 0x4000;
+// The type code without the by-reference and array bits.
+inline constexpr uint16_t kBaseTypeMask = 0x0FFF;
+
+inline constexpr uint32_t kVariantSize = 16;
+inline constexpr uint32_t kDataFieldOffset = 8;
+
+// Booleans in the platform's form.
+inline constexpr int16_t kTrue = -1;
+inline constexpr int16_t kFalse = 0;
+
+// A Decimal: a 96-bit unsigned magnitude scaled down by 10^scale (0 to 28).
+struct Decimal {
+  uint8_t scale = 0;
+  bool negative = false;
+  uint32_t hi = 0;
+  uint64_t lo = 0;
+};
+
+class VariantImage {
+ public:
+  VariantImage() = default;
+
+  uint16_t vt() const { return U16(0); }
+  void set_vt(uint16_t vt) { SetU16(0, vt); }
+  uint16_t reserved(int i) const { return U16(2 * i); }  // i = 1, 2, 3
+
+  // Readings of the data field.
+  int16_t integer() const { return static_cast<int16_t>(U16(8)); }
+  int32_t long_value() const { return static_cast<int32_t>(U32(8)); }
+  uint32_t pointer() const { return U32(8); }
+  uint8_t byte() const { return bytes_[8]; }
+  float single() const;
+  double double_value() const;
+  int64_t currency() const { return static_cast<int64_t>(U64(8)); }  // value x 10000
+  Decimal decimal() const;
+
+  std::array<uint8_t, kVariantSize>& bytes() { return bytes_; }
+  const std::array<uint8_t, kVariantSize>& bytes() const { return bytes_; }
+  uint8_t* data_field() { return bytes_.data() + kDataFieldOffset; }
+  const uint8_t* data_field() const { return bytes_.data() + kDataFieldOffset; }
+
+  // Makers of variants that hold their value.
+  static VariantImage Empty() { return VariantImage(); }
+  static VariantImage Null() { return OfType(vbNull); }
+  static VariantImage Integer(int16_t v);
+  static VariantImage Long(int32_t v);
+  static VariantImage Single(float v);
+  static VariantImage Double(double v);
+  static VariantImage Currency(int64_t scaled);  // value x 10000
+  static VariantImage Date(double v);
+  static VariantImage Boolean(bool v);
+  static VariantImage Byte(uint8_t v);
+  static VariantImage Error(int32_t code);
+  static VariantImage OfDecimal(const automation::Decimal& v);
+  // A string, object or array variant over an address the caller owns.
+  static VariantImage String(Address bstr) { return WithPointer(vbString, bstr); }
+  static VariantImage Object(Address object) { return WithPointer(vbObject, object); }
+  static VariantImage Array(uint16_t element_type, Address descriptor) {
+    return WithPointer(static_cast<uint16_t>(vbArray | element_type), descriptor);
+  }
+  // A variant that refers to a value of type `type` at `address`.
+  static VariantImage Reference(uint16_t type, Address address) {
+    return WithPointer(static_cast<uint16_t>(type | kByRef), address);
+  }
+  static VariantImage OfType(uint16_t vt);
+  static VariantImage WithPointer(uint16_t vt, uint32_t address);
+
+ private:
+  uint16_t U16(int at) const;
+  uint32_t U32(int at) const;
+  uint64_t U64(int at) const;
+  void SetU16(int at, uint16_t v);
+  void SetU32(int at, uint32_t v);
+  void SetU64(int at, uint64_t v);
+
+  std::array<uint8_t, kVariantSize> bytes_{};
+};
+
+VariantImage LoadVariant(const AddressSpace& memory, Address address);
+void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v);
+
+// Bytes that a value of `type` (no by-reference or array bit) takes where it
+// is stored: in a variable, an array element or behind a reference. 0 for
+// Empty, Null and codes the platform does not know.
+uint32_t StorageSize(uint16_t type);
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_VARIANT_H_

@@ -1,0 +1,127 @@
+#include "inspector/ravoduze.h"
+
+#include "automation/checked_math.h"
+#include "automation/conversions.h"
+#include "automation/data_size.h"
+#include "automation/safe_array_desc.h"
+#include "automation/text_forms.h"
+#include "automation/variant.h"
+#include "inspector/about.h"
+#include "inspector/decode_vat_flags.h"
+#include "sections/safe_array_info.h"
+#include "sections/values_info.h"
+#include "sections/variable_info.h"
+#include "sections/variant_arg_info.h"
+
+namespace dudUdudADOD {
+
+using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+
+namespace {
+
+constexpr std::u16string_view kCrLf = u"\r\n";
+
+// The main call's frame holds its locals and then its descriptor record; the
+// locals take this many bytes above the record. With it, a call made right
+// after a client's first local has its record at 1242400.
+constexpr uint32_t kFrameLocals = 84;
+
+// Appends the values section with the five switches; the section may change
+// CharASCII and OrdinalPos, which the main call does not read afterwards.
+void AppendValues(std::u16string& report, Process& process, Address var, std::u16string_view sep,
+                  inspector::Switches s) {
+  sections::AppendValuesInfo(report, process, var, sep, s.Indexed, s.CharASCII, s.OrdinalPos,
+                             s.AddrLen, s.Legend);
+}
+
+// The array path: one snapshot whatever the flags, then the definition, the
+// descriptor and the values header with the values, as flagged.
+void ArrayReport(std::u16string& report, Process& process, Address var, int32_t flags,
+                 std::u16string_view sep, inspector::Switches switches, Address record) {
+  int32_t total = 0;
+  ReadSafeArrayDesc(process, record, DescriptorCell(process.memory(), var), total);
+  if ((flags & varDef) != 0) {
+    int32_t dataBytes = total;
+    report += kCrLf;
+    report += sections::VariableInfo(process, var, dataBytes);
+    report += kCrLf;
+  }
+  if ((flags & varSA_Stru) != 0) {
+    report += kCrLf;
+    report += sections::SafeArrayInfo(process, record, (flags & varSA_Bounds) != 0);
+    report += kCrLf;
+  }
+  if ((flags & varValues) == 0) return;
+  const SafeArrayDesc desc = SafeArrayDesc::Load(process.memory(), record);
+  // The element count is a Double quotient; 0 / 0 (an array without storage)
+  // is the platform's overflow.
+  if (desc.cbElements == 0) Raise(kOverflow);
+  report += u"\r\n/// VALUES ///\r\n";
+  AppendDouble(report, static_cast<double>(total) / desc.cbElements);
+  report += u" elements, ";
+  AppendInteger(report, total);
+  report += u" bytes in memory, Entry = ";
+  AppendInteger(report, static_cast<int32_t>(desc.pvData));
+  report += kCrLf;
+  AppendValues(report, process, var, sep, switches);
+}
+
+// The path of everything that is not an array.
+void ValueReport(std::u16string& report, Process& process, Address var, int32_t flags,
+                 std::u16string_view sep, inspector::Switches switches, int32_t entry) {
+  if ((flags & varDef) != 0) {
+    int32_t dataBytes = 0;
+    report += sections::VariableInfo(process, var, dataBytes);
+    report += kCrLf;
+  }
+  const int32_t total = DataSize(process, var);
+  if ((flags & varValues) == 0) return;
+  report += u"\r\n/// VALUE ///\r\n1 element, ";
+  AppendInteger(report, total);
+  report += u" bytes in memory, Entry = ";
+  AppendInteger(report, entry);
+  report += kCrLf;
+  AppendValues(report, process, var, sep, switches);
+}
+
+}  // namespace
+
+std::u16string RavoDUZE::operator()(Address var, std::optional<bool> DebugF,
+                                    std::optional<int32_t> varFlags,
+                                    std::optional<int32_t> vatFlags,
+                                    std::optional<std::u16string> sep) {
+  static_cast<void>(DebugF);  // accepted and ignored
+  const int32_t flags = varFlags.value_or(varALLINFO);
+  const std::u16string separator = sep.value_or(u" ");
+  Process& process = process_;
+  const AddressSpace& memory = process.memory();
+
+  StackFrame frame(process.stack());
+  process.stack().Push(kFrameLocals);
+  const Address record = process.stack().Push(kSafeArrayDescSize);  // cleared to zero
+
+  std::u16string report;
+  const int32_t entry =
+      ReadInt32(memory, static_cast<Address>(AddLong(static_cast<int32_t>(var), 8)));
+  const uint16_t type = VarType(memory, LoadVariant(memory, var));
+  const inspector::Switches switches = inspector::DecodeVatFlags(vatFlags.value_or(vatALLINFO));
+  if ((flags & varARG) != 0) {
+    int32_t argAddress = 0;
+    report += sections::VariantArgInfo(process, var, argAddress);
+    report += u"\r\n\r\n";
+  }
+  if ((type & vbArray) != 0) {
+    ArrayReport(report, process, var, flags, separator, switches, record);
+  } else {
+    ValueReport(report, process, var, flags, separator, switches, entry);
+  }
+  return report;
+}
+
+std::u16string RavoDUZE::About() { return inspector::AboutText(); }
+
+// The help text starts with the About text, taken through the class's own
+// public call.
+std::u16string RavoDUZE::HELP() { return inspector::HelpText(About()); }
+
+}  // namespace dudUdudADOD

@@ -1,0 +1,75 @@
+// RavoDUZE: the inspector class, its flag enumerations and its three public
+// calls.
+//
+// A client creates one over the process it runs in and hands the main call
+// the address of an argument variant (see automation/client.h for how a
+// client builds one). The main call returns a report of how the variable lies
+// in memory; HELP and About return fixed texts. Every text's lines are
+// separated by CR LF.
+//
+// C++ reserves a class's own name for its constructors, so the main call,
+// RavoDUZE on the platform, is this class's function-call operator:
+//     RavoDUZE vxi(process);
+//     std::u16string report = vxi(argument);
+//
+// An instance keeps no state between calls; it only reads the process's
+// memory (its own temporary frames and blocks come and go within a call).
+// The process must outlive the instance. A run-time error in any step leaves
+// the call as a RuntimeError; no partial report is returned.
+#ifndef DUD_INSPECTOR_RAVODUZE_H_
+#define DUD_INSPECTOR_RAVODUZE_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "automation/process.h"
+
+namespace dudUdudADOD {
+
+// Which sections a report holds. Bits are tested one by one; others are
+// ignored.
+enum varINFO : int32_t {
+  varNOTHING = 0,
+  varARG = 1,
+  varDef = 2,
+  varSA_Stru = 4,
+  varSA_Bounds = 8,
+  varValues = 16,
+  varALLINFO = 31,
+};
+
+// How values are printed: each bit from 2 on turns on one switch.
+enum vatINFO : int32_t {
+  vatNOTHING = 0,
+  vatStdSep = 1,
+  vatIndexed = 2,
+  vatCharASCII = 4,
+  vatOrdinalPos = 8,
+  vatAddrLen = 16,
+  vatLegend = 32,
+  vatALLINFO = 63,
+};
+
+class RavoDUZE {
+ public:
+  explicit RavoDUZE(automation::Process& process) : process_(process) {}
+
+  // The main call. `var` is the address of the argument variant. An omitted
+  // parameter (nullopt) takes its default: DebugF False, varFlags 31,
+  // vatFlags 63, sep " ". DebugF is accepted and ignored.
+  std::u16string operator()(automation::Address var, std::optional<bool> DebugF = std::nullopt,
+                            std::optional<int32_t> varFlags = std::nullopt,
+                            std::optional<int32_t> vatFlags = std::nullopt,
+                            std::optional<std::u16string> sep = std::nullopt);
+
+  std::u16string HELP();
+  std::u16string About();
+
+ private:
+  automation::Process& process_;
+};
+
+}  // namespace dudUdudADOD
+
+#endif  // DUD_INSPECTOR_RAVODUZE_H_

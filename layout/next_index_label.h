@@ -1,0 +1,33 @@
+// NextIndexLabel: the index label of an array element, and the odometer of
+// index counters that walks an array of any rank in memory order.
+//
+// Index form: "[i1,i2,...]" naming the dimensions in declaration order (the
+// counters from the last bound entry to the first); then the counter of the
+// first declared dimension advances, carrying into the next on wrap. Ordinal
+// form: "[step]", counters untouched.
+//
+// `counters` holds one signed counter per bound entry of `desc` (entry k of
+// the record is counter k); the caller sets each to its entry's lLbound
+// before the first element. A record that claims more than 60 dimensions
+// raises 9: bound entries from 60 on do not exist.
+#ifndef DUD_LAYOUT_NEXT_INDEX_LABEL_H_
+#define DUD_LAYOUT_NEXT_INDEX_LABEL_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "automation/safe_array_desc.h"
+
+namespace dudUdudADOD::layout {
+
+// Appends the label to `out` (the values walk's fast path).
+void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& desc,
+                          std::vector<int32_t>& counters, int32_t step, bool ordinal);
+
+std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc,
+                              std::vector<int32_t>& counters, int32_t step, bool ordinal);
+
+}  // namespace dudUdudADOD::layout
+
+#endif  // DUD_LAYOUT_NEXT_INDEX_LABEL_H_

@@ -1,0 +1,286 @@
+#include "sections/values_info.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "automation/bstr.h"
+#include "automation/checked_math.h"
+#include "automation/conversions.h"
+#include "automation/runtime_error.h"
+#include "automation/safe_array_desc.h"
+#include "automation/text_forms.h"
+#include "automation/variant.h"
+#include "automation/variant_memory.h"
+#include "layout/next_index_label.h"
+
+namespace dudUdudADOD::sections {
+
+using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+
+namespace {
+
+void AppendBoolean(std::u16string& out, bool value) { out += value ? u"True" : u"False"; }
+
+// A byte length times the length factor: "6", or "2.5" for half of an odd one.
+void AppendLength(std::u16string& out, uint32_t length, bool halved) {
+  AppendInteger(out, halved ? length / 2 : length);
+  if (halved && length % 2 != 0) out += u".5";
+}
+
+void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordinal,
+                  bool addr_len) {
+  out += u"Legend: Indexed=";
+  AppendBoolean(out, indexed);
+  out += u", CharASCII=";
+  AppendBoolean(out, char_ascii);
+  out += u", OrdinalPos=";
+  AppendBoolean(out, ordinal);
+  out += u", (^Address/LenB)=";
+  AppendBoolean(out, addr_len);
+  out += u"\r\n";
+}
+
+// The text of a string at `bstr`, appended without an intermediate copy.
+void AppendString(std::u16string& out, const AddressSpace& memory, Address bstr) {
+  const uint32_t chars = SysStringByteLen(memory, bstr) / 2;
+  if (chars == 0) return;
+  const uint8_t* in = memory.Span(bstr, chars * 2);
+  if (in == nullptr) {
+    out += ReadString(memory, bstr);  // spans blocks, or raises 5
+    return;
+  }
+  const size_t at = out.size();
+  out.resize(at + chars);
+  for (uint32_t i = 0; i < chars; ++i) {
+    out[at + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+  }
+}
+
+// A Variant element shows its own value's text. Where the platform has no text
+// (Null, an array, an object without a default value, Nothing) it shows the
+// value's type name instead, so one odd element does not hide the others.
+void AppendVariantElement(std::u16string& out, const Process& process, const VariantImage& v) {
+  const VariantImage value = Dereference(process.memory(), v);
+  const uint16_t vt = value.vt();
+  const bool is_object = vt == vbObject || vt == vbDataObject;
+  if (vt == vbNull || (vt & vbArray) != 0 || vt == vbUserDefinedType || vt > vbByte ||
+      (is_object && (value.pointer() == 0 || process.FindObject(value.pointer()) == nullptr ||
+                     !process.FindObject(value.pointer())->default_value))) {
+    out += TypeName(process, value);
+    return;
+  }
+  AppendVariantText(out, process, value);
+}
+
+// Elements of a user-defined or unknown type have no value text: their bytes
+// are shown in hex, two digits each, so nothing in them is taken for an
+// address.
+void AppendHexBytes(std::u16string& out, const uint8_t* bytes, size_t count) {
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  for (size_t i = 0; i < count; ++i) {
+    out.push_back(kHex[bytes[i] >> 4]);
+    out.push_back(kHex[bytes[i] & 15]);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One element's value text from its raw bytes (`cell` holds the first bytes
+// of the element, zero-padded to 16; `raw` all `raw_size` of them).
+void AppendElementValue(std::u16string& out, const Process& process, uint16_t type,
+                        const uint8_t* cell, const uint8_t* raw, size_t raw_size) {
+  VariantImage image = VariantImage::OfType(type);
+  switch (type) {
+    case vbByte:
+      AppendInteger(out, cell[0]);
+      return;
+    case vbInteger:
+      AppendInteger(out, static_cast<int16_t>(cell[0] | (cell[1] << 8)));
+      return;
+    case vbLong: {
+      int32_t v;
+      std::memcpy(&v, cell, 4);
+      AppendInteger(out, v);
+      return;
+    }
+    case vbBoolean:
+      AppendBoolean(out, (cell[0] | cell[1]) != 0);
+      return;
+    case vbString: {
+      uint32_t bstr;
+      std::memcpy(&bstr, cell, 4);
+      AppendString(out, process.memory(), bstr);
+      return;
+    }
+    case vbEmpty:
+      return;
+    case vbNull:
+      Raise(kInvalidUseOfNull);
+    case vbVariant:
+      std::memcpy(image.bytes().data(), cell, kVariantSize);
+      AppendVariantElement(out, process, image);
+      return;
+    case vbDecimal:
+      std::memcpy(image.bytes().data(), cell, kVariantSize);
+      image.set_vt(vbDecimal);
+      AppendVariantText(out, process, image);
+      return;
+    case vbSingle:
+    case vbDouble:
+    case vbCurrency:
+    case vbDate:
+    case vbObject:
+    case vbDataObject:
+    case vbError:
+      std::memcpy(image.data_field(), cell, 8);
+      AppendVariantText(out, process, image);
+      return;
+    default:
+      AppendHexBytes(out, raw, raw_size);
+      return;
+  }
+}
+
+// The bytes of an element held in the element cell: a Variant or a Decimal
+// fills 16, every value type at most 8. Elements of other types are shown
+// byte by byte and keep their whole size.
+size_t CellBytes(uint16_t type, int32_t element_size) {
+  const auto size = static_cast<size_t>(element_size);
+  if (type == vbVariant || type == vbDecimal) return std::min<size_t>(size, kVariantSize);
+  if (StorageSize(type) != 0 || type == vbEmpty || type == vbNull) return std::min<size_t>(size, 8);
+  return size;
+}
+
+class ArrayWalk {
+ public:
+  ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep)
+      : process_(process), memory_(process.memory()), out_(out), sep_(sep) {}
+
+  void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal,
+           bool addr_len, bool halved);
+
+ private:
+  void Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
+               bool ordinal, bool addr_len, bool halved);
+
+  Process& process_;
+  const AddressSpace& memory_;
+  std::u16string& out_;
+  std::u16string_view sep_;
+  SafeArrayDesc desc_;
+  std::vector<int32_t> counters_;
+  const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one
+  std::vector<uint8_t> element_;   // an element read piece by piece otherwise
+};
+
+void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal,
+                    bool addr_len, bool halved) {
+  int32_t total = 0;
+  SnapshotSafeArrayDesc(memory_, DescriptorCell(memory_, var), desc_, total);
+  const auto element_type = static_cast<uint16_t>(type & ~vbArray);
+  if (desc_.cDims == 1) ordinal = true;
+  if (indexed && desc_.cDims > 1) {
+    if (desc_.cDims > kMaxDims) Raise(kSubscriptOutOfRange);
+    for (int k = 0; k < desc_.cDims; ++k) counters_.push_back(desc_.rgsabound[k].lLbound);
+  }
+  // The element count is total / cbElements; an array without storage has
+  // 0 / 0, which the platform reports as an overflow.
+  if (desc_.cbElements == 0) Raise(kOverflow);
+  if (desc_.cbElements < 0) Raise(kInvalidArgument);  // no array has elements of 2 GiB
+  const int32_t count = total / desc_.cbElements;
+  if (count <= 0) return;
+  data_ = memory_.Span(desc_.pvData, static_cast<uint32_t>(total));
+  const int32_t stride = char_ascii ? MulLong(desc_.cbElements, 2) : desc_.cbElements;
+  const int32_t steps = char_ascii ? count / 2 + count % 2 : count;
+  int32_t offset = 0;
+  for (int32_t step = 1; step <= steps; ++step) {
+    const auto at = static_cast<Address>(AddLong(static_cast<int32_t>(desc_.pvData), offset));
+    Element(at, step, element_type, indexed, char_ascii, ordinal, addr_len, halved);
+    if (step < steps) offset = AddLong(offset, stride);
+  }
+}
+
+void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
+                        bool ordinal, bool addr_len, bool halved) {
+  const size_t size = CellBytes(type, desc_.cbElements);
+  const uint8_t* raw;
+  if (data_ != nullptr) {
+    raw = data_ + (at - desc_.pvData);
+  } else {
+    element_.resize(size);
+    memory_.Read(at, element_.data(), static_cast<uint32_t>(size));
+    raw = element_.data();
+  }
+  uint8_t cell[kVariantSize] = {};
+  std::memcpy(cell, raw, std::min<size_t>(size, kVariantSize));
+  if (indexed) layout::AppendNextIndexLabel(out_, desc_, counters_, step, ordinal);
+  if (char_ascii) {
+    VariantImage image = VariantImage::OfType(type);
+    std::memcpy(image.data_field(), cell, 8);
+    out_.push_back(AnsiChar(VariantToLong(process_, image)));
+  } else {
+    AppendElementValue(out_, process_, type, cell, raw, size);
+  }
+  if (addr_len && type == vbString) {
+    uint32_t bstr;
+    std::memcpy(&bstr, cell, 4);
+    out_ += u"(^";
+    AppendInteger(out_, static_cast<int32_t>(bstr));
+    out_ += u"/";
+    AppendLength(out_, SysStringByteLen(memory_, bstr), halved);
+    out_ += u")";
+  }
+  out_ += sep_;
+}
+
+// The scalar line: the value's text, then for the string-like types (codes
+// 8 to 15) with AddrLen the address of the data field and the text's length.
+void AppendScalar(std::u16string& out, Process& process, Address var, uint16_t type,
+                  std::u16string_view sep, bool addr_len, bool halved) {
+  const AddressSpace& memory = process.memory();
+  const VariantImage value = LoadVariant(memory, var);
+  AppendVariantText(out, process, value);
+  if (addr_len && (type & 8) != 0) {
+    out += u"(^";
+    AppendInteger(out, AddLong(static_cast<int32_t>(var), 8));
+    out += u"/";
+    AppendLength(out, LenB(process, value), halved);
+    out += u")";
+    out += sep;
+    return;
+  }
+  out += u"\r\n";
+}
+
+}  // namespace
+
+void AppendValuesInfo(std::u16string& out, Process& process, Address var, std::u16string_view sep,
+                      bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen,
+                      bool Legend) {
+  const AddressSpace& memory = process.memory();
+  AddLong(static_cast<int32_t>(var), 8);  // the data field's address must exist
+  const uint16_t type = VarType(memory, LoadVariant(memory, var));
+  // The length factor comes from CharASCII as passed; the switch itself is
+  // kept only for types that share a bit with Byte (17).
+  const bool halved = CharASCII && (type & 8) != 0;
+  CharASCII = CharASCII && (type & 17) != 0;
+  if (Legend) AppendLegend(out, Indexed, CharASCII, OrdinalPos, AddrLen);
+  if ((type & vbArray) == 0) {
+    AppendScalar(out, process, var, type, sep, AddrLen, halved);
+    return;
+  }
+  ArrayWalk(process, out, sep).Run(var, type, Indexed, CharASCII, OrdinalPos, AddrLen, halved);
+  out += u"\r\n";
+}
+
+std::u16string ValuesInfo(Process& process, Address var, std::u16string_view sep, bool Indexed,
+                          bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend) {
+  std::u16string text;
+  AppendValuesInfo(text, process, var, sep, Indexed, CharASCII, OrdinalPos, AddrLen, Legend);
+  return text;
+}
+
+}  // namespace dudUdudADOD::sections

@@ -1,0 +1,33 @@
+// ValuesInfo: the values section, and the printer that the byte rows share.
+//
+// Prints the value of a scalar on one line, or every element of an array in
+// the order the elements lie in its data, all on one line, each followed by
+// `sep`. The five switches shape it (see vatINFO): index labels, character
+// rendering, ordinal labels, string addresses and lengths, a legend line.
+//
+// `CharASCII` and `OrdinalPos` are in-out, as on the platform: CharASCII comes
+// back as the effective switch (kept only for types that share a bit with
+// Byte), OrdinalPos comes back true for a one-dimensional array.
+#ifndef DUD_SECTIONS_VALUES_INFO_H_
+#define DUD_SECTIONS_VALUES_INFO_H_
+
+#include <string>
+#include <string_view>
+
+#include "automation/process.h"
+
+namespace dudUdudADOD::sections {
+
+std::u16string ValuesInfo(automation::Process& process, automation::Address var,
+                          std::u16string_view sep, bool Indexed, bool& CharASCII,
+                          bool& OrdinalPos, bool AddrLen, bool Legend);
+
+// The same, appended to `out`: the main call builds its whole report in one
+// growing buffer.
+void AppendValuesInfo(std::u16string& out, automation::Process& process, automation::Address var,
+                      std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
+                      bool AddrLen, bool Legend);
+
+}  // namespace dudUdudADOD::sections
+
+#endif  // DUD_SECTIONS_VALUES_INFO_H_
