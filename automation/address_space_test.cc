@@ -1,1 +1,105 @@
-// (being written)
+// The modelled address space, heap and stack: reads never fault, addresses
+// are deterministic, and the 2 GiB limit holds before host memory is taken.
+#include "automation/address_space.h"
+
+#include <gtest/gtest.h>
+
+#include "automation/bstr.h"
+#include "automation/client.h"
+#include "automation/process.h"
+#include "automation/runtime_error.h"
+
+namespace dudUdudADOD::automation {
+namespace {
+
+int ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(AddressSpaceTest, ReadsAcrossAdjacentBlocksButNotIntoGaps) {
+  AddressSpace m;
+  m.Map(0x1000, 8);
+  m.Map(0x1008, 8);
+  m.Map(0x2000, 4);
+  WriteUInt32(m, 0x1006, 0x04030201);  // straddles the two blocks
+  EXPECT_EQ(ReadUInt32(m, 0x1006), 0x04030201u);
+  EXPECT_TRUE(m.IsMapped(0x1000, 16));
+  EXPECT_FALSE(m.IsMapped(0x1000, 17));
+  uint8_t buffer[4];
+  EXPECT_EQ(ErrorOf([&] { m.Read(0x100E, buffer, 4); }), kInvalidArgument);
+  EXPECT_EQ(ErrorOf([&] { m.Read(0xFFFFFFFE, buffer, 4); }), kInvalidArgument);
+  EXPECT_EQ(ErrorOf([&] { m.Write(0x1FFF, buffer, 2); }), kInvalidArgument);
+  EXPECT_EQ(ReadUInt32(m, 0x2000), 0u) << "a failed write changes nothing";
+}
+
+TEST(AddressSpaceTest, RefusesOverlapsWrapsAndMoreThanTwoGigabytes) {
+  AddressSpace m;
+  m.Map(0x1000, 0x100);
+  EXPECT_EQ(ErrorOf([&] { m.Map(0x10FF, 1); }), kInvalidArgument);
+  EXPECT_EQ(ErrorOf([&] { m.Map(0xFFFFFFF0, 0x20); }), kInvalidArgument);
+  EXPECT_EQ(ErrorOf([&] { m.Map(0x2000, 0); }), kInvalidArgument);
+  m.Map(0x80000000, 0x7FFFFF00);
+  EXPECT_EQ(ErrorOf([&] { m.Map(0x10000, 0x200); }), kOutOfMemory);
+  EXPECT_EQ(m.mapped_bytes(), 0x100u + 0x7FFFFF00u);
+  m.Unmap(0x80000000);
+  EXPECT_EQ(m.mapped_bytes(), 0x100u);
+}
+
+TEST(HeapTest, SameAllocationsGiveSameAddressesAndTopmostFreesAreReused) {
+  Process a, b;
+  for (uint32_t size : {1u, 7u, 100u, 3u}) EXPECT_EQ(a.heap().Allocate(size), b.heap().Allocate(size));
+  const Address first = a.heap().Allocate(16);
+  const Address second = a.heap().Allocate(16);
+  EXPECT_GT(second, first + 16) << "an unmapped gap follows every block";
+  a.heap().Free(second);
+  a.heap().Free(first);
+  EXPECT_EQ(a.heap().Allocate(16), first);
+  EXPECT_EQ(a.heap().AllocateData(4), Heap::kDataBase);
+}
+
+TEST(HeapTest, AllocationSkipsBlocksPlacedInsideItsRange) {
+  Process p;
+  p.memory().Map(Heap::kDataBase, 0x10000);
+  const Address data = p.heap().AllocateData(4);
+  EXPECT_GE(data, Heap::kDataBase + 0x10000);
+}
+
+TEST(StackTest, ClientFrameGivesTheFamiliarAddresses) {
+  Process p;
+  Client c(p);
+  const Variable x = c.Dim(vbLong);
+  EXPECT_EQ(x.address, 1243024u);
+  EXPECT_EQ(c.Pass(x), 1242980u);
+}
+
+TEST(StackTest, PlacedVariablesAreNeverOverwrittenByLaterFrames) {
+  Process p;
+  Stack& stack = p.stack();
+  stack.Place(1242000, 16);
+  EXPECT_LE(stack.pointer(), 1242000u);
+  EXPECT_EQ(ErrorOf([&] { stack.Place(1242008, 4); }), kInvalidArgument);
+  EXPECT_EQ(ErrorOf([&] { stack.Place(Stack::kTop - 2, 4); }), kInvalidArgument);
+  EXPECT_LT(stack.Push(8), 1242000u);
+}
+
+TEST(StackTest, RunningOutOfStackRaises28) {
+  Process p;
+  EXPECT_EQ(ErrorOf([&] { p.stack().Push(Stack::kReserve); }), kOutOfStackSpace);
+}
+
+TEST(StringTest, WildLengthPrefixFailsBeforeAnyHostAllocation) {
+  Process p;
+  const Address s = SysAllocString(p, u"abc");
+  EXPECT_EQ(ReadString(p.memory(), s), u"abc");
+  WriteUInt32(p.memory(), s - 4, 0xFFFFFFF0);
+  EXPECT_EQ(ErrorOf([&] { ReadString(p.memory(), s); }), kInvalidArgument);
+  EXPECT_EQ(ReadString(p.memory(), 0), u"");
+}
+
+}  // namespace
+}  // namespace dudUdudADOD::automation

@@ -5,7 +5,8 @@
 // its value first (see Dereference), so callers may pass the argument variant
 // exactly as the client handed it over.
 //
-// Text forms are the en-US forms a user of the platform sees:
+// Text forms are the en-US forms a user of the platform sees (text_forms.h
+// gives the exact rules):
 //   Integer, Long, Byte  signed decimal ("-5")
 //   Single, Double       up to 7 / 15 significant digits, exponent form
 //                        beyond that range ("1E+20", "1E-10", "1.5E-07")
@@ -15,7 +16,7 @@
 //                        time when the date is 12/30/1899)
 //   Decimal              up to 28 digits after scaling, no trailing zeros
 //   Error                "Error 5"
-//   Boolean              "True" / "False"
+//   Boolean              "True" for any non-zero value, "False" for 0
 //   Empty                ""
 // The decimal separator is ".".
 #ifndef DUD_AUTOMATION_CONVERSIONS_H_
@@ -48,17 +49,31 @@ std::u16string VariantToText(const Process& process, const VariantImage& v);
 
 // LenB of the value converted to a string: a string's own byte length (read
 // from its prefix, not copied), otherwise twice the length of its text.
+// Raises what CStr raises for a value without text (94 for Null).
 uint32_t LenB(const Process& process, const VariantImage& v);
 
-// CLng: rounded to the nearest integer, halves to even. Raises 6 when out of
-// range, 13 for text that is no number, 94 for Null.
+// CLng: rounded to the nearest integer, halves to even (Double, Single, Date,
+// Currency and Decimal alike). A Boolean gives its stored value (True is -1),
+// Empty 0, a string or an object's default value the number its text reads
+// as (see ParseNumber). Raises 6 when out of range, 13 for text that is no
+// number and for values without a number (Error, arrays), 94 for Null.
 int32_t VariantToLong(const Process& process, const VariantImage& v);
 
 // VariantChangeType to a scalar type (Integer, Long, Single, Double,
 // Currency, Date, String, Boolean, Byte, Decimal, Error from an Error only,
-// Object from an object only). A String result is a new string on the heap
-// that the caller owns. Raises 6 on overflow, 13 for an impossible
-// conversion, 94 for Null.
+// Object and DataObject from an object only), or to Variant, which returns a
+// deep copy (VariantCopy) and lets Null through. Empty converts to 0, "",
+// False or 12:00:00 AM.
+//   Byte, Integer, Long, Currency: rounded halves to even, range-checked.
+//   Currency and Decimal read strings exactly, not through a Double.
+//   Date: a string is read as a date first, then as a number; the serial
+//     must lie in years 100 to 9999.
+//   Boolean: any non-zero number is True; a string may be "True" or "False"
+//     in any case, or a number.
+//   Decimal: a Double keeps the 15 significant digits its text shows, a
+//     Single 7.
+// A String result is a new string on the heap that the caller owns. Raises 6
+// on overflow, 13 for an impossible conversion, 94 for Null.
 VariantImage ChangeType(Process& process, const VariantImage& v, uint16_t type);
 
 // The text of an object's default value: 91 for address 0 (Nothing), 5 when

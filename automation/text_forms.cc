@@ -1,1 +1,639 @@
-// (being written)
+#include "automation/text_forms.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <system_error>
+
+#include "automation/runtime_error.h"
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Integers
+
+// "00" to "99": one division by 100 yields two digits.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// 10^0 to 10^19, every power of ten that a uint64_t holds.
+constexpr auto kPowersOf10 = [] {
+  std::array<uint64_t, 20> powers{};
+  uint64_t power = 1;
+  for (uint64_t& p : powers) {
+    p = power;
+    power *= 10;  // wraps after the last entry, unused
+  }
+  return powers;
+}();
+
+int CountDigits(uint64_t v) {
+  // 0 has one digit, like 1; and since every power of ten above 1 is even,
+  // setting the low bit changes no other count.
+  v |= 1;
+  // bit_width x log10(2) (1233 / 4096) is the digit count or one less.
+  const auto bits = static_cast<int>(std::bit_width(v));
+  const int estimate = (bits * 1233) >> 12;
+  return estimate + (v >= kPowersOf10[static_cast<size_t>(estimate)] ? 1 : 0);
+}
+
+// Writes the digits of v so that the last one lands just before `end`.
+void WriteDigitsBackwards(char16_t* end, uint64_t v) {
+  while (v >= 100) {
+    const auto pair = static_cast<size_t>(v % 100) * 2;
+    v /= 100;
+    *--end = static_cast<char16_t>(kDigitPairs[pair + 1]);
+    *--end = static_cast<char16_t>(kDigitPairs[pair]);
+  }
+  if (v >= 10) {
+    const auto pair = static_cast<size_t>(v) * 2;
+    *--end = static_cast<char16_t>(kDigitPairs[pair + 1]);
+    *--end = static_cast<char16_t>(kDigitPairs[pair]);
+  } else {
+    *--end = static_cast<char16_t>(u'0' + v);
+  }
+}
+
+void AppendUnsigned(std::u16string& out, uint64_t v) {
+  const size_t start = out.size();
+  out.resize(start + static_cast<size_t>(CountDigits(v)));
+  WriteDigitsBackwards(out.data() + out.size(), v);
+}
+
+// |v| without overflow for INT64_MIN.
+uint64_t Magnitude(int64_t v) {
+  return v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+}
+
+// "." and `width` digits of `fraction`, trailing zeros dropped; nothing for 0.
+void AppendFraction(std::u16string& out, uint64_t fraction, int width) {
+  if (fraction == 0) return;
+  while (fraction % 10 == 0) {
+    fraction /= 10;
+    --width;
+  }
+  out += u'.';
+  out.append(static_cast<size_t>(width), u'0');
+  WriteDigitsBackwards(out.data() + out.size(), fraction);
+}
+
+void AppendAscii(std::u16string& out, const char* first, const char* last) {
+  for (; first != last; ++first) out += static_cast<char16_t>(*first);
+}
+
+// ---------------------------------------------------------------------------
+// Floating point
+
+template <typename Float>
+void AppendFloating(std::u16string& out, Float value, int precision) {
+  if (std::isnan(value)) {
+    out += u"NaN";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += value < 0 ? u"-Inf" : u"Inf";
+    return;
+  }
+  if (value == 0) {  // negative zero too
+    out += u'0';
+    return;
+  }
+  // The general format with a precision is printf's %g: fixed when the
+  // exponent of the rounded value lies in [-4, precision), trailing zeros
+  // dropped, exponent with a sign and at least two digits.
+  char buffer[40];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+  for (const char* p = buffer; p != result.ptr; ++p) {
+    out += *p == 'e' ? u'E' : static_cast<char16_t>(*p);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 96-bit magnitudes of Decimal values
+
+struct U96 {
+  uint32_t w[3] = {0, 0, 0};  // w[0] is the lowest word
+
+  static U96 From(const Decimal& d) {
+    return U96{{static_cast<uint32_t>(d.lo), static_cast<uint32_t>(d.lo >> 32), d.hi}};
+  }
+  bool IsZero() const { return (w[0] | w[1] | w[2]) == 0; }
+  bool IsOdd() const { return (w[0] & 1) != 0; }
+
+  // this /= divisor; returns the remainder.
+  uint32_t DivMod(uint32_t divisor) {
+    uint64_t rest = 0;
+    for (int i = 2; i >= 0; --i) {
+      const uint64_t current = (rest << 32) | w[i];
+      w[i] = static_cast<uint32_t>(current / divisor);
+      rest = current % divisor;
+    }
+    return static_cast<uint32_t>(rest);
+  }
+
+  // this = this * factor + addend; false (and this unchanged) on overflow.
+  bool MulAdd(uint32_t factor, uint32_t addend) {
+    U96 result;
+    uint64_t carry = addend;
+    for (int i = 0; i < 3; ++i) {
+      const uint64_t current = uint64_t{w[i]} * factor + carry;
+      result.w[i] = static_cast<uint32_t>(current);
+      carry = current >> 32;
+    }
+    if (carry != 0) return false;
+    *this = result;
+    return true;
+  }
+
+  Decimal ToDecimal(uint8_t scale, bool negative) const {
+    return Decimal{scale, negative && !IsZero(), w[2], uint64_t{w[0]} | (uint64_t{w[1]} << 32)};
+  }
+};
+
+// The decimal digits of v, "0" for zero.
+std::string DigitsOf(U96 v) {
+  if (v.IsZero()) return "0";
+  char buffer[32];
+  char* p = buffer + sizeof buffer;
+  while (!v.IsZero()) {
+    uint32_t chunk = v.DivMod(1000000000u);
+    // Full chunks of nine digits, except the leading one.
+    for (int i = 0; i < 9 && (chunk != 0 || !v.IsZero()); ++i) {
+      *--p = static_cast<char>('0' + chunk % 10);
+      chunk /= 10;
+    }
+  }
+  return std::string(p, buffer + sizeof buffer);
+}
+
+constexpr uint8_t kMaxDecimalScale = 28;
+constexpr size_t kMaxDecimalDigits = 29;
+
+// Whether dropping `dropped` (the digits right of the cut) rounds the kept
+// part up: above half, or exactly half and the kept part odd.
+bool RoundsUp(std::string_view dropped, bool kept_odd) {
+  if (dropped.empty() || dropped[0] < '5') return false;
+  if (dropped[0] > '5') return true;
+  if (dropped.find_first_not_of('0', 1) != std::string_view::npos) return true;
+  return kept_odd;
+}
+
+std::optional<U96> Accumulate(std::string_view digits) {
+  U96 v;
+  for (char c : digits) {
+    if (!v.MulAdd(10, static_cast<uint32_t>(c - '0'))) return std::nullopt;
+  }
+  return v;
+}
+
+// ---------------------------------------------------------------------------
+// Number scanning, shared by ParseNumber and ParseDecimal
+
+bool IsSpace(char16_t c) { return c == u' ' || c == u'\t'; }
+
+std::u16string_view Trim(std::u16string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+int DigitValue(char16_t c) {
+  if (IsDigit(c)) return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return 99;
+}
+
+// A number as written, in one shape for every form: digits x 10^exponent.
+struct ScannedNumber {
+  bool negative = false;
+  std::string digits;    // significant digits, no leading or trailing zeros
+  int64_t exponent = 0;  // empty digits: the value is zero
+};
+
+// "&H1F" or "&O17" (after trimming): a 32-bit pattern read as a Long.
+std::optional<ScannedNumber> ScanRadix(std::u16string_view text) {
+  if (text.size() < 3) return std::nullopt;
+  const char16_t marker = text[1];
+  const int base = (marker == u'H' || marker == u'h')   ? 16
+                   : (marker == u'O' || marker == u'o') ? 8
+                                                        : 0;
+  if (base == 0) return std::nullopt;
+  uint64_t value = 0;
+  for (char16_t c : text.substr(2)) {
+    const int digit = DigitValue(c);
+    if (digit >= base) return std::nullopt;
+    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    if (value > UINT32_MAX) Raise(kOverflow);
+  }
+  const auto long_value = static_cast<int32_t>(static_cast<uint32_t>(value));
+  ScannedNumber number;
+  number.negative = long_value < 0;
+  const uint64_t magnitude = Magnitude(long_value);
+  if (magnitude != 0) number.digits = std::to_string(magnitude);
+  while (!number.digits.empty() && number.digits.back() == '0') {
+    number.digits.pop_back();
+    ++number.exponent;
+  }
+  return number;
+}
+
+// The exponent after "E": optional sign, at least one digit. Saturates far
+// beyond any exponent that Double or Decimal can use.
+std::optional<int64_t> ScanExponent(std::u16string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == u'+' || text[0] == u'-')) {
+    negative = text[0] == u'-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  int64_t value = 0;
+  for (char16_t c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = std::min<int64_t>(value * 10 + (c - u'0'), int64_t{1} << 40);
+  }
+  return negative ? -value : value;
+}
+
+std::optional<ScannedNumber> ScanNumber(std::u16string_view text) {
+  text = Trim(text);
+  if (!text.empty() && text[0] == u'&') return ScanRadix(text);
+  ScannedNumber number;
+  size_t i = 0;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) number.negative = text[i++] == u'-';
+  bool any_digit = false;
+  bool after_point = false;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'.' && !after_point) {
+      after_point = true;
+    } else if (IsDigit(c)) {
+      any_digit = true;
+      if (c != u'0' || !number.digits.empty()) number.digits += static_cast<char>(c);
+      if (after_point) --number.exponent;
+    } else {
+      break;
+    }
+  }
+  if (!any_digit) return std::nullopt;
+  if (i < text.size()) {
+    if (text[i] != u'E' && text[i] != u'e') return std::nullopt;
+    const auto exponent = ScanExponent(text.substr(i + 1));
+    if (!exponent) return std::nullopt;
+    number.exponent += *exponent;
+  }
+  while (!number.digits.empty() && number.digits.back() == '0') {
+    number.digits.pop_back();
+    ++number.exponent;
+  }
+  return number;
+}
+
+// digits x 10^exponent into a Decimal: at most 28 digits after the point and
+// at most what 96 bits hold, rounded half to even.
+Decimal DecimalFromDigits(bool negative, std::string digits, int64_t exponent) {
+  if (digits.empty()) return Decimal{};
+  if (exponent >= 0) {
+    if (static_cast<int64_t>(digits.size()) + exponent > int64_t{kMaxDecimalDigits}) {
+      Raise(kOverflow);
+    }
+    digits.append(static_cast<size_t>(exponent), '0');
+    exponent = 0;
+  }
+  int64_t scale = -exponent;
+  size_t keep = digits.size();
+  if (scale > kMaxDecimalScale) {
+    const auto excess = static_cast<uint64_t>(scale - kMaxDecimalScale);
+    // Below half of 10^-28 the value rounds to zero.
+    if (excess > keep) return Decimal{};
+    keep -= static_cast<size_t>(excess);
+    scale = kMaxDecimalScale;
+  }
+  std::optional<U96> kept;
+  while (true) {
+    if (keep <= kMaxDecimalDigits) {
+      kept = Accumulate(std::string_view(digits).substr(0, keep));
+      if (kept) break;
+    }
+    if (scale == 0) Raise(kOverflow);  // whole digits are never dropped
+    --keep;
+    --scale;
+  }
+  if (RoundsUp(std::string_view(digits).substr(keep), kept->IsOdd()) && !kept->MulAdd(1, 1)) {
+    Raise(kOverflow);
+  }
+  return kept->ToDecimal(static_cast<uint8_t>(scale), negative);
+}
+
+// ---------------------------------------------------------------------------
+// Dates
+
+// The serial days of year 100-01-01 and 9999-12-31.
+constexpr int64_t kFirstDay = -657434;
+constexpr int64_t kLastDay = 2958465;
+// Serial day of 1970-01-01, the epoch of the civil-day arithmetic below.
+constexpr int64_t kUnixEpochDay = 25569;
+constexpr int kSecondsPerDay = 86400;
+
+struct CivilDate {
+  int64_t year;
+  int month;
+  int day;
+};
+
+// Days since 1970-01-01 in the proleptic Gregorian calendar, and back. Eras
+// of 400 years (146097 days) make both exact for any year.
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2 ? 1 : 0;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+CivilDate CivilFromDays(int64_t z) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const auto day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  const auto month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  return CivilDate{yoe + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// Two digits, with a leading zero.
+void AppendTwoDigits(std::u16string& out, int v) {
+  out += static_cast<char16_t>(u'0' + v / 10);
+  out += static_cast<char16_t>(u'0' + v % 10);
+}
+
+void AppendTimeOfDay(std::u16string& out, int seconds) {
+  const int hour = seconds / 3600;
+  AppendUnsigned(out, static_cast<uint64_t>(hour % 12 == 0 ? 12 : hour % 12));
+  out += u':';
+  AppendTwoDigits(out, seconds / 60 % 60);
+  out += u':';
+  AppendTwoDigits(out, seconds % 60);
+  out += hour < 12 ? u" AM" : u" PM";
+}
+
+// A small reader over date text.
+class DateReader {
+ public:
+  explicit DateReader(std::u16string_view text) : text_(text) {}
+
+  void SkipSpaces() {
+    while (at_ < text_.size() && IsSpace(text_[at_])) ++at_;
+  }
+  bool AtEnd() const { return at_ == text_.size(); }
+  size_t position() const { return at_; }
+  void Rewind(size_t saved) { at_ = saved; }
+
+  bool Take(char16_t c) {
+    if (at_ < text_.size() && text_[at_] == c) {
+      ++at_;
+      return true;
+    }
+    return false;
+  }
+
+  // 1 to 4 digits; sets `digits` to how many were read.
+  std::optional<int> Number(int& digits) {
+    int value = 0;
+    digits = 0;
+    while (at_ < text_.size() && IsDigit(text_[at_]) && digits < 4) {
+      value = value * 10 + (text_[at_++] - u'0');
+      ++digits;
+    }
+    if (digits == 0 || (at_ < text_.size() && IsDigit(text_[at_]))) return std::nullopt;
+    return value;
+  }
+  std::optional<int> Number() {
+    int digits;
+    return Number(digits);
+  }
+
+  // "AM" or "PM" in any case: 0 for AM, 12 for PM, nullopt when absent.
+  std::optional<int> Meridiem() {
+    if (text_.size() - at_ < 2) return std::nullopt;
+    const auto first = static_cast<char16_t>(text_[at_] | 0x20);
+    const auto second = static_cast<char16_t>(text_[at_ + 1] | 0x20);
+    if (second != u'm' || (first != u'a' && first != u'p')) return std::nullopt;
+    at_ += 2;
+    return first == u'a' ? 0 : 12;
+  }
+
+ private:
+  std::u16string_view text_;
+  size_t at_ = 0;
+};
+
+struct DateTimeParts {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0;
+};
+
+// "M/D/Y": consumes it and fills the date, or leaves the reader where it was.
+bool ReadDatePart(DateReader& reader, DateTimeParts& parts) {
+  const size_t start = reader.position();
+  int year_digits = 0;
+  const auto month = reader.Number();
+  const auto day = month && reader.Take(u'/') ? reader.Number() : std::nullopt;
+  const auto year = day && reader.Take(u'/') ? reader.Number(year_digits) : std::nullopt;
+  if (!year) {
+    reader.Rewind(start);
+    return false;
+  }
+  parts.month = *month;
+  parts.day = *day;
+  parts.year = *year;
+  if (year_digits <= 2) parts.year += *year < 30 ? 2000 : 1900;
+  return true;
+}
+
+// "H:MM[:SS] [AM|PM]".
+bool ReadTimePart(DateReader& reader, DateTimeParts& parts) {
+  const auto hour = reader.Number();
+  const auto minute = hour && reader.Take(u':') ? reader.Number() : std::nullopt;
+  if (!minute) return false;
+  std::optional<int> second = 0;
+  if (reader.Take(u':')) second = reader.Number();
+  if (!second) return false;
+  reader.SkipSpaces();
+  if (const auto meridiem = reader.Meridiem()) {
+    if (*hour > 12) return false;
+    parts.hour = *hour % 12 + *meridiem;
+  } else {
+    parts.hour = *hour;
+  }
+  parts.minute = *minute;
+  parts.second = *second;
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void AppendInteger(std::u16string& out, int64_t value) {
+  const uint64_t magnitude = Magnitude(value);
+  const size_t sign = value < 0 ? 1 : 0;
+  const size_t start = out.size();
+  out.resize(start + sign + static_cast<size_t>(CountDigits(magnitude)));
+  if (sign != 0) out[start] = u'-';
+  WriteDigitsBackwards(out.data() + out.size(), magnitude);
+}
+
+void AppendDouble(std::u16string& out, double value) { AppendFloating(out, value, 15); }
+
+void AppendSingle(std::u16string& out, float value) { AppendFloating(out, value, 7); }
+
+void AppendCurrency(std::u16string& out, int64_t scaled) {
+  const uint64_t magnitude = Magnitude(scaled);
+  if (scaled < 0) out += u'-';
+  AppendUnsigned(out, magnitude / 10000);
+  AppendFraction(out, magnitude % 10000, 4);
+}
+
+void AppendDate(std::u16string& out, double date) {
+  // NaN fails both comparisons.
+  if (!(date > static_cast<double>(kFirstDay - 1) && date < static_cast<double>(kLastDay + 1))) {
+    Raise(kInvalidArgument);
+  }
+  const double whole = std::trunc(date);
+  auto day = static_cast<int64_t>(whole);
+  auto seconds = static_cast<int>(std::round(std::fabs(date - whole) * kSecondsPerDay));
+  if (seconds == kSecondsPerDay) {
+    // Rounded up to the next midnight, which is the next calendar day on
+    // both sides of serial 0.
+    seconds = 0;
+    ++day;
+  }
+  if (day < kFirstDay || day > kLastDay) Raise(kInvalidArgument);
+  if (day == 0) {
+    AppendTimeOfDay(out, seconds);
+    return;
+  }
+  const CivilDate civil = CivilFromDays(day - kUnixEpochDay);
+  AppendUnsigned(out, static_cast<uint64_t>(civil.month));
+  out += u'/';
+  AppendUnsigned(out, static_cast<uint64_t>(civil.day));
+  out += u'/';
+  AppendUnsigned(out, static_cast<uint64_t>(civil.year));
+  if (seconds != 0) {
+    out += u' ';
+    AppendTimeOfDay(out, seconds);
+  }
+}
+
+void AppendDecimal(std::u16string& out, const Decimal& value) {
+  if (value.scale > kMaxDecimalScale) Raise(kInvalidArgument);
+  const U96 magnitude = U96::From(value);
+  std::string digits = DigitsOf(magnitude);
+  const size_t scale = value.scale;
+  if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+  const size_t point = digits.size() - scale;
+  size_t end = digits.size();
+  while (end > point && digits[end - 1] == '0') --end;
+  if (value.negative && !magnitude.IsZero()) out += u'-';
+  AppendAscii(out, digits.data(), digits.data() + point);
+  if (end > point) {
+    out += u'.';
+    AppendAscii(out, digits.data() + point, digits.data() + end);
+  }
+}
+
+std::optional<double> ParseNumber(std::u16string_view text) {
+  const std::optional<ScannedNumber> number = ScanNumber(text);
+  if (!number) return std::nullopt;
+  if (number->digits.empty()) return 0.0;
+  // The decimal exponent of the leading digit tells overflow from underflow
+  // before the digits are converted.
+  const int64_t leading = static_cast<int64_t>(number->digits.size()) - 1 + number->exponent;
+  if (leading > 308) Raise(kOverflow);
+  if (leading < -400) return 0.0;
+  std::string ascii = number->digits;
+  ascii += 'e';
+  ascii += std::to_string(number->exponent);
+  double value = 0;
+  const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    if (leading > 0) Raise(kOverflow);
+    return 0.0;
+  }
+  return number->negative ? -value : value;
+}
+
+std::optional<Decimal> ParseDecimal(std::u16string_view text) {
+  std::optional<ScannedNumber> number = ScanNumber(text);
+  if (!number) return std::nullopt;
+  return DecimalFromDigits(number->negative, std::move(number->digits), number->exponent);
+}
+
+Decimal RoundDecimal(const Decimal& value, uint8_t scale) {
+  if (value.scale > kMaxDecimalScale) Raise(kInvalidArgument);
+  if (value.scale <= scale) return value;
+  U96 magnitude = U96::From(value);
+  // The last digit dropped decides, the ones before it only break a tie.
+  uint32_t last = 0;
+  bool rest_nonzero = false;
+  for (int i = value.scale; i > scale; --i) {
+    rest_nonzero = rest_nonzero || last != 0;
+    last = magnitude.DivMod(10);
+  }
+  const bool up = last > 5 || (last == 5 && (rest_nonzero || magnitude.IsOdd()));
+  // The quotient is below 2^96 / 10, so adding one cannot overflow.
+  if (up) magnitude.MulAdd(1, 1);
+  return magnitude.ToDecimal(scale, value.negative);
+}
+
+std::optional<double> ParseDate(std::u16string_view text) {
+  DateReader reader(text);
+  DateTimeParts parts;
+  reader.SkipSpaces();
+  const bool have_date = ReadDatePart(reader, parts);
+  reader.SkipSpaces();
+  bool have_time = false;
+  if (!reader.AtEnd()) {
+    if (!ReadTimePart(reader, parts)) return std::nullopt;
+    have_time = true;
+    reader.SkipSpaces();
+  }
+  if (!reader.AtEnd() || !(have_date || have_time)) return std::nullopt;
+  return DateSerial(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+}
+
+std::optional<double> DateSerial(int year, int month, int day, int hour, int minute, int second) {
+  if (year < 100 || year > 9999 || month < 1 || month > 12) return std::nullopt;
+  if (day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+    return std::nullopt;
+  }
+  const int64_t serial_day = DaysFromCivil(year, month, day) + kUnixEpochDay;
+  const double time = (hour * 3600 + minute * 60 + second) / double{kSecondsPerDay};
+  // Before 12/30/1899 the time still counts forward from midnight, away
+  // from zero.
+  const auto whole = static_cast<double>(serial_day);
+  return serial_day < 0 ? whole - time : whole + time;
+}
+
+}  // namespace dudUdudADOD::automation
