@@ -1,1 +1,166 @@
-// (being written)
+// The values section: scalars, arrays of every rank, and all five switches.
+#include "sections/values_info.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "automation/bstr.h"
+#include "automation/client.h"
+#include "automation/runtime_error.h"
+#include "testutil/golden.h"
+
+namespace dudUdudADOD::sections {
+namespace {
+
+using namespace automation;  // NOLINT
+using testutil::U16;
+
+struct Switches {
+  bool indexed = false, char_ascii = false, ordinal = false, addr_len = false, legend = false;
+};
+
+class ValuesInfoTest : public ::testing::Test {
+ protected:
+  std::u16string Values(Address var, std::u16string_view sep, Switches s) {
+    return ValuesInfo(process_, var, sep, s.indexed, s.char_ascii, s.ordinal, s.addr_len,
+                      s.legend);
+  }
+  Address ByteArray(DeclaredBound bound, std::vector<int> bytes) {
+    const DeclaredBound bounds[] = {bound};
+    const Variable a = client_.DimArray(vbByte, bounds);
+    std::vector<VariantImage> values;
+    for (int b : bytes) values.push_back(VariantImage::Byte(static_cast<uint8_t>(b)));
+    client_.AssignElements(a, values);
+    return client_.Pass(a);
+  }
+  int ErrorOf(Address var, Switches s) {
+    try {
+      Values(var, u" ", s);
+    } catch (const RuntimeError& e) {
+      return e.number();
+    }
+    return 0;
+  }
+
+  Process process_;
+  Client client_{process_};
+};
+
+TEST_F(ValuesInfoTest, ScalarsEndTheirLineUnlessAnAddressSuffixFollows) {
+  const Variable x = client_.Dim(vbLong);
+  client_.Assign(x, VariantImage::Long(5));
+  EXPECT_SAME_TEXT(Values(client_.Pass(x), u" ", {.addr_len = true}), u"5\r\n");
+  EXPECT_SAME_TEXT(Values(client_.PassValue(VariantImage::Empty()), u" ", {}), u"\r\n");
+
+  const Variable s = client_.Dim(vbString);
+  client_.Assign(s, VariantImage::String(SysAllocString(process_, u"abc")));
+  const Address arg = client_.Pass(s);
+  const std::u16string a = U16(std::to_string(arg + 8));
+  EXPECT_SAME_TEXT(Values(arg, u" ", {.addr_len = true}), u"abc(^" + a + u"/6) ");
+  EXPECT_SAME_TEXT(Values(arg, u" ", {.char_ascii = true, .addr_len = true, .legend = true}),
+                   u"Legend: Indexed=False, CharASCII=False, OrdinalPos=False, "
+                   u"(^Address/LenB)=True\r\nabc(^" + a + u"/3) ");
+
+  const Address flag = client_.PassValue(VariantImage::Boolean(true));
+  EXPECT_SAME_TEXT(Values(flag, u";", {.addr_len = true}),
+                   u"True(^" + U16(std::to_string(flag + 8)) + u"/8);");
+}
+
+TEST_F(ValuesInfoTest, OneDimensionalArraysAreAlwaysLabelledByOrdinal) {
+  const Address a = ByteArray({5, 7}, {1, 2, 3});
+  EXPECT_SAME_TEXT(Values(a, u" ", {}), u"1 2 3 \r\n");
+  EXPECT_SAME_TEXT(Values(a, u"", {}), u"123\r\n");
+  EXPECT_SAME_TEXT(Values(a, u" ", {.indexed = true, .legend = true}),
+                   u"Legend: Indexed=True, CharASCII=False, OrdinalPos=False, "
+                   u"(^Address/LenB)=False\r\n[1]1 [2]2 [3]3 \r\n");
+  EXPECT_SAME_TEXT(Values(ByteArray({0, -1}, {}), u" ", {.legend = true}),
+                   u"Legend: Indexed=False, CharASCII=False, OrdinalPos=False, "
+                   u"(^Address/LenB)=False\r\n\r\n");
+}
+
+TEST_F(ValuesInfoTest, SeveralDimensionsLabelEachIndexOrTheOrdinal) {
+  const DeclaredBound bounds[] = {{0, 1}, {0, 1}};
+  const Variable m = client_.DimArray(vbInteger, bounds);
+  const VariantImage values[] = {VariantImage::Integer(1), VariantImage::Integer(2),
+                                 VariantImage::Integer(3), VariantImage::Integer(4)};
+  client_.AssignElements(m, values);
+  const Address arg = client_.Pass(m);
+  EXPECT_SAME_TEXT(Values(arg, u",", {.indexed = true}), u"[0,0]1,[1,0]2,[0,1]3,[1,1]4,\r\n");
+  EXPECT_SAME_TEXT(Values(arg, u",", {.indexed = true, .ordinal = true}),
+                   u"[1]1,[2]2,[3]3,[4]4,\r\n");
+  EXPECT_SAME_TEXT(Values(arg, u" ", {.char_ascii = true, .legend = true}),
+                   u"Legend: Indexed=False, CharASCII=False, OrdinalPos=False, "
+                   u"(^Address/LenB)=False\r\n1 2 3 4 \r\n");
+}
+
+TEST_F(ValuesInfoTest, CharactersTakeEverySecondElement) {
+  EXPECT_SAME_TEXT(Values(ByteArray({0, 3}, {72, 0, 105, 0}), u"", {.char_ascii = true}),
+                   u"Hi\r\n");
+  EXPECT_SAME_TEXT(Values(ByteArray({0, 2}, {65, 66, 67}), u" ", {.char_ascii = true}),
+                   u"A C \r\n");
+  EXPECT_SAME_TEXT(Values(ByteArray({0, 0}, {0x80}), u"", {.char_ascii = true}), u"\u20AC\r\n");
+
+  const DeclaredBound bounds[] = {{0, 2}};
+  const Variable longs = client_.DimArray(vbLong, bounds);
+  const VariantImage values[] = {VariantImage::Long(65), VariantImage::Long(66),
+                                 VariantImage::Long(300)};
+  client_.AssignElements(longs, values);
+  EXPECT_EQ(ErrorOf(client_.Pass(longs), {.char_ascii = true}), kInvalidArgument);
+}
+
+TEST_F(ValuesInfoTest, StringElementsCarryTheirAddressAndLength) {
+  const DeclaredBound bounds[] = {{1, 3}};
+  const Variable s = client_.DimArray(vbString, bounds);
+  const VariantImage values[] = {VariantImage::String(SysAllocString(process_, u"ab")),
+                                 VariantImage::String(SysAllocString(process_, u"c"))};
+  client_.AssignElements(s, values);
+  const Address arg = client_.Pass(s);
+  const Address data = ReadUInt32(process_.memory(), ReadUInt32(process_.memory(), s.address) + 12);
+  const std::u16string p1 = U16(std::to_string(ReadInt32(process_.memory(), data)));
+  const std::u16string p2 = U16(std::to_string(ReadInt32(process_.memory(), data + 4)));
+  EXPECT_SAME_TEXT(Values(arg, u";", {.addr_len = true}),
+                   u"ab(^" + p1 + u"/4);c(^" + p2 + u"/2);(^0/0);\r\n");
+  EXPECT_SAME_TEXT(Values(arg, u";", {.char_ascii = true, .addr_len = true}),
+                   u"ab(^" + p1 + u"/2);c(^" + p2 + u"/1);(^0/0);\r\n");
+}
+
+TEST_F(ValuesInfoTest, VariantElementsShowTheirOwnValues) {
+  const DeclaredBound inner_bounds[] = {{0, 0}};
+  const Address inner = SafeArrayCreate(process_, vbInteger, inner_bounds);
+  const DeclaredBound bounds[] = {{0, 4}};
+  const Variable v = client_.DimArray(vbVariant, bounds);
+  const VariantImage values[] = {VariantImage::Double(2.5),
+                                 VariantImage::String(SysAllocString(process_, u"x")),
+                                 VariantImage::Null(), VariantImage::Array(vbInteger, inner),
+                                 VariantImage::Object(0)};
+  client_.AssignElements(v, values);
+  EXPECT_SAME_TEXT(Values(client_.Pass(v), u" ", {}), u"2.5 x Null Integer() Nothing \r\n");
+}
+
+TEST_F(ValuesInfoTest, FailuresStopTheWholeSection) {
+  EXPECT_EQ(ErrorOf(client_.PassValue(VariantImage::Null()), {}), kInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf(client_.Pass(client_.DimDynamicArray(vbLong)), {}), kOverflow);
+  const DeclaredBound bounds[] = {{0, 1}};
+  const Variable a = client_.DimArray(vbLong, bounds);
+  const Address descriptor = ReadUInt32(process_.memory(), a.address);
+  WriteUInt32(process_.memory(), descriptor + 12, 0x00010000);  // data that is not there
+  EXPECT_EQ(ErrorOf(client_.Pass(a), {}), kInvalidArgument);
+}
+
+TEST_F(ValuesInfoTest, SwitchesComeBackAsTheSectionUsedThem) {
+  const Address bytes = ByteArray({0, 1}, {1, 2});
+  bool char_ascii = true, ordinal = false;
+  ValuesInfo(process_, bytes, u" ", false, char_ascii, ordinal, false, false);
+  EXPECT_TRUE(char_ascii);
+  EXPECT_TRUE(ordinal);
+  char_ascii = true;
+  ordinal = false;
+  ValuesInfo(process_, client_.PassValue(VariantImage::Integer(1)), u" ", false, char_ascii,
+             ordinal, false, false);
+  EXPECT_FALSE(char_ascii);
+  EXPECT_FALSE(ordinal);
+}
+
+}  // namespace
+}  // namespace dudUdudADOD::sections
