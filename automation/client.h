@@ -9,8 +9,8 @@
 //    and the address of its 4-byte descriptor cell as data;
 //  - a Variant variable passes as the variant itself;
 //  - a value (a literal, an expression) passes in a temporary variant.
-// The argument variants live until the Client is destroyed or Release() is
-// called; so do the variables.
+// Variables and argument variants live as long as the process: a client
+// program's frame is never popped.
 #ifndef DUD_AUTOMATION_CLIENT_H_
 #define DUD_AUTOMATION_CLIENT_H_
 

@@ -1,1 +1,100 @@
-// (being written)
+#include "sections/safe_array_info.h"
+
+#include <array>
+#include <string_view>
+
+#include "automation/checked_math.h"
+#include "automation/runtime_error.h"
+#include "automation/safe_array.h"
+#include "sections/table_grid.h"
+
+namespace dudUdudADOD::sections {
+
+namespace {
+
+using automation::AddLong;
+using automation::Address;
+using automation::Process;
+
+constexpr std::array<std::u16string_view, 7> kHeadings = {
+    u"Entry", u"Variable", u"Address", u"Type", u"LenB", u"Value", u"Bytes"};
+constexpr std::array<std::u16string_view, 5> kBoundHeadings = {u"Entry", u"Bound", u"cElements",
+                                                               u"lBound", u"uBound"};
+
+// The line of the first bound row: the bounds headings stand on line 9.
+constexpr int32_t kFirstBoundLine = 10;
+// The bounds table's columns, at the shared positions.
+constexpr int32_t kBoundColumn = kTableColumns[1];
+constexpr int32_t kCountColumn = kTableColumns[2];
+constexpr int32_t kLowerColumn = kTableColumns[3];
+constexpr int32_t kUpperColumn = kTableColumns[4];
+
+// The field at `address`, read with its width (2 or 4 bytes) and sign.
+int32_t ReadField(const automation::AddressSpace& memory, int32_t address, int32_t width) {
+  const auto at = static_cast<Address>(address);
+  return width == 2 ? automation::ReadInt16(memory, at) : automation::ReadInt32(memory, at);
+}
+
+struct HeadField {
+  std::u16string_view name;
+  int32_t offset;
+  int32_t width;
+};
+
+// The record's head, in the order and under the names the table shows.
+constexpr std::array<HeadField, 5> kHeadFields = {{
+    {u".cDims", 0, 2},
+    {u".fFeaures", 2, 2},
+    {u".cbArrElemSize", 4, 4},
+    {u".cLock", 8, 4},
+    {u".pvData", 12, 4},
+}};
+
+// Bound i of the record on line 10 + i; the row of bound 0 also carries the
+// address of the first element in its Entry column.
+void PutBoundRow(TableGrid& grid, const automation::AddressSpace& memory, int32_t d, int32_t i,
+                 int32_t pv_data) {
+  // The record holds 60 bounds. A record claiming more dimensions gets its
+  // rows for bounds 0 to 59 and then the subscript error at bound 60, before
+  // anything past the record is read; the error ends the call, so those rows
+  // are never seen.
+  if (i >= automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
+  const int32_t bound = AddLong(d, AddLong(16, 8 * i));
+  const int32_t c_elements = ReadField(memory, bound, 4);
+  const int32_t l_lbound = ReadField(memory, AddLong(bound, 4), 4);
+  const int32_t line = AddLong(kFirstBoundLine, i);
+  if (i == 0) grid.PutNumberAt(line, kEntryColumn, pv_data);
+  grid.PutNumberAt(line, kBoundColumn, i);
+  grid.PutNumberAt(line, kCountColumn, c_elements);
+  grid.PutNumberAt(line, kLowerColumn, l_lbound);
+  grid.PutNumberAt(line, kUpperColumn, automation::SubLong(AddLong(l_lbound, c_elements), 1));
+}
+
+}  // namespace
+
+std::u16string SafeArrayInfo(Process& process, Address desc, bool withBounds) {
+  const automation::AddressSpace& memory = process.memory();
+  const auto d = static_cast<int32_t>(desc);
+
+  // Ten lines of 72 spaces, each ended by CR LF: an empty eleventh line follows.
+  TableGrid grid(PrefilledText(72, 10, 0));
+  grid.Put(kEntryColumn, u"/// SAFEARRAY STRUCTURE ///", true);
+  PutHeadings(grid, kHeadings);
+  for (const HeadField& field : kHeadFields) {
+    const int32_t address = AddLong(d, field.offset);
+    const std::optional<int32_t> entry =
+        field.offset == 0 ? std::optional<int32_t>(d) : std::nullopt;
+    PutFieldRow(grid, process,
+                {entry, field.name, address, field.width, ReadField(memory, address, field.width)});
+  }
+  grid.SkipLine();  // line 8 stays blank
+  if (!withBounds) return std::move(grid).Take();
+
+  PutHeadings(grid, kBoundHeadings);
+  const int32_t c_dims = ReadField(memory, d, 2);
+  const int32_t pv_data = ReadField(memory, AddLong(d, 12), 4);
+  for (int32_t i = 0; i < c_dims; ++i) PutBoundRow(grid, memory, d, i, pv_data);
+  return std::move(grid).Take();
+}
+
+}  // namespace dudUdudADOD::sections
