@@ -503,6 +503,14 @@ void AppendInteger(std::u16string& out, int64_t value) {
   WriteDigitsBackwards(out.data() + out.size(), magnitude);
 }
 
+char16_t* WriteInteger(char16_t* at, int64_t value) {
+  const uint64_t magnitude = Magnitude(value);
+  if (value < 0) *at++ = u'-';
+  char16_t* end = at + CountDigits(magnitude);
+  WriteDigitsBackwards(end, magnitude);
+  return end;
+}
+
 void AppendDouble(std::u16string& out, double value) { AppendFloating(out, value, 15); }
 
 void AppendSingle(std::u16string& out, float value) { AppendFloating(out, value, 7); }

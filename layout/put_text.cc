@@ -23,11 +23,26 @@ struct LineSpan {
 // `width` spaces, so that the target line exists afterwards. The buffer is
 // thought of as ending in one more CR LF; appending a line therefore means
 // adding CR LF and then the line's spaces.
-LineSpan FindOrAppendLine(std::u16string& buffer, int32_t line, size_t width) {
+// The next CR LF at or after `from`, or npos.
+size_t FindLineBreak(const std::u16string& buffer, size_t from) {
+  const char16_t* data = buffer.data();
+  const size_t size = buffer.size();
+  for (size_t i = from; i + 1 < size; ++i) {
+    if (data[i] == u'\r' && data[i + 1] == u'\n') return i;
+  }
+  return std::u16string::npos;
+}
+
+LineSpan FindOrAppendLine(std::u16string& buffer, int32_t line, size_t width,
+                          const LineHint* hint) {
   size_t start = 0;
   int32_t found = 1;
+  if (hint != nullptr && hint->line >= 1 && hint->line <= line) {
+    start = hint->start;
+    found = hint->line;
+  }
   while (found < line) {
-    const size_t brk = buffer.find(kLineBreak, start);
+    const size_t brk = FindLineBreak(buffer, start);
     if (brk == std::u16string::npos) break;
     start = brk + kLineBreak.size();
     ++found;
@@ -42,14 +57,14 @@ LineSpan FindOrAppendLine(std::u16string& buffer, int32_t line, size_t width) {
     }
     return {start, buffer.size()};
   }
-  const size_t brk = buffer.find(kLineBreak, start);
+  const size_t brk = FindLineBreak(buffer, start);
   return {start, brk == std::u16string::npos ? buffer.size() : brk};
 }
 
 }  // namespace
 
 bool PutText(std::u16string& buffer, std::u16string_view text, int32_t& line, int32_t& column,
-             bool overwrite, bool advance) {
+             bool overwrite, bool advance, LineHint* hint) {
   // 0 stands for 1; negative numbers are clamped too, so no write ever lands
   // before the start of the text.
   line = std::max(line, int32_t{1});
@@ -59,7 +74,8 @@ bool PutText(std::u16string& buffer, std::u16string_view text, int32_t& line, in
   // Overwrite needs room for the whole text; insert only needs the column.
   const size_t needed = before + (overwrite ? text.size() : 0);
 
-  LineSpan target = FindOrAppendLine(buffer, line, needed);
+  LineSpan target = FindOrAppendLine(buffer, line, needed, hint);
+  if (hint != nullptr) *hint = {line, target.start};
   const size_t length = target.end - target.start;
   if (length < needed) {
     buffer.insert(target.end, needed - length, u' ');

@@ -19,8 +19,18 @@
 
 namespace dudUdudADOD::layout {
 
+// Where a line of the buffer starts, remembered between calls by a caller
+// that writes line after line (the table sections), so that each write scans
+// from that line instead of from the start of the text. Writes never move the
+// start of the line they touch or of any line before it, so the hint stays
+// true as long as the buffer changes only through PutText calls given it.
+struct LineHint {
+  int32_t line = 0;  // 0: nothing remembered yet
+  size_t start = 0;
+};
+
 bool PutText(std::u16string& buffer, std::u16string_view text, int32_t& line, int32_t& column,
-             bool overwrite, bool advance);
+             bool overwrite, bool advance, LineHint* hint = nullptr);
 
 }  // namespace dudUdudADOD::layout
 

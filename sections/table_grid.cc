@@ -22,7 +22,7 @@ std::u16string PrefilledText(int32_t width, int32_t spaced_lines, int32_t extra_
 }
 
 void TableGrid::Put(int32_t column, std::u16string_view text, bool advance) {
-  layout::PutText(buffer_, text, line_, column, true, advance);
+  layout::PutText(buffer_, text, line_, column, true, advance, &hint_);
 }
 
 void TableGrid::PutNumber(int32_t column, int64_t value, bool advance) {
@@ -32,7 +32,7 @@ void TableGrid::PutNumber(int32_t column, int64_t value, bool advance) {
 }
 
 void TableGrid::PutAt(int32_t line, int32_t column, std::u16string_view text) {
-  layout::PutText(buffer_, text, line, column, true, false);
+  layout::PutText(buffer_, text, line, column, true, false, &hint_);
 }
 
 void TableGrid::PutNumberAt(int32_t line, int32_t column, int64_t value) {

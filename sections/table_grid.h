@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "automation/process.h"
+#include "layout/put_text.h"
 
 namespace dudUdudADOD::sections {
 
@@ -69,6 +70,7 @@ class TableGrid {
  private:
   std::u16string buffer_;
   int32_t line_ = 1;
+  layout::LineHint hint_;
 };
 
 // Writes the headings left to right at the first headings.size() columns and

@@ -1,6 +1,8 @@
 #include "sections/values_info.h"
 
 #include <algorithm>
+#include <array>
+#include <type_traits>
 #include <cstring>
 #include <vector>
 
@@ -154,6 +156,91 @@ size_t CellBytes(uint16_t type, int32_t element_size) {
   return size;
 }
 
+// The fast path of the walk: arrays of Byte, Integer, Long and Boolean with
+// no labels and no characters, which is where very large arrays are met. The
+// output is sized once for the widest possible text and written through a
+// pointer; the text is exactly what the general path writes.
+
+// The digits of every byte value, padded to three characters, and their count.
+struct ByteDigits {
+  char16_t chars[3];
+  uint8_t length;
+};
+
+constexpr std::array<ByteDigits, 256> MakeByteDigits() {
+  std::array<ByteDigits, 256> table{};
+  for (int v = 0; v < 256; ++v) {
+    ByteDigits& d = table[static_cast<size_t>(v)];
+    const int hundreds = v / 100, tens = v / 10 % 10, ones = v % 10;
+    int n = 0;
+    if (hundreds != 0) d.chars[n++] = static_cast<char16_t>(u'0' + hundreds);
+    if (hundreds != 0 || tens != 0) d.chars[n++] = static_cast<char16_t>(u'0' + tens);
+    d.chars[n++] = static_cast<char16_t>(u'0' + ones);
+    d.length = static_cast<uint8_t>(n);
+  }
+  return table;
+}
+constexpr std::array<ByteDigits, 256> kByteDigits = MakeByteDigits();
+
+// Writes `sep` at `p` and returns its end.
+inline char16_t* PutSeparator(char16_t* p, std::u16string_view sep) {
+  if (sep.size() == 1) {
+    *p = sep[0];
+    return p + 1;
+  }
+  std::copy(sep.begin(), sep.end(), p);
+  return p + sep.size();
+}
+
+void AppendBytesFast(std::u16string& out, const uint8_t* data, size_t count,
+                     std::u16string_view sep) {
+  const size_t start = out.size();
+  out.resize(start + count * (3 + sep.size()));
+  char16_t* p = out.data() + start;
+  for (size_t i = 0; i < count; ++i) {
+    const ByteDigits& d = kByteDigits[data[i]];
+    p[0] = d.chars[0];  // always three characters; the separator covers the rest
+    p[1] = d.chars[1];
+    p[2] = d.chars[2];
+    p = PutSeparator(p + d.length, sep);
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
+}
+
+template <typename T>
+void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
+                        std::u16string_view sep) {
+  constexpr size_t kWidest = std::is_same_v<T, int16_t> ? 6 : 11;
+  const size_t start = out.size();
+  out.resize(start + count * (kWidest + sep.size()));
+  char16_t* p = out.data() + start;
+  for (size_t i = 0; i < count; ++i) {
+    T v;
+    std::memcpy(&v, data + i * sizeof(T), sizeof(T));
+    p = PutSeparator(WriteInteger(p, v), sep);
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
+}
+
+// True when the fast path wrote the elements.
+bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t type,
+                             int32_t element_size, size_t count, std::u16string_view sep) {
+  if (data == nullptr || static_cast<uint32_t>(element_size) != StorageSize(type)) return false;
+  switch (type) {
+    case vbByte:
+      AppendBytesFast(out, data, count, sep);
+      return true;
+    case vbInteger:
+      AppendIntegersFast<int16_t>(out, data, count, sep);
+      return true;
+    case vbLong:
+      AppendIntegersFast<int32_t>(out, data, count, sep);
+      return true;
+    default:
+      return false;
+  }
+}
+
 class ArrayWalk {
  public:
   ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep)
@@ -195,6 +282,15 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   data_ = memory_.Span(desc_.pvData, static_cast<uint32_t>(total));
   const int32_t stride = char_ascii ? MulLong(desc_.cbElements, 2) : desc_.cbElements;
   const int32_t steps = char_ascii ? count / 2 + count % 2 : count;
+  if (!indexed && !char_ascii) {
+    // The last element's address is the highest the walk computes; past it
+    // the walk would overflow like the general path does, element by element.
+    AddLong(static_cast<int32_t>(desc_.pvData), MulLong(count - 1, desc_.cbElements));
+    if (AppendPlainElementsFast(out_, data_, element_type, desc_.cbElements,
+                                static_cast<size_t>(count), sep_)) {
+      return;
+    }
+  }
   int32_t offset = 0;
   for (int32_t step = 1; step <= steps; ++step) {
     const auto at = static_cast<Address>(AddLong(static_cast<int32_t>(desc_.pvData), offset));
