@@ -1,0 +1,475 @@
+#include "cli/interpreter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+#include "automation/bstr.h"
+#include "automation/conversions.h"
+#include "automation/runtime_error.h"
+#include "automation/safe_array.h"
+#include "automation/text_forms.h"
+#include "automation/utf8.h"
+#include "automation/variant_memory.h"
+#include "cli/parser.h"
+
+namespace dudUdudADOD::cli {
+
+using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+
+namespace {
+
+std::string Upper(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return key;
+}
+
+std::string NumberText(double value) {
+  std::u16string text;
+  AppendDouble(text, value);
+  return ToUtf8(text);
+}
+
+// The name the last statement gives to what is inspected, if any.
+std::optional<Name> TargetOf(const Statement& last) {
+  if (const auto* dim = std::get_if<DimStatement>(&last)) return dim->declarators.back().name;
+  if (const auto* assign = std::get_if<AssignStatement>(&last)) return assign->name;
+  if (const auto* redim = std::get_if<ReDimStatement>(&last)) return redim->name;
+  if (const auto* erase = std::get_if<EraseStatement>(&last)) return erase->names.back();
+  const Expr& value = std::get<ExprStatement>(last).value;
+  if (value.kind == ExprKind::kVariable) return Name{value.text, value.position};
+  return std::nullopt;
+}
+
+// The Dim declarator of a scalar Variant named `name`, or nullptr.
+const Declarator* VariantDeclarator(const Script& script, const std::string& name) {
+  for (const Statement& statement : script.statements) {
+    const auto* dim = std::get_if<DimStatement>(&statement);
+    if (dim == nullptr) continue;
+    for (const Declarator& d : dim->declarators) {
+      if (Upper(d.name.text) != name) continue;
+      return !d.is_array && d.type == vbVariant ? &d : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+// How deep arrays nest in `v`, counting an array as 1 and looking no deeper
+// than `limit`: arrays inside Variants are copied and freed recursively, so
+// their depth is what bounds the host's stack.
+int NestingDepth(const AddressSpace& memory, const VariantImage& v, int limit) {
+  if ((v.vt() & vbArray) == 0 || v.pointer() == 0) return 0;
+  if (limit <= 1 || (v.vt() & kBaseTypeMask) != vbVariant) return 1;
+  const uint64_t count = SafeArrayElementCount(memory, v.pointer());
+  const Address data = SafeArrayData(memory, v.pointer());
+  int deepest = 0;
+  for (uint64_t i = 0; i < count && deepest < limit - 1; ++i) {
+    const VariantImage element = LoadVariant(memory, static_cast<Address>(data + i * kVariantSize));
+    deepest = std::max(deepest, NestingDepth(memory, element, limit - 1));
+  }
+  return 1 + deepest;
+}
+
+uint32_t CellSize(const Declarator& d) {
+  if (d.is_array) return 4;
+  return d.type == vbVariant ? kVariantSize : StorageSize(d.type);
+}
+
+}  // namespace
+
+// An array value about to become an element of a Variant array.
+void Interpreter::CheckNesting(const Value& v, const Expr& e) {
+  const VariantImage value = Dereference(process_.memory(), v.image);
+  if (NestingDepth(process_.memory(), value, kMaxNesting) >= kMaxNesting) {
+    throw ScriptError(e.position, "arrays nest too deeply: at most " + std::to_string(kMaxNesting) +
+                                      " levels of arrays inside Variants");
+  }
+}
+
+Address Interpreter::Run(const Script& script, std::optional<Address> arg_at) {
+  if (script.statements.empty()) {
+    throw ScriptError(script.end, "nothing to inspect: the script has no statements");
+  }
+  arg_at_ = arg_at;
+  variant_target_ = nullptr;
+  const std::optional<Name> target = TargetOf(script.statements.back());
+  if (arg_at && target) variant_target_ = VariantDeclarator(script, Upper(target->text));
+  // A last statement that is only a value is evaluated once, by Pass.
+  const size_t run = target ? script.statements.size() : script.statements.size() - 1;
+  for (size_t i = 0; i < run; ++i) Execute(script.statements[i]);
+  return Pass(script);
+}
+
+std::optional<Variable> Interpreter::Find(std::string_view name) const {
+  auto it = symbols_.find(Upper(name));
+  if (it == symbols_.end()) return std::nullopt;
+  return it->second.variable;
+}
+
+void Interpreter::Execute(const Statement& statement) {
+  if (const auto* dim = std::get_if<DimStatement>(&statement)) {
+    for (const Declarator& d : dim->declarators) Declare(d);
+  } else if (const auto* redim = std::get_if<ReDimStatement>(&statement)) {
+    ReDim(*redim);
+  } else if (const auto* erase = std::get_if<EraseStatement>(&statement)) {
+    Erase(*erase);
+  } else if (const auto* assign = std::get_if<AssignStatement>(&statement)) {
+    Assign(*assign);
+  } else {
+    Value v = Eval(std::get<ExprStatement>(statement).value);
+    Free(v);
+  }
+}
+
+Address Interpreter::Pass(const Script& script) {
+  const std::optional<Name> target = TargetOf(script.statements.back());
+  std::optional<Variable> variable;
+  Value value;
+  if (target) {
+    variable = Lookup(*target).variable;
+  } else {
+    value = Eval(std::get<ExprStatement>(script.statements.back()).value);
+  }
+  try {
+    if (variable) return client_.Pass(*variable, arg_at_);
+    return client_.PassValue(value.image, arg_at_);  // the temporary variant takes it over
+  } catch (const RuntimeError& e) {
+    if (!arg_at_ || e.number() != kInvalidArgument) throw;
+    throw UsageError("--arg-at " + std::to_string(*arg_at_) +
+                     ": the 16-byte argument variant cannot go there: that memory is in use "
+                     "or cannot hold it");
+  }
+}
+
+Interpreter::Symbol& Interpreter::Lookup(const Name& name) {
+  auto it = symbols_.find(Upper(name.text));
+  if (it == symbols_.end()) {
+    throw ScriptError(name.position,
+                      Quote(name.text) + " is not declared: declare it first with Dim");
+  }
+  return it->second;
+}
+
+void Interpreter::Declare(const Declarator& d) {
+  const std::string key = Upper(d.name.text);
+  if (symbols_.count(key) != 0) {
+    throw ScriptError(d.name.position, Quote(d.name.text) + " is already declared");
+  }
+  std::optional<Address> at;
+  if (d.at) at = static_cast<Address>(EvalWhole(*d.at, INT32_MIN, UINT32_MAX, "an address"));
+  const bool from_option = &d == variant_target_;
+  if (from_option && at && *at != *arg_at_) {
+    throw UsageError("--arg-at " + std::to_string(*arg_at_) + ": the argument is the Variant " +
+                     Quote(d.name.text) + " itself, which the script places At " +
+                     std::to_string(*at));
+  }
+  if (from_option) at = arg_at_;
+  Symbol& symbol = symbols_[key] = Symbol{Place(d, at, from_option), false};
+  if (d.has_list) {
+    AssignList(symbol.variable, d);
+  } else if (d.value) {
+    if (symbol.variable.kind == VariableKind::kFixedArray) {
+      throw ScriptError(d.value->position,
+                        "a fixed array takes its initial values as a list in braces, as in "
+                        "= {1, 2, 3}");
+    }
+    AssignTo(symbol.variable, Eval(*d.value), &symbol.raw);
+  }
+}
+
+// Declares the variable itself, in the client's frame or `at` an address.
+Variable Interpreter::Place(const Declarator& d, std::optional<Address> at, bool from_option) {
+  try {
+    if (!d.is_array) return client_.Dim(d.type, at);
+    if (d.bounds.empty()) return client_.DimDynamicArray(d.type, at);
+    return client_.DimArray(d.type, EvalBounds(d.bounds), at);
+  } catch (const RuntimeError& e) {
+    if (e.number() != kInvalidArgument || !at) throw;
+    const std::string where = std::to_string(*at) + " (" + std::to_string(CellSize(d)) +
+                              " bytes): that memory is in use or cannot hold a variable";
+    if (from_option) {
+      throw UsageError("--arg-at " + std::to_string(*at) + ": cannot declare the Variant " +
+                       Quote(d.name.text) + " at " + where);
+    }
+    throw ScriptError(d.at->position, "cannot place " + Quote(d.name.text) + " At " + where);
+  }
+}
+
+void Interpreter::AssignList(const Variable& array, const Declarator& d) {
+  if (!d.is_array) {
+    throw ScriptError(d.list_position,
+                      "only an array takes a list of values in braces; write = value");
+  }
+  const Address descriptor = ReadUInt32(process_.memory(), array.address);
+  if (descriptor == 0) {
+    throw ScriptError(d.list_position, Quote(d.name.text) +
+                                           " has no elements for a list of values: declare it "
+                                           "with bounds, such as (1 To 3)");
+  }
+  const uint64_t count = SafeArrayElementCount(process_.memory(), descriptor);
+  if (d.list.size() > count) {
+    throw ScriptError(d.list[count].position, "too many values: " + Quote(d.name.text) + " has " +
+                                                  std::to_string(count) + " elements");
+  }
+  const Address data = SafeArrayData(process_.memory(), descriptor);
+  const uint32_t size = SafeArrayElementSize(process_.memory(), descriptor);
+  const VariableKind kind =
+      array.type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar;
+  for (size_t i = 0; i < d.list.size(); ++i) {
+    const Variable element{kind, array.type, static_cast<Address>(data + i * size)};
+    Value value = Eval(d.list[i]);
+    if (kind == VariableKind::kVariant) CheckNesting(value, d.list[i]);
+    AssignTo(element, value, nullptr);
+  }
+}
+
+// variable = value. A temporary string or array moves into the variable; a
+// RawVariant goes into a Variant byte for byte when `raw` tracks it.
+void Interpreter::AssignTo(const Variable& variable, Value value, bool* raw) {
+  AddressSpace& memory = process_.memory();
+  const uint16_t vt = value.image.vt();
+  if (variable.kind == VariableKind::kVariant) {
+    const bool keep = value.owned || (value.raw && raw != nullptr);
+    const VariantImage next =
+        keep ? value.image : VariantCopy(process_, Dereference(memory, value.image));
+    if (raw == nullptr || !*raw) {
+      VariantImage old = LoadVariant(memory, variable.address);
+      VariantClear(process_, old);
+    }
+    StoreVariant(memory, variable.address, next);
+    if (raw != nullptr) *raw = value.raw;
+    return;
+  }
+  if (value.owned &&
+      ((variable.kind == VariableKind::kScalar && variable.type == vbString && vt == vbString) ||
+       (variable.kind == VariableKind::kDynamicArray && vt == (vbArray | variable.type)))) {
+    VariantImage old = VariantImage::WithPointer(vt, ReadUInt32(memory, variable.address));
+    WriteUInt32(memory, variable.address, value.image.pointer());
+    VariantClear(process_, old);
+    return;
+  }
+  client_.Assign(variable, value.image);
+  Free(value);
+}
+
+void Interpreter::Assign(const AssignStatement& assign) {
+  Symbol& symbol = Lookup(assign.name);
+  if (symbol.variable.kind == VariableKind::kFixedArray) {
+    throw ScriptError(assign.name.position,
+                      "cannot assign to the fixed array " + Quote(assign.name.text) +
+                          ": give its elements in its Dim, as in = {1, 2, 3}");
+  }
+  AssignTo(symbol.variable, Eval(assign.value), &symbol.raw);
+}
+
+void Interpreter::ReDim(const ReDimStatement& redim) {
+  const Symbol& symbol = Lookup(redim.name);
+  const VariableKind kind = symbol.variable.kind;
+  if (kind != VariableKind::kDynamicArray) {
+    throw ScriptError(
+        redim.name.position,
+        kind == VariableKind::kFixedArray
+            ? "ReDim needs a dynamic array: " + Quote(redim.name.text) +
+                  " has fixed bounds (declare it as " + Quote("Dim " + redim.name.text + "()") + ")"
+            : "ReDim needs a dynamic array: " + Quote(redim.name.text) + " is not an array");
+  }
+  client_.ReDim(symbol.variable, EvalBounds(redim.bounds));
+}
+
+void Interpreter::Erase(const EraseStatement& erase) {
+  for (const Name& name : erase.names) {
+    const Symbol& symbol = Lookup(name);
+    const VariableKind kind = symbol.variable.kind;
+    if (kind != VariableKind::kFixedArray && kind != VariableKind::kDynamicArray) {
+      throw ScriptError(name.position,
+                        "Erase needs an array: " + Quote(name.text) + " is not an array");
+    }
+    client_.Erase(symbol.variable);
+  }
+}
+
+std::vector<DeclaredBound> Interpreter::EvalBounds(std::span<const Bound> bounds) {
+  std::vector<DeclaredBound> declared;
+  for (const Bound& b : bounds) {
+    const int64_t lower = b.lower ? EvalWhole(*b.lower, INT32_MIN, INT32_MAX, "a bound") : 0;
+    const int64_t upper = EvalWhole(b.upper, INT32_MIN, INT32_MAX, "a bound");
+    if (upper < lower - 1) {
+      throw ScriptError(b.upper.position,
+                        "the dimension " + std::to_string(lower) + " To " + std::to_string(upper) +
+                            " runs backwards: the upper bound must be at least the lower bound "
+                            "minus 1");
+    }
+    declared.push_back({static_cast<int32_t>(lower), static_cast<int32_t>(upper)});
+  }
+  return declared;
+}
+
+// A whole number from `low` to `high`, the way an address, a bound or a
+// RawVariant field is given.
+int64_t Interpreter::EvalWhole(const Expr& e, int64_t low, int64_t high, const std::string& what) {
+  Value v = Eval(e);
+  double number = 0;
+  try {
+    number = ChangeType(process_, v.image, vbDouble).double_value();
+  } catch (const RuntimeError&) {
+    Free(v);
+    throw ScriptError(e.position, what + " must be a number");
+  }
+  Free(v);
+  if (!(number >= static_cast<double>(low) && number <= static_cast<double>(high)) ||
+      number != std::floor(number)) {
+    throw ScriptError(e.position, what + " must be a whole number from " + std::to_string(low) +
+                                      " to " + std::to_string(high) + ", not " +
+                                      NumberText(number));
+  }
+  return static_cast<int64_t>(number);
+}
+
+Interpreter::Value Interpreter::Eval(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kLiteral:
+      return Value{e.literal};
+    case ExprKind::kString:
+      return Value{VariantImage::String(SysAllocString(process_, FromUtf8(e.text))), true};
+    case ExprKind::kVariable:
+      return Value{client_.Reference(Lookup(Name{e.text, e.position}).variable)};
+    case ExprKind::kParen: {
+      Value v = Eval(e.args[0]);
+      if (v.raw || (v.image.vt() & kByRef) == 0) return v;
+      return Value{VariantCopy(process_, Dereference(process_.memory(), v.image)), true};
+    }
+    case ExprKind::kNegate:
+      return Negate(Eval(e.args[0]));
+    case ExprKind::kConvert:
+      return Convert(e);
+    case ExprKind::kArray:
+      return MakeArray(e);
+    case ExprKind::kNew:
+      return NewObject(e);
+    case ExprKind::kRawVariant:
+      return Raw(e);
+  }
+  return Value{};
+}
+
+// -x for the types whose negation keeps or widens to a whole type: Byte,
+// Boolean and Empty become Integer; overflow raises 6. nullopt for others.
+static std::optional<VariantImage> NegateWhole(const VariantImage& x) {
+  switch (x.vt()) {
+    case vbInteger:
+      if (x.integer() == INT16_MIN) Raise(kOverflow);
+      return VariantImage::Integer(static_cast<int16_t>(-x.integer()));
+    case vbLong:
+      if (x.long_value() == INT32_MIN) Raise(kOverflow);
+      return VariantImage::Long(-x.long_value());
+    case vbCurrency:
+      if (x.currency() == INT64_MIN) Raise(kOverflow);
+      return VariantImage::Currency(-x.currency());
+    case vbByte:
+      return VariantImage::Integer(static_cast<int16_t>(-x.byte()));
+    case vbBoolean:
+      return VariantImage::Integer(static_cast<int16_t>(-x.integer()));
+    case vbEmpty:
+      return VariantImage::Integer(0);
+    default:
+      return std::nullopt;
+  }
+}
+
+// Unary minus with the platform's types: Null stays Null, floating types and
+// Dates keep their type, a Decimal flips its sign, text converts to Double.
+Interpreter::Value Interpreter::Negate(Value v) {
+  const VariantImage x = Dereference(process_.memory(), v.image);
+  if (std::optional<VariantImage> whole = NegateWhole(x)) return Value{*whole};
+  switch (x.vt()) {
+    case vbSingle:
+      return Value{VariantImage::Single(-x.single())};
+    case vbDouble:
+      return Value{VariantImage::Double(-x.double_value())};
+    case vbDate:
+      return Value{VariantImage::Date(-x.double_value())};
+    case vbNull:
+      return Value{VariantImage::Null()};
+    case vbDecimal: {
+      VariantImage flipped = x;
+      flipped.bytes()[3] ^= 0x80;  // the sign byte of a Decimal
+      return Value{flipped};
+    }
+    default: {
+      const VariantImage number = ChangeType(process_, x, vbDouble);
+      Free(v);
+      return Value{VariantImage::Double(-number.double_value())};
+    }
+  }
+}
+
+Interpreter::Value Interpreter::Convert(const Expr& e) {
+  Value v = Eval(e.args[0]);
+  if (e.type == vbVariant) {  // CVar: the value itself, as a temporary
+    if (v.owned || v.raw) return v;
+    return Value{VariantCopy(process_, Dereference(process_.memory(), v.image)), true};
+  }
+  VariantImage result;
+  if (e.type == vbError) {
+    result = VariantImage::Error(VariantToLong(process_, v.image));
+  } else {
+    result = ChangeType(process_, v.image, e.type);
+  }
+  Free(v);
+  return Value{result, e.type == vbString};
+}
+
+// Array(...): a Variant array 0 To n - 1 holding copies of the values.
+Interpreter::Value Interpreter::MakeArray(const Expr& e) {
+  const DeclaredBound bound{0, static_cast<int32_t>(e.args.size()) - 1};
+  const Address descriptor = SafeArrayCreate(process_, vbVariant, std::span(&bound, 1));
+  const Address data = SafeArrayData(process_.memory(), descriptor);
+  for (size_t i = 0; i < e.args.size(); ++i) {
+    const Variable element{VariableKind::kVariant, vbVariant,
+                           static_cast<Address>(data + i * kVariantSize)};
+    Value value = Eval(e.args[i]);
+    CheckNesting(value, e.args[i]);
+    AssignTo(element, value, nullptr);
+  }
+  return Value{VariantImage::Array(vbVariant, descriptor), true};
+}
+
+Interpreter::Value Interpreter::NewObject(const Expr& e) {
+  std::optional<std::u16string> default_value;
+  if (!e.args.empty()) {
+    Value v = Eval(e.args[0]);
+    default_value = VariantToText(process_, v.image);
+    Free(v);
+  }
+  return Value{VariantImage::Object(process_.NewObject(FromUtf8(e.text), default_value))};
+}
+
+// RawVariant(vt, reserved1, reserved2, reserved3, low32, high32).
+Interpreter::Value Interpreter::Raw(const Expr& e) {
+  static constexpr const char* kFields[] = {"vt",        "reserved1", "reserved2",
+                                            "reserved3", "low32",     "high32"};
+  VariantImage image;
+  for (size_t i = 0; i < 6; ++i) {
+    const bool wide = i >= 4;
+    const int64_t n =
+        EvalWhole(e.args[i], wide ? INT32_MIN : INT16_MIN, wide ? UINT32_MAX : UINT16_MAX,
+                  std::string("RawVariant's ") + kFields[i]);
+    const size_t offset = wide ? 8 + 4 * (i - 4) : 2 * i;
+    for (size_t k = 0; k < (wide ? 4u : 2u); ++k) {
+      image.bytes()[offset + k] = static_cast<uint8_t>(static_cast<uint64_t>(n) >> (8 * k));
+    }
+  }
+  return Value{image, false, true};
+}
+
+void Interpreter::Free(Value& v) {
+  if (v.owned) VariantClear(process_, v.image);
+  v.owned = false;
+}
+
+}  // namespace dudUdudADOD::cli

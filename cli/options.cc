@@ -1,0 +1,304 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+#include "automation/utf8.h"
+#include "cli/script_error.h"
+#include "inspector/ravoduze.h"
+
+namespace dudUdudADOD::cli {
+
+namespace {
+
+struct Member {
+  std::string_view name;
+  int32_t value;
+};
+
+constexpr std::array<Member, 7> kVarMembers = {{
+    {"varNOTHING", varNOTHING},
+    {"varARG", varARG},
+    {"varDef", varDef},
+    {"varSA_Stru", varSA_Stru},
+    {"varSA_Bounds", varSA_Bounds},
+    {"varValues", varValues},
+    {"varALLINFO", varALLINFO},
+}};
+
+constexpr std::array<Member, 8> kVatMembers = {{
+    {"vatNOTHING", vatNOTHING},
+    {"vatStdSep", vatStdSep},
+    {"vatIndexed", vatIndexed},
+    {"vatCharASCII", vatCharASCII},
+    {"vatOrdinalPos", vatOrdinalPos},
+    {"vatAddrLen", vatAddrLen},
+    {"vatLegend", vatLegend},
+    {"vatALLINFO", vatALLINFO},
+}};
+
+using Apply = void (*)(Options&, std::string_view value);
+
+struct OptionRow {
+  std::string_view short_name;  // "-f", or empty
+  std::string_view long_name;   // "--file", or empty
+  std::string_view value_name;  // "FILE"; empty for a switch
+  std::string_view help;
+  std::span<const Member> members;  // names a flag word accepts
+  Apply apply;
+};
+
+std::string Names(const OptionRow& row) {
+  if (row.short_name.empty()) return std::string(row.long_name);
+  if (row.long_name.empty()) return std::string(row.short_name);
+  return std::string(row.short_name) + ", " + std::string(row.long_name);
+}
+
+template <typename T>
+void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
+  if (slot) throw UsageError(std::string(option) + " is given twice");
+  slot = std::move(value);
+}
+
+int32_t FlagValue(std::string_view text, FlagWord word, std::string_view option) {
+  if (std::optional<int32_t> flags = ParseFlagWord(text, word)) return *flags;
+  const auto& members = word == FlagWord::kVar ? std::span<const Member>(kVarMembers)
+                                               : std::span<const Member>(kVatMembers);
+  std::string names;
+  for (const Member& m : members) names += (names.empty() ? "" : ", ") + std::string(m.name);
+  throw UsageError(std::string(option) + ": \"" + std::string(text) +
+                   "\" is not a flag word: give a number (31, -1, &H1F) or names joined by + (" +
+                   names + ")");
+}
+
+constexpr std::array<OptionRow, 8> kOptions = {{
+    {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
+     [](Options& o, std::string_view v) {
+       SetOnce(o.var_flags, FlagValue(v, FlagWord::kVar, "--var-flags"), "--var-flags");
+     }},
+    {"", "--vat-flags", "N", "how values are printed (default 63: all)", kVatMembers,
+     [](Options& o, std::string_view v) {
+       SetOnce(o.vat_flags, FlagValue(v, FlagWord::kVat, "--vat-flags"), "--vat-flags");
+     }},
+    {"",
+     "--sep",
+     "TEXT",
+     "the text written after each value (default one space)",
+     {},
+     [](Options& o, std::string_view v) { SetOnce(o.sep, automation::FromUtf8(v), "--sep"); }},
+    {"",
+     "--debug",
+     "",
+     "passes DebugF True (the report does not change)",
+     {},
+     [](Options& o, std::string_view) { SetOnce(o.debug, true, "--debug"); }},
+    {"",
+     "--arg-at",
+     "ADDR",
+     "places the argument variant (a Variant itself) at ADDR",
+     {},
+     [](Options& o, std::string_view v) {
+       const std::optional<automation::Address> at = ParseAddress(v);
+       if (!at) {
+         throw UsageError("--arg-at: \"" + std::string(v) +
+                          "\" is not an address: give 0 to 4294967295, -2147483648 to -1, "
+                          "or &H hex");
+       }
+       SetOnce(o.arg_at, *at, "--arg-at");
+     }},
+    {"-f",
+     "--file",
+     "FILE",
+     "reads the script from FILE (\"-\": standard input)",
+     {},
+     [](Options& o, std::string_view v) { SetOnce(o.file, std::string(v), "-f"); }},
+    {"-h",
+     "--help",
+     "",
+     "prints this help and exits",
+     {},
+     [](Options& o, std::string_view) { o.help = true; }},
+    {"",
+     "--version",
+     "",
+     "prints the version and exits",
+     {},
+     [](Options& o, std::string_view) { o.version = true; }},
+}};
+
+const OptionRow* FindOption(std::string_view name) {
+  for (const OptionRow& row : kOptions) {
+    if (name == row.short_name || name == row.long_name) return &row;
+  }
+  return nullptr;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
+  });
+}
+
+// Decimal (with "-") or &H hex of up to 8 digits, as a 64-bit number; hex
+// gives the unsigned 32-bit pattern.
+std::optional<int64_t> ParseNumber(std::string_view text) {
+  const bool hex = text.size() > 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h');
+  if (hex) text.remove_prefix(2);
+  if (text.empty() || (hex && text.size() > 8) || text.size() > 12) return std::nullopt;
+  int64_t value = 0;
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, hex ? 16 : 10);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (hex && text[0] == '-') return std::nullopt;
+  return value;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+std::optional<int32_t> ParseFlagTerm(std::string_view term, std::span<const Member> members) {
+  for (const Member& m : members) {
+    if (SameName(term, m.name)) return m.value;
+  }
+  const std::optional<int64_t> n = ParseNumber(term);
+  if (!n || *n < INT32_MIN || *n > UINT32_MAX) return std::nullopt;
+  if (*n > INT32_MAX && term[0] != '&') return std::nullopt;  // decimal stays signed
+  return static_cast<int32_t>(static_cast<uint32_t>(*n));
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word) {
+  const std::span<const Member> members = word == FlagWord::kVar
+                                              ? std::span<const Member>(kVarMembers)
+                                              : std::span<const Member>(kVatMembers);
+  uint32_t flags = 0;
+  while (true) {
+    const size_t plus = text.find('+');
+    const std::optional<int32_t> term = ParseFlagTerm(Trim(text.substr(0, plus)), members);
+    if (!term) return std::nullopt;
+    flags |= static_cast<uint32_t>(*term);
+    if (plus == std::string_view::npos) return static_cast<int32_t>(flags);
+    text.remove_prefix(plus + 1);
+  }
+}
+
+std::optional<automation::Address> ParseAddress(std::string_view text) {
+  const std::optional<int64_t> n = ParseNumber(text);
+  if (!n || *n < INT32_MIN || *n > UINT32_MAX) return std::nullopt;
+  return static_cast<automation::Address>(static_cast<uint32_t>(*n));
+}
+
+// Applies the option at args[i], taking its value from the same argument
+// ("--sep=x") or the next one; moves i past what it used.
+static void ApplyOption(Options& options, std::span<const std::string> args, size_t& i) {
+  const std::string& arg = args[i];
+  const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+  const std::string name = arg.substr(0, equals);
+  const OptionRow* row = FindOption(name);
+  if (row == nullptr) {
+    throw UsageError("unknown option \"" + name +
+                     "\" (see --help; a script that starts with \"-\" goes after \"--\")");
+  }
+  std::string_view value;
+  if (row->value_name.empty()) {
+    if (equals != std::string::npos) throw UsageError(name + " takes no value");
+  } else if (equals != std::string::npos) {
+    value = std::string_view(arg).substr(equals + 1);
+  } else if (i + 1 < args.size()) {
+    value = args[++i];
+  } else {
+    throw UsageError(name + " needs a value (" + std::string(row->value_name) + ")");
+  }
+  row->apply(options, value);
+}
+
+Options ParseOptions(std::span<const std::string> args) {
+  Options options;
+  bool only_script = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!only_script && arg == "--") {
+      only_script = true;
+    } else if (!only_script && arg.size() >= 2 && arg[0] == '-') {
+      ApplyOption(options, args, i);
+    } else if (options.script) {
+      throw UsageError("more than one script given (\"" + arg +
+                       "\"): put the whole script in one argument, quoted");
+    } else {
+      options.script = arg;
+    }
+  }
+  if (options.script && options.file) {
+    throw UsageError("give the script either as an argument or with -f FILE, not both");
+  }
+  return options;
+}
+
+constexpr std::string_view kIntro =
+    "Usage: ravoduze [OPTION]... [SCRIPT | -f FILE]\n"
+    "\n"
+    "Runs SCRIPT, a few BASIC-style statements that declare variables, passes the\n"
+    "last one to the inspector and prints its report: how the variable lies in the\n"
+    "memory of a modelled 32-bit client. Without a script: Dim x As Long = 5\n"
+    "\n"
+    "Options:\n";
+
+constexpr std::string_view kDetails =
+    "\n"
+    "N is a number (31, -1, &H1F) or names joined by + (varARG+varValues), in any\n"
+    "case. ADDR is 0 to 4294967295, &H hex, or -2147483648 to -1 for the same bits.\n"
+    "\n"
+    "Script: statements on separate lines or separated by \";\", ' starts a comment.\n"
+    "  Dim x As Long = 5            Dim s As String = \"a\"\"b\"     Dim v = #1/2/2000#\n"
+    "  Dim a(1 To 3) As Byte = {1, 2, 3}       Dim m(0 To 2, 1 To 4) As Integer\n"
+    "  Dim d() As Long; ReDim d(1 To 4)        Erase d      Dim o As Object\n"
+    "  Dim x As Long At 1243000 = 5            Set o = New Foo(\"default value\")\n"
+    "  v = Array(1, \"two\", 3.5)       CInt(40000)       RawVariant(8, 0, 0, 0, 0, 0)\n"
+    "Types: Integer Long Single Double Currency Date String Boolean Byte Variant\n"
+    "Object. Conversions: CByte CInt CLng CSng CDbl CCur CDate CStr CBool CDec CVErr\n"
+    "CVar. The last statement's variable is inspected; a last statement that is only\n"
+    "a value is inspected as a temporary.\n"
+    "\n"
+    "Examples:\n"
+    "  ravoduze 'Dim x As Long = 5'\n"
+    "  ravoduze --var-flags varValues 'Dim a(1 To 4) As Byte = {72, 0, 105, 0}'\n"
+    "  ravoduze --vat-flags vatIndexed+vatLegend --sep , 'Dim m(1, 2) As Byte'\n"
+    "  ravoduze --arg-at &H120000 'Dim v As Variant = \"text\"'\n"
+    "  echo 'RawVariant(3, 1, 2, 3, 5, 0)' | ravoduze -f -\n"
+    "\n"
+    "Exit status: 0 the report was printed; 1 a run-time error (\"Run-time error\n"
+    "'N': ...\" on standard error, no report); 2 a script error or a usage error;\n"
+    "3 the host failed (out of memory, or the report could not be written).\n";
+
+// The names a flag word accepts, wrapped under the option's help.
+static void AppendMembers(std::string& text, std::span<const Member> members) {
+  constexpr size_t kIndent = 24;
+  std::string line = std::string(kIndent, ' ') + "names:";
+  for (const Member& m : members) {
+    if (line.size() + 1 + m.name.size() > 80) {
+      text += line + "\n";
+      line = std::string(kIndent + 6, ' ');
+    }
+    line += " " + std::string(m.name);
+  }
+  text += line + "\n";
+}
+
+std::string UsageText() {
+  std::string text(kIntro);
+  for (const OptionRow& row : kOptions) {
+    std::string line = "  " + Names(row);
+    if (!row.value_name.empty()) line += " " + std::string(row.value_name);
+    line.resize(std::max<size_t>(line.size() + 2, 24), ' ');
+    text += line + std::string(row.help) + "\n";
+    if (!row.members.empty()) AppendMembers(text, row.members);
+  }
+  return text + std::string(kDetails);
+}
+
+}  // namespace dudUdudADOD::cli

@@ -1,0 +1,55 @@
+// The ravoduze command line: one table of options, which both the parser
+// and the --help text are generated from.
+//
+// Used by RunRavoduze. ParseOptions reads the arguments after the program
+// name; an option not given stays nullopt, which the main call takes as an
+// omitted parameter. Values may follow as the next argument or after "="
+// ("--var-flags=16"); "--" ends the options, so a script may start with "-".
+// Anything wrong raises UsageError naming the option and the text.
+#ifndef DUD_CLI_OPTIONS_H_
+#define DUD_CLI_OPTIONS_H_
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "automation/address_space.h"
+
+namespace dudUdudADOD::cli {
+
+inline constexpr std::string_view kVersionText = "ravoduze 1.0.0.4";
+
+struct Options {
+  std::optional<int32_t> var_flags;
+  std::optional<int32_t> vat_flags;
+  std::optional<std::u16string> sep;
+  std::optional<bool> debug;
+  std::optional<automation::Address> arg_at;
+  std::optional<std::string> script;  // given on the command line
+  std::optional<std::string> file;    // -f FILE; "-" is standard input
+  bool help = false;
+  bool version = false;
+};
+
+Options ParseOptions(std::span<const std::string> args);
+
+// The --help text, ending in a newline.
+std::string UsageText();
+
+// Which flag word a value is for: it decides the member names accepted.
+enum class FlagWord { kVar, kVat };
+
+// A flag word: a decimal number (negative allowed), &H hex (up to 8 digits,
+// a 32-bit pattern), or terms joined by "+" (member names in any case, or
+// numbers), combined bit by bit. nullopt when the text is none of these.
+std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word);
+
+// An address: decimal 0 to 4294967295 or -2147483648 to -1 (the same 32-bit
+// pattern), or &H hex up to 8 digits. nullopt otherwise.
+std::optional<automation::Address> ParseAddress(std::string_view text);
+
+}  // namespace dudUdudADOD::cli
+
+#endif  // DUD_CLI_OPTIONS_H_

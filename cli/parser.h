@@ -1,0 +1,47 @@
+// Parser: turns a ravoduze script into its syntax tree (ast.h).
+//
+// Used by RunRavoduze and by tests. Grammar (keywords in any case; a
+// statement ends at a line break, ";" or the end of the script):
+//
+//   statement  := dim | redim | erase | assign | expr
+//   dim        := "Dim" declarator {"," declarator}
+//   declarator := NAME ["(" [bounds] ")"] ["As" TYPE] [clause [clause]]
+//   clause     := "At" expr | "=" (expr | "{" [expr {"," expr}] "}")
+//   bounds     := bound {"," bound}          (1 to 60 of them)
+//   bound      := expr ["To" expr]
+//   redim      := "ReDim" NAME "(" bounds ")"
+//   erase      := "Erase" NAME {"," NAME}
+//   assign     := ["Set" | "Let"] NAME "=" expr
+//   expr       := ("-" | "+") expr | NUMBER | STRING | DATE | "(" expr ")"
+//               | "True" | "False" | "Empty" | "Null" | "Nothing" | NAME
+//               | CONVERSION "(" expr ")" | "Array" "(" [expr {"," expr}] ")"
+//               | "New" CLASS ["(" expr ")"] | "RawVariant" "(" expr x 6 ")"
+//
+// TYPE is Integer, Long, Single, Double, Currency, Date, String, Boolean,
+// Byte, Variant or Object (Variant when "As" is left out); CONVERSION is
+// CByte, CInt, CLng, CSng, CDbl, CCur, CDate, CStr, CBool, CDec, CVErr or
+// CVar. A list in braces may span lines. Signs, parentheses and calls nest
+// at most kMaxNesting deep, so no script can exhaust the host's stack.
+//
+// Errors raise ScriptError at the offending token, saying what was expected
+// and what was found.
+#ifndef DUD_CLI_PARSER_H_
+#define DUD_CLI_PARSER_H_
+
+#include <string_view>
+
+#include "cli/ast.h"
+
+namespace dudUdudADOD::cli {
+
+inline constexpr int kMaxNesting = 64;
+
+Script ParseScript(std::string_view source);
+
+// True for the words that cannot name a variable (keywords, type and
+// function names), compared without regard to case.
+bool IsReservedWord(std::string_view word);
+
+}  // namespace dudUdudADOD::cli
+
+#endif  // DUD_CLI_PARSER_H_

@@ -1,0 +1,142 @@
+#include "cli/run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <new>
+#include <ostream>
+#include <stdexcept>
+
+#include "automation/runtime_error.h"
+#include "automation/utf8.h"
+#include "cli/interpreter.h"
+#include "cli/options.h"
+#include "cli/parser.h"
+#include "inspector/ravoduze.h"
+
+namespace dudUdudADOD::cli {
+
+namespace {
+
+enum ExitCode { kOk = 0, kRunTimeError = 1, kBadInput = 2, kHostFailure = 3 };
+
+constexpr std::string_view kDefaultScript = "Dim x As Long = 5";
+
+class HostFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string TooLarge(const std::string& what) {
+  return what + " is larger than " + std::to_string(kMaxScriptBytes >> 20) + " MiB";
+}
+
+// Reads to the end, refusing more than kMaxScriptBytes without taking more.
+std::string ReadScript(std::istream& in, const std::string& what) {
+  std::string text;
+  std::string chunk(1 << 16, '\0');
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    text.append(chunk.data(), static_cast<size_t>(in.gcount()));
+    if (text.size() > kMaxScriptBytes) throw UsageError(TooLarge(what));
+  }
+  if (in.bad()) throw UsageError("cannot read " + what);
+  return text;
+}
+
+std::string LoadScript(const Options& options, std::istream& in) {
+  if (options.script) {
+    if (options.script->size() > kMaxScriptBytes) throw UsageError(TooLarge("the script"));
+    return *options.script;
+  }
+  if (!options.file) return std::string(kDefaultScript);
+  if (*options.file == "-") return ReadScript(in, "standard input");
+  std::error_code ignored;
+  if (std::filesystem::is_directory(*options.file, ignored)) {
+    throw UsageError("cannot read \"" + *options.file + "\": it is a directory");
+  }
+  std::ifstream file(*options.file, std::ios::binary);
+  if (!file) {
+    throw UsageError("cannot open \"" + *options.file + "\": " + std::strerror(errno));
+  }
+  return ReadScript(file, "\"" + *options.file + "\"");
+}
+
+// Runs the script in a process of its own and returns the report; the
+// process, the source and the syntax tree are gone before it is written.
+std::u16string Inspect(const std::string& source, const Options& options) {
+  const Script script = ParseScript(source);
+  auto process = std::make_unique<automation::Process>();
+  Interpreter interpreter(*process);
+  const automation::Address argument = interpreter.Run(script, options.arg_at);
+  RavoDUZE inspector(*process);
+  return inspector(argument, options.debug, options.var_flags, options.vat_flags, options.sep);
+}
+
+void WriteReport(std::ostream& out, std::u16string_view report) {
+  WriteUtf8(out, report);
+  out.flush();
+  if (!out) throw HostFailure("cannot write the report");
+}
+
+int Run(std::span<const std::string> args, std::istream& in, std::ostream& out) {
+  const Options options = ParseOptions(args);
+  if (options.help) {
+    out << UsageText() << std::flush;
+    return kOk;
+  }
+  if (options.version) {
+    out << kVersionText << '\n' << std::flush;
+    return kOk;
+  }
+  const std::u16string report = Inspect(LoadScript(options, in), options);
+  WriteReport(out, report);
+  return kOk;
+}
+
+}  // namespace
+
+void WriteUtf8(std::ostream& out, std::u16string_view text) {
+  constexpr size_t kChunk = 1 << 16;
+  std::string bytes;
+  while (!text.empty() && out) {
+    size_t n = std::min(kChunk, text.size());
+    if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    bytes.clear();
+    automation::AppendUtf8(bytes, text.substr(0, n));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    text.remove_prefix(n);
+  }
+}
+
+int RunRavoduze(std::span<const std::string> args, std::istream& in, std::ostream& out,
+                std::ostream& err) {
+  try {
+    return Run(args, in, out);
+  } catch (const ScriptError& e) {
+    err << "script:" << e.position().line << ':' << e.position().column << ": error: " << e.what()
+        << '\n';
+    return kBadInput;
+  } catch (const UsageError& e) {
+    err << "ravoduze: " << e.what() << '\n';
+    return kBadInput;
+  } catch (const RuntimeError& e) {
+    err << "Run-time error '" << e.number() << "': " << e.description() << '\n';
+    return kRunTimeError;
+  } catch (const HostFailure& e) {
+    err << "ravoduze: " << e.what() << '\n';
+    return kHostFailure;
+  } catch (const std::bad_alloc&) {
+    err << "ravoduze: out of host memory\n";
+    return kHostFailure;
+  } catch (const std::exception& e) {
+    err << "ravoduze: internal error: " << e.what() << '\n';
+    return kHostFailure;
+  }
+}
+
+}  // namespace dudUdudADOD::cli
