@@ -30,6 +30,7 @@ enum class ExprKind {
   kArray,       // Array(args...)
   kNew,         // New `text`, with args[0] as its default value when given
   kRawVariant,  // RawVariant(vt, reserved1, reserved2, reserved3, low32, high32)
+  kFileBytes,   // FileBytes("path"): args[0] is the file name, a string literal
 };
 
 struct Expr {

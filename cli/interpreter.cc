@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <utility>
 
@@ -172,6 +173,8 @@ void Interpreter::Declare(const Declarator& d) {
   Symbol& symbol = symbols_[key] = Symbol{Place(d, at, from_option), false};
   if (d.has_list) {
     AssignList(symbol.variable, d);
+  } else if (d.value && d.value->kind == ExprKind::kFileBytes) {
+    FillFromFile(symbol.variable, d);
   } else if (d.value) {
     if (symbol.variable.kind == VariableKind::kFixedArray) {
       throw ScriptError(d.value->position,
@@ -197,6 +200,38 @@ Variable Interpreter::Place(const Declarator& d, std::optional<Address> at, bool
                        Quote(d.name.text) + " at " + where);
     }
     throw ScriptError(d.at->position, "cannot place " + Quote(d.name.text) + " At " + where);
+  }
+}
+
+// Dim a(...) As Byte = FileBytes("path"): the file's bytes, in order, straight
+// into the array's data. The file must hold exactly as many bytes as the
+// array has elements.
+void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
+  const Expr& call = *d.value;
+  if (array.kind != VariableKind::kFixedArray || array.type != vbByte) {
+    throw ScriptError(call.position,
+                      "FileBytes fills a Byte array declared with bounds, as in "
+                      "Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")");
+  }
+  const std::string& path = call.args[0].text;
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) throw ScriptError(call.args[0].position, "cannot open " + Quote(path));
+  const auto size = static_cast<uint64_t>(file.tellg());
+  AddressSpace& memory = process_.memory();
+  const Address descriptor = ReadUInt32(memory, array.address);
+  const uint64_t count = SafeArrayElementCount(memory, descriptor);
+  if (size != count) {
+    throw ScriptError(call.position, Quote(path) + " holds " + std::to_string(size) +
+                                         " bytes but " + Quote(d.name.text) + " has " +
+                                         std::to_string(count) + " elements");
+  }
+  if (count == 0) return;
+  uint8_t* data =
+      memory.MutableSpan(SafeArrayData(memory, descriptor), static_cast<uint32_t>(count));
+  file.seekg(0);
+  if (data == nullptr ||
+      !file.read(reinterpret_cast<char*>(data), static_cast<std::streamsize>(count))) {
+    throw ScriptError(call.args[0].position, "cannot read " + Quote(path));
   }
 }
 
@@ -353,6 +388,10 @@ Interpreter::Value Interpreter::Eval(const Expr& e) {
       return NewObject(e);
     case ExprKind::kRawVariant:
       return Raw(e);
+    case ExprKind::kFileBytes:
+      throw ScriptError(e.position,
+                        "FileBytes fills a Byte array where it is declared, as in "
+                        "Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")");
   }
   return Value{};
 }

@@ -63,6 +63,7 @@ class Interpreter {
   void Declare(const Declarator& d);
   automation::Variable Place(const Declarator& d, std::optional<automation::Address> at,
                              bool from_option);
+  void FillFromFile(const automation::Variable& array, const Declarator& d);
   void AssignList(const automation::Variable& array, const Declarator& d);
   void AssignTo(const automation::Variable& variable, Value value, bool* raw);
   void ReDim(const ReDimStatement& redim);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "automation/bstr.h"
@@ -63,6 +64,40 @@ TEST_F(InterpreterTest, ByteArrayGetsDescriptorBoundsAndData) {
   EXPECT_EQ(Bytes(SafeArrayData(process_.memory(), d), 3), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(Arg(arg).vt(), vbArray | vbByte | kByRef);
   EXPECT_EQ(Arg(arg).pointer(), Var("a").address);
+}
+
+TEST_F(InterpreterTest, FileBytesFillsAByteArrayFromAFile) {
+  const std::string path = testing::TempDir() + "file_bytes_test.bin";
+  {
+    std::ofstream file(path, std::ios::binary);
+    file.write("\x01\xFF\x00\x48", 4);
+  }
+  Run("Dim a(1 To 4) As Byte = FileBytes(\"" + path + "\")");
+  EXPECT_EQ(Bytes(SafeArrayData(process_.memory(), Descriptor("a")), 4),
+            (std::vector<uint8_t>{1, 255, 0, 72}));
+  const struct {
+    std::string script;
+    std::string message;
+  } failures[] = {
+      {"Dim b(1 To 5) As Byte = FileBytes(\"" + path + "\")",
+       "\"" + path + "\" holds 4 bytes but \"b\" has 5 elements"},
+      {"Dim c(1 To 4) As Long = FileBytes(\"" + path + "\")",
+       "FileBytes fills a Byte array declared with bounds, as in Dim a(1 To 4) As Byte = "
+       "FileBytes(\"data.bin\")"},
+      {"Dim d(1 To 4) As Byte = FileBytes(\"" + path + ".missing\")",
+       "cannot open \"" + path + ".missing\""},
+      {"Dim e = FileBytes(\"" + path + "\")",
+       "FileBytes fills a Byte array declared with bounds, "
+       "as in Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")"},
+  };
+  for (const auto& f : failures) {
+    try {
+      Run(f.script);
+      ADD_FAILURE() << f.script;
+    } catch (const ScriptError& e) {
+      EXPECT_EQ(e.what(), f.message);
+    }
+  }
 }
 
 TEST_F(InterpreterTest, TwoDimensionsStoreTheLastDeclaredFirstAndZeroFill) {

@@ -50,9 +50,10 @@ constexpr std::array<NamedType, 12> kConversions = {{
     {"CVar", automation::vbVariant},
 }};
 
-constexpr std::array<std::string_view, 18> kKeywords = {
-    "Dim",  "ReDim", "Erase", "Set",  "Let",     "As",    "To",         "At",       "New",
-    "True", "False", "Empty", "Null", "Nothing", "Array", "RawVariant", "Preserve", "Rem",
+constexpr std::array<std::string_view, 19> kKeywords = {
+    "Dim",   "ReDim",      "Erase",    "Set",   "Let",       "As",   "To",
+    "At",    "New",        "True",     "False", "Empty",     "Null", "Nothing",
+    "Array", "RawVariant", "Preserve", "Rem",   "FileBytes",
 };
 
 constexpr std::string_view kTypeList =
@@ -421,6 +422,7 @@ Expr Parser::ParseWord() {
   }
   if (IsKeyword(current_, "Array")) return ParseCall(ExprKind::kArray, Advance());
   if (IsKeyword(current_, "RawVariant")) return ParseCall(ExprKind::kRawVariant, Advance());
+  if (IsKeyword(current_, "FileBytes")) return ParseCall(ExprKind::kFileBytes, Advance());
   if (FindType(kConversions, current_.text)) return ParseCall(ExprKind::kConvert, Advance());
   if (IsReservedWord(current_.text)) Expected("a value");
   Token name = Advance();
@@ -449,6 +451,10 @@ Expr Parser::ParseCall(ExprKind kind, const Token& name) {
   } else if (kind == ExprKind::kNew && count != 1) {
     throw ScriptError(name.position, Quote("New " + name.text + "(...)") +
                                          " takes one value: the object's default value");
+  } else if (kind == ExprKind::kFileBytes && (count != 1 || e.args[0].kind != ExprKind::kString)) {
+    throw ScriptError(name.position,
+                      "FileBytes takes one file name in quotes, as in "
+                      "FileBytes(\"data.bin\")");
   } else if (kind == ExprKind::kRawVariant && count != 6) {
     throw ScriptError(name.position,
                       "RawVariant takes 6 values: vt, reserved1, reserved2, reserved3, low32, "

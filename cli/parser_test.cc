@@ -66,6 +66,8 @@ std::string Dump(const Expr& e) {
       return "New " + e.text + (e.args.empty() ? "" : DumpArgs(e));
     case ExprKind::kRawVariant:
       return "RawVariant" + DumpArgs(e);
+    case ExprKind::kFileBytes:
+      return "FileBytes" + DumpArgs(e);
   }
   return "?";
 }

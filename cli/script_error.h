@@ -40,10 +40,19 @@ class UsageError : public std::runtime_error {
 // (at a character boundary) so that a huge name or number stays readable.
 inline std::string Quote(std::string_view text) {
   constexpr size_t kMax = 32;
-  if (text.size() <= kMax) return "\"" + std::string(text) + "\"";
-  size_t cut = kMax;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return "\"" + std::string(text.substr(0, cut)) + "...\"";
+  size_t cut = text.size();
+  if (cut > kMax) {
+    cut = kMax;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  }
+  // Built by appending: GCC 12 warns falsely about "\"" + std::string(...).
+  std::string quoted;
+  quoted.reserve(cut + 5);
+  quoted += '"';
+  quoted.append(text.data(), cut);
+  if (cut < text.size()) quoted += "...";
+  quoted += '"';
+  return quoted;
 }
 
 }  // namespace dudUdudADOD::cli
