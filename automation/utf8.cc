@@ -6,6 +6,19 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out.push_back(static_cast<char16_t>(c));
+  } else {
+    c -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 | (c >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
+  }
+}
+
+}  // namespace
+
 void AppendCodePoint(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
@@ -24,31 +37,29 @@ void AppendCodePoint(std::string& out, char32_t c) {
   }
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out.push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 | (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
-  }
-}
-
-}  // namespace
-
 void AppendUtf8(std::string& out, std::u16string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
+  // Reports are nearly all ASCII: runs of it are copied through a pointer
+  // into room made for exactly that run.
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t run = i;
+    while (run < text.size() && text[run] < 0x80) ++run;
+    if (run > i) {
+      const size_t at = out.size();
+      out.resize(at + (run - i));
+      char* p = out.data() + at;
+      for (size_t k = i; k < run; ++k) *p++ = static_cast<char>(text[k]);
+      i = run;
+      continue;
+    }
     const char16_t c = text[i];
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));  // the common case, kept short
-    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       AppendCodePoint(out, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      AppendCodePoint(out, kReplacement);
+      i += 2;
     } else {
-      AppendCodePoint(out, c);
+      AppendCodePoint(out, c >= 0xD800 && c <= 0xDFFF ? kReplacement : char32_t{c});
+      ++i;
     }
   }
 }
