@@ -18,10 +18,23 @@ uint64_t End(Address start, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) const {
+  // Walks over memory go block after block (the strings of an array lie one
+  // after the other), so the last block found and the one after it are
+  // tried before a search.
+  if (last_ != blocks_.end()) {
+    if (Contains(last_, address)) return last_;
+    auto next = std::next(last_);
+    if (next != blocks_.end() && Contains(next, address)) return last_ = next;
+  }
   auto it = blocks_.upper_bound(address);
   if (it == blocks_.begin()) return blocks_.end();
   --it;
-  return address < End(it->first, it->second) ? it : blocks_.end();
+  if (!Contains(it, address)) return blocks_.end();
+  return last_ = it;
+}
+
+bool AddressSpace::Contains(Blocks::const_iterator block, Address address) {
+  return address >= block->first && address < End(block->first, block->second);
 }
 
 bool AddressSpace::IsFree(Address address, uint64_t size) const {
@@ -56,6 +69,7 @@ void AddressSpace::Unmap(Address address) {
   auto it = blocks_.find(address);
   if (it == blocks_.end()) return;
   mapped_bytes_ -= it->second.size();
+  if (last_ == it) last_ = blocks_.end();
   blocks_.erase(it);
 }
 

@@ -72,8 +72,12 @@ class AddressSpace {
 
   // The block holding `address`, or end().
   Blocks::const_iterator BlockAt(Address address) const;
+  static bool Contains(Blocks::const_iterator block, Address address);
 
   Blocks blocks_;
+  // The block BlockAt found last: a cache, so reads from one thread only (the
+  // component is called by one thread at a time).
+  mutable Blocks::const_iterator last_ = blocks_.end();
   uint64_t mapped_bytes_ = 0;
 };
 

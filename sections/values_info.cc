@@ -130,9 +130,24 @@ void AppendElementValue(std::u16string& out, const Process& process, uint16_t ty
       image.set_vt(vbDecimal);
       AppendVariantText(out, process, image);
       return;
-    case vbSingle:
-    case vbDouble:
-    case vbCurrency:
+    case vbSingle: {
+      float v;
+      std::memcpy(&v, cell, 4);
+      AppendSingle(out, v);
+      return;
+    }
+    case vbDouble: {
+      double v;
+      std::memcpy(&v, cell, 8);
+      AppendDouble(out, v);
+      return;
+    }
+    case vbCurrency: {
+      int64_t v;
+      std::memcpy(&v, cell, 8);
+      AppendCurrency(out, v);
+      return;
+    }
     case vbDate:
     case vbObject:
     case vbDataObject:
@@ -245,6 +260,41 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
   }
 }
 
+// A typical element's text, for one reservation of the report's room before
+// a long walk; the text may come out longer, and the string then grows.
+size_t TypicalWidth(uint16_t type) {
+  switch (type) {
+    case vbByte: return 3;
+    case vbInteger:
+    case vbBoolean: return 5;
+    case vbLong: return 10;
+    case vbDouble:
+    case vbDate: return 17;
+    default: return 8;
+  }
+}
+
+size_t DigitsOf(int64_t v) {
+  size_t n = v < 0 ? 2 : 1;
+  for (uint64_t m = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v); m >= 10;
+       m /= 10) {
+    ++n;
+  }
+  return n;
+}
+
+// The widest index label of an array: every dimension's widest index, the
+// commas and the brackets; or the widest ordinal.
+size_t LabelWidth(const SafeArrayDesc& desc, int32_t count, bool ordinal) {
+  if (ordinal) return DigitsOf(count) + 2;
+  size_t width = 2;
+  for (int k = 0; k < desc.cDims && k < kMaxDims; ++k) {
+    const auto& b = desc.rgsabound[static_cast<size_t>(k)];
+    width += std::max(DigitsOf(b.lLbound), DigitsOf(int64_t{b.lLbound} + b.cElements - 1)) + 1;
+  }
+  return width;
+}
+
 class ArrayWalk {
  public:
   ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep)
@@ -295,6 +345,9 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
       return;
     }
   }
+  const size_t label = indexed ? LabelWidth(desc_, count, ordinal) : 0;
+  out_.reserve(out_.size() +
+               static_cast<size_t>(steps) * (TypicalWidth(element_type) + label + sep_.size()));
   int32_t offset = 0;
   for (int32_t step = 1; step <= steps; ++step) {
     const auto at = static_cast<Address>(AddLong(static_cast<int32_t>(desc_.pvData), offset));
