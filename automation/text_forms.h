@@ -38,6 +38,8 @@ void AppendInteger(std::u16string& out, int64_t value);
 // The same digits written at `at`, which has room for 20 characters; returns
 // the end of what it wrote. For loops that size their output once.
 char16_t* WriteInteger(char16_t* at, int64_t value);
+// How many characters AppendInteger writes for `value`.
+size_t IntegerWidth(int64_t value);
 
 void AppendDouble(std::u16string& out, double value);      // 15 significant digits
 void AppendSingle(std::u16string& out, float value);       // 7 significant digits

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <type_traits>
 #include <cstring>
 #include <vector>
 
@@ -229,9 +228,14 @@ void AppendBytesFast(std::u16string& out, const uint8_t* data, size_t count,
 template <typename T>
 void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
                         std::u16string_view sep) {
-  constexpr size_t kWidest = std::is_same_v<T, int16_t> ? 6 : 11;
+  size_t width = count * sep.size();
+  for (size_t i = 0; i < count; ++i) {
+    T v;
+    std::memcpy(&v, data + i * sizeof(T), sizeof(T));
+    width += IntegerWidth(v);
+  }
   const size_t start = out.size();
-  out.resize(start + count * (kWidest + sep.size()));
+  out.resize(start + width);
   char16_t* p = out.data() + start;
   for (size_t i = 0; i < count; ++i) {
     T v;
@@ -258,41 +262,6 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
     default:
       return false;
   }
-}
-
-// A typical element's text, for one reservation of the report's room before
-// a long walk; the text may come out longer, and the string then grows.
-size_t TypicalWidth(uint16_t type) {
-  switch (type) {
-    case vbByte: return 3;
-    case vbInteger:
-    case vbBoolean: return 5;
-    case vbLong: return 10;
-    case vbDouble:
-    case vbDate: return 17;
-    default: return 8;
-  }
-}
-
-size_t DigitsOf(int64_t v) {
-  size_t n = v < 0 ? 2 : 1;
-  for (uint64_t m = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v); m >= 10;
-       m /= 10) {
-    ++n;
-  }
-  return n;
-}
-
-// The widest index label of an array: every dimension's widest index, the
-// commas and the brackets; or the widest ordinal.
-size_t LabelWidth(const SafeArrayDesc& desc, int32_t count, bool ordinal) {
-  if (ordinal) return DigitsOf(count) + 2;
-  size_t width = 2;
-  for (int k = 0; k < desc.cDims && k < kMaxDims; ++k) {
-    const auto& b = desc.rgsabound[static_cast<size_t>(k)];
-    width += std::max(DigitsOf(b.lLbound), DigitsOf(int64_t{b.lLbound} + b.cElements - 1)) + 1;
-  }
-  return width;
 }
 
 class ArrayWalk {
@@ -345,13 +314,20 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
       return;
     }
   }
-  const size_t label = indexed ? LabelWidth(desc_, count, ordinal) : 0;
-  out_.reserve(out_.size() +
-               static_cast<size_t>(steps) * (TypicalWidth(element_type) + label + sep_.size()));
+  // The first elements tell how wide the text runs; the room for the rest is
+  // then reserved once, so a long walk neither copies its text as it grows
+  // nor holds much more memory than the text needs.
+  constexpr int32_t kSample = 4096;
+  const size_t start = out_.size();
   int32_t offset = 0;
   for (int32_t step = 1; step <= steps; ++step) {
     const auto at = static_cast<Address>(AddLong(static_cast<int32_t>(desc_.pvData), offset));
     Element(at, step, element_type, indexed, char_ascii, ordinal, addr_len, halved);
+    if (step == kSample && step < steps) {
+      const size_t per_step = (out_.size() - start) / kSample + 1;
+      const auto rest = static_cast<size_t>(steps - step);
+      out_.reserve(out_.size() + rest * per_step + rest * per_step / 8);
+    }
     if (step < steps) offset = AddLong(offset, stride);
   }
 }
