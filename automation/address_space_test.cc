@@ -8,18 +8,12 @@
 #include "automation/client.h"
 #include "automation/process.h"
 #include "automation/runtime_error.h"
+#include "testutil/error_of.h"
 
 namespace dudUdudADOD::automation {
 namespace {
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testutil::ErrorOf;
 
 TEST(AddressSpaceTest, ReadsAcrossAdjacentBlocksButNotIntoGaps) {
   AddressSpace m;

@@ -10,6 +10,7 @@
 #include "automation/bstr.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "testutil/error_of.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::automation {
@@ -17,15 +18,7 @@ namespace {
 
 using testutil::Visible;
 
-template <typename Call>
-int ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testutil::ErrorOf;
 
 Decimal Dec(uint64_t lo, uint8_t scale, bool negative = false) {
   return Decimal{scale, negative, 0, lo};

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "automation/runtime_error.h"
+#include "testutil/error_of.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::automation {
@@ -16,16 +17,7 @@ namespace {
 
 using testutil::Visible;
 
-// The error number a call raises, or 0 when it raises none.
-template <typename Call>
-int ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testutil::ErrorOf;
 
 template <typename T, typename Value>
 std::u16string TextOf(void (*append)(std::u16string&, T), const Value& value) {

@@ -16,8 +16,6 @@ using automation::AddLong;
 using automation::Address;
 using automation::Process;
 
-constexpr std::array<std::u16string_view, 7> kHeadings = {
-    u"Entry", u"Variable", u"Address", u"Type", u"LenB", u"Value", u"Bytes"};
 constexpr std::array<std::u16string_view, 5> kBoundHeadings = {u"Entry", u"Bound", u"cElements",
                                                                u"lBound", u"uBound"};
 
@@ -79,7 +77,7 @@ std::u16string SafeArrayInfo(Process& process, Address desc, bool withBounds) {
   // Ten lines of 72 spaces, each ended by CR LF: an empty eleventh line follows.
   TableGrid grid(PrefilledText(72, 10, 0));
   grid.Put(kEntryColumn, u"/// SAFEARRAY STRUCTURE ///", true);
-  PutHeadings(grid, kHeadings);
+  PutHeadings(grid, kFieldHeadings);
   for (const HeadField& field : kHeadFields) {
     const int32_t address = AddLong(d, field.offset);
     const std::optional<int32_t> entry =

@@ -73,6 +73,10 @@ class TableGrid {
   layout::LineHint hint_;
 };
 
+// The headings of the variant argument and descriptor tables.
+inline constexpr std::array<std::u16string_view, 7> kFieldHeadings = {
+    u"Entry", u"Variable", u"Address", u"Type", u"LenB", u"Value", u"Bytes"};
+
 // Writes the headings left to right at the first headings.size() columns and
 // then moves to the next line.
 void PutHeadings(TableGrid& grid, std::span<const std::u16string_view> headings);

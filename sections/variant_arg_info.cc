@@ -19,8 +19,6 @@ using automation::AddLong;
 using automation::Address;
 using automation::Process;
 
-constexpr std::array<std::u16string_view, 7> kHeadings = {
-    u"Entry", u"Variable", u"Address", u"Type", u"LenB", u"Value", u"Bytes"};
 
 // The data field is 8 bytes long; a dump of a value held in the variant never
 // reads past it, even when the value's data size is larger (a string of more
@@ -71,7 +69,7 @@ std::u16string VariantArgInfo(Process& process, Address var, int32_t& argAddress
   // A line of 128 spaces and two empty lines.
   TableGrid grid(PrefilledText(128, 1, 1));
   grid.Put(kEntryColumn, u"/// VARIANT_ARG STRUCTURE ///", true);
-  PutHeadings(grid, kHeadings);
+  PutHeadings(grid, kFieldHeadings);
   PutFieldRow(grid, process, {a, u"vbType", a, 2, type_word});
   for (int32_t k = 0; k < 3; ++k) {
     PutFieldRow(
