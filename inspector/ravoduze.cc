@@ -1,5 +1,7 @@
 #include "inspector/ravoduze.h"
 
+#include <utility>
+
 #include "automation/checked_math.h"
 #include "automation/conversions.h"
 #include "automation/data_size.h"
@@ -29,15 +31,16 @@ constexpr uint32_t kFrameLocals = 84;
 // Appends the values section with the five switches; the section may change
 // CharASCII and OrdinalPos, which the main call does not read afterwards.
 void AppendValues(std::u16string& report, Process& process, Address var, std::u16string_view sep,
-                  inspector::Switches s) {
+                  inspector::Switches s, const sections::ReportSink* sink) {
   sections::AppendValuesInfo(report, process, var, sep, s.Indexed, s.CharASCII, s.OrdinalPos,
-                             s.AddrLen, s.Legend);
+                             s.AddrLen, s.Legend, sink);
 }
 
 // The array path: one snapshot whatever the flags, then the definition, the
 // descriptor and the values header with the values, as flagged.
 void ArrayReport(std::u16string& report, Process& process, Address var, int32_t flags,
-                 std::u16string_view sep, inspector::Switches switches, Address record) {
+                 std::u16string_view sep, inspector::Switches switches, Address record,
+                 const sections::ReportSink* sink) {
   int32_t total = 0;
   ReadSafeArrayDesc(process, record, DescriptorCell(process.memory(), var), total);
   if ((flags & varDef) != 0) {
@@ -63,12 +66,13 @@ void ArrayReport(std::u16string& report, Process& process, Address var, int32_t 
   report += u" bytes in memory, Entry = ";
   AppendInteger(report, static_cast<int32_t>(desc.pvData));
   report += kCrLf;
-  AppendValues(report, process, var, sep, switches);
+  AppendValues(report, process, var, sep, switches, sink);
 }
 
 // The path of everything that is not an array.
 void ValueReport(std::u16string& report, Process& process, Address var, int32_t flags,
-                 std::u16string_view sep, inspector::Switches switches, int32_t entry) {
+                 std::u16string_view sep, inspector::Switches switches, int32_t entry,
+                 const sections::ReportSink* sink) {
   if ((flags & varDef) != 0) {
     int32_t dataBytes = 0;
     report += sections::VariableInfo(process, var, dataBytes);
@@ -81,7 +85,7 @@ void ValueReport(std::u16string& report, Process& process, Address var, int32_t 
   report += u" bytes in memory, Entry = ";
   AppendInteger(report, entry);
   report += kCrLf;
-  AppendValues(report, process, var, sep, switches);
+  AppendValues(report, process, var, sep, switches, sink);
 }
 
 }  // namespace
@@ -91,6 +95,23 @@ std::u16string RavoDUZE::operator()(Address var, std::optional<bool> DebugF,
                                     std::optional<int32_t> vatFlags,
                                     std::optional<std::u16string> sep) {
   static_cast<void>(DebugF);  // accepted and ignored
+  std::u16string report;
+  Build(report, nullptr, var, varFlags, vatFlags, std::move(sep));
+  return report;
+}
+
+void RavoDUZE::Report(const std::function<void(std::u16string& text)>& sink, Address var,
+                      std::optional<bool> DebugF, std::optional<int32_t> varFlags,
+                      std::optional<int32_t> vatFlags, std::optional<std::u16string> sep) {
+  static_cast<void>(DebugF);  // accepted and ignored
+  std::u16string report;
+  Build(report, &sink, var, varFlags, vatFlags, std::move(sep));
+  if (!report.empty()) sink(report);
+}
+
+void RavoDUZE::Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,
+                     Address var, std::optional<int32_t> varFlags,
+                     std::optional<int32_t> vatFlags, std::optional<std::u16string> sep) {
   const int32_t flags = varFlags.value_or(varALLINFO);
   const std::u16string separator = sep.value_or(u" ");
   Process& process = process_;
@@ -100,7 +121,6 @@ std::u16string RavoDUZE::operator()(Address var, std::optional<bool> DebugF,
   process.stack().Push(kFrameLocals);
   const Address record = process.stack().Push(kSafeArrayDescSize);  // cleared to zero
 
-  std::u16string report;
   const int32_t entry =
       ReadInt32(memory, static_cast<Address>(AddLong(static_cast<int32_t>(var), 8)));
   const uint16_t type = VarType(memory, LoadVariant(memory, var));
@@ -111,11 +131,10 @@ std::u16string RavoDUZE::operator()(Address var, std::optional<bool> DebugF,
     report += u"\r\n\r\n";
   }
   if ((type & vbArray) != 0) {
-    ArrayReport(report, process, var, flags, separator, switches, record);
+    ArrayReport(report, process, var, flags, separator, switches, record, sink);
   } else {
-    ValueReport(report, process, var, flags, separator, switches, entry);
+    ValueReport(report, process, var, flags, separator, switches, entry, sink);
   }
-  return report;
 }
 
 std::u16string RavoDUZE::About() { return inspector::AboutText(); }

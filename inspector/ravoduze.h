@@ -20,6 +20,7 @@
 #define DUD_INSPECTOR_RAVODUZE_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -63,10 +64,25 @@ class RavoDUZE {
                             std::optional<int32_t> vatFlags = std::nullopt,
                             std::optional<std::u16string> sep = std::nullopt);
 
+  // The same report handed to `sink` in pieces as it is built, for clients
+  // that write huge reports out instead of holding them whole: `sink` gets
+  // the text so far and must empty it; the pieces joined are exactly what
+  // the call above returns. When the call fails, the pieces already handed
+  // over are no report and should be dropped.
+  void Report(const std::function<void(std::u16string& text)>& sink, automation::Address var,
+              std::optional<bool> DebugF = std::nullopt,
+              std::optional<int32_t> varFlags = std::nullopt,
+              std::optional<int32_t> vatFlags = std::nullopt,
+              std::optional<std::u16string> sep = std::nullopt);
+
   std::u16string HELP();
   std::u16string About();
 
  private:
+  void Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,
+             automation::Address var, std::optional<int32_t> varFlags,
+             std::optional<int32_t> vatFlags, std::optional<std::u16string> sep);
+
   automation::Process& process_;
 };
 

@@ -149,5 +149,40 @@ TEST_F(MainCallTest, ErrorsLeaveNoTraceInTheProcess) {
   EXPECT_EQ(ErrorOf(0x7FFFFFFC, varValues), kOverflow) << "its data field lies past 2^31";
 }
 
+// The pieces a sink receives, joined, are the report the call returns,
+// whatever the walk (fast or general, labelled or not) and wherever the
+// pieces break.
+TEST_F(MainCallTest, ReportInPiecesIsTheSameReport) {
+  const Variable bytes = Array(vbByte, {{1, 200000}});
+  const Variable grid = Array(vbInteger, {{0, 299}, {1, 300}});
+  const Variable doubles = Array(vbDouble, {{0, 70000}});
+  const Address data = DataOf(bytes);
+  for (uint32_t i = 0; i < 200000; ++i) {
+    const auto byte = static_cast<uint8_t>(i * 7919 >> 3);
+    process_.memory().Write(data + i, &byte, 1);
+  }
+  const struct {
+    Address var;
+    int32_t vat_flags;
+  } cases[] = {
+      {client_.Pass(LongHolding(5)), 63},  {client_.Pass(bytes), 0},
+      {client_.Pass(bytes), 63},           {client_.Pass(grid), 2},
+      {client_.Pass(grid), 10},            {client_.Pass(doubles), 32},
+  };
+  for (const auto& c : cases) {
+    std::u16string joined;
+    int pieces = 0;
+    inspector_.Report(
+        [&](std::u16string& text) {
+          joined += text;
+          text.clear();
+          ++pieces;
+        },
+        c.var, false, 31, c.vat_flags);
+    EXPECT_TRUE(joined == inspector_(c.var, false, 31, c.vat_flags)) << "vatFlags " << c.vat_flags;
+    EXPECT_GE(pieces, 1);
+  }
+}
+
 }  // namespace
 }  // namespace dudUdudADOD

@@ -264,10 +264,16 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
   }
 }
 
+// How much text a walk gathers before it hands it to a sink.
+constexpr size_t kFlushAt = size_t{1} << 16;
+// Elements the fast path formats between two looks at the sink.
+constexpr size_t kFastChunk = size_t{1} << 14;
+
 class ArrayWalk {
  public:
-  ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep)
-      : process_(process), memory_(process.memory()), out_(out), sep_(sep) {}
+  ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep,
+            const ReportSink* sink)
+      : process_(process), memory_(process.memory()), out_(out), sep_(sep), sink_(sink) {}
 
   void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal,
            bool addr_len, bool halved);
@@ -275,11 +281,16 @@ class ArrayWalk {
  private:
   void Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
                bool ordinal, bool addr_len, bool halved);
+  bool PlainElementsFast(uint16_t type, size_t count);
+  void MaybeFlush() {
+    if (sink_ != nullptr && out_.size() >= kFlushAt) (*sink_)(out_);
+  }
 
   Process& process_;
   const AddressSpace& memory_;
   std::u16string& out_;
   std::u16string_view sep_;
+  const ReportSink* sink_;
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
   const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one
@@ -309,10 +320,7 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
     // The last element's address is the highest the walk computes; past it
     // the walk would overflow like the general path does, element by element.
     AddLong(static_cast<int32_t>(desc_.pvData), MulLong(count - 1, desc_.cbElements));
-    if (AppendPlainElementsFast(out_, data_, element_type, desc_.cbElements,
-                                static_cast<size_t>(count), sep_)) {
-      return;
-    }
+    if (PlainElementsFast(element_type, static_cast<size_t>(count))) return;
   }
   // The first elements tell how wide the text runs; the room for the rest is
   // then reserved once, so a long walk neither copies its text as it grows
@@ -323,13 +331,28 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   for (int32_t step = 1; step <= steps; ++step) {
     const auto at = static_cast<Address>(AddLong(static_cast<int32_t>(desc_.pvData), offset));
     Element(at, step, element_type, indexed, char_ascii, ordinal, addr_len, halved);
-    if (step == kSample && step < steps) {
+    MaybeFlush();
+    if (step == kSample && step < steps && sink_ == nullptr) {
       const size_t per_step = (out_.size() - start) / kSample + 1;
       const auto rest = static_cast<size_t>(steps - step);
       out_.reserve(out_.size() + rest * per_step + rest * per_step / 8);
     }
     if (step < steps) offset = AddLong(offset, stride);
   }
+}
+
+// The fast path, in chunks when a sink takes the text as it comes.
+bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
+  const size_t chunk = sink_ != nullptr ? kFastChunk : count;
+  const auto size = static_cast<size_t>(desc_.cbElements);
+  for (size_t done = 0; done < count; done += chunk) {
+    const size_t n = std::min(chunk, count - done);
+    if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_)) {
+      return false;  // the type's size decides, so this is the first chunk
+    }
+    MaybeFlush();
+  }
+  return true;
 }
 
 void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
@@ -387,8 +410,8 @@ void AppendScalar(std::u16string& out, Process& process, Address var, uint16_t t
 }  // namespace
 
 void AppendValuesInfo(std::u16string& out, Process& process, Address var, std::u16string_view sep,
-                      bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen,
-                      bool Legend) {
+                      bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend,
+                      const ReportSink* sink) {
   const AddressSpace& memory = process.memory();
   AddLong(static_cast<int32_t>(var), 8);  // the data field's address must exist
   const uint16_t type = VarType(memory, LoadVariant(memory, var));
@@ -401,7 +424,8 @@ void AppendValuesInfo(std::u16string& out, Process& process, Address var, std::u
     AppendScalar(out, process, var, type, sep, AddrLen, halved);
     return;
   }
-  ArrayWalk(process, out, sep).Run(var, type, Indexed, CharASCII, OrdinalPos, AddrLen, halved);
+  ArrayWalk(process, out, sep, sink)
+      .Run(var, type, Indexed, CharASCII, OrdinalPos, AddrLen, halved);
   out += u"\r\n";
 }
 

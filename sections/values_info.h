@@ -11,6 +11,7 @@
 #ifndef DUD_SECTIONS_VALUES_INFO_H_
 #define DUD_SECTIONS_VALUES_INFO_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,11 +23,16 @@ std::u16string ValuesInfo(automation::Process& process, automation::Address var,
                           std::u16string_view sep, bool Indexed, bool& CharASCII,
                           bool& OrdinalPos, bool AddrLen, bool Legend);
 
+// Takes the text of a report in pieces, in order: handed the text so far
+// and left to empty it, so that a huge report never stands whole in memory.
+using ReportSink = std::function<void(std::u16string& text)>;
+
 // The same, appended to `out`: the main call builds its whole report in one
-// growing buffer.
+// growing buffer. With a sink, `out` is handed to it whenever it has grown
+// past a few tens of thousands of characters, at element boundaries.
 void AppendValuesInfo(std::u16string& out, automation::Process& process, automation::Address var,
                       std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
-                      bool AddrLen, bool Legend);
+                      bool AddrLen, bool Legend, const ReportSink* sink = nullptr);
 
 }  // namespace dudUdudADOD::sections
 
