@@ -112,9 +112,15 @@ std::optional<Variable> Interpreter::Find(std::string_view name) const {
   return it->second.variable;
 }
 
+void Interpreter::RunStatements(const Script& script) {
+  arg_at_.reset();
+  variant_target_ = nullptr;
+  for (const Statement& statement : script.statements) Execute(statement);
+}
+
 void Interpreter::Execute(const Statement& statement) {
   if (const auto* dim = std::get_if<DimStatement>(&statement)) {
-    for (const Declarator& d : dim->declarators) Declare(d);
+    DeclareAll(*dim);
   } else if (const auto* redim = std::get_if<ReDimStatement>(&statement)) {
     ReDim(*redim);
   } else if (const auto* erase = std::get_if<EraseStatement>(&statement)) {
@@ -147,6 +153,60 @@ Address Interpreter::Pass(const Script& script) {
   }
 }
 
+void Interpreter::PassFor(const Expr& e, std::optional<Address> arg_at,
+                          const std::function<void(Address)>& use) {
+  arg_at_.reset();
+  variant_target_ = nullptr;
+  std::optional<Variable> variable;
+  Value value;
+  if (e.kind == ExprKind::kVariable) {
+    variable = Lookup(Name{e.text, e.position}).variable;
+  } else {
+    value = Eval(e);
+  }
+  std::optional<StackFrame> frame;  // pops the argument and its call's gap
+  if (!arg_at) frame.emplace(process_.stack());
+  const auto release = [&] {
+    Free(value);
+    if (arg_at && argument_cells_.count(*arg_at) != 0) {
+      StoreVariant(process_.memory(), *arg_at, VariantImage::Empty());
+    }
+  };
+  try {
+    use(PassOnce(variable, variable ? client_.Reference(*variable) : value.image, arg_at));
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
+}
+
+// The argument for PassFor: a Variant itself, or a variant holding `image`
+// on the stack, at `at`, or in the cell an earlier call placed at `at`.
+Address Interpreter::PassOnce(const std::optional<Variable>& variable, const VariantImage& image,
+                              std::optional<Address> at) {
+  if (variable && variable->kind == VariableKind::kVariant) {
+    if (at && *at != variable->address) {
+      throw UsageError("a Variant passes as itself: it lies at " +
+                       std::to_string(variable->address) + ", not at " + std::to_string(*at));
+    }
+    return variable->address;
+  }
+  if (at && argument_cells_.count(*at) != 0) {
+    StoreVariant(process_.memory(), *at, image);
+    return *at;
+  }
+  try {
+    const Address arg = client_.PassValue(image, at);
+    if (at) argument_cells_.insert(*at);
+    return arg;
+  } catch (const RuntimeError& e) {
+    if (!at || e.number() != kInvalidArgument) throw;
+    throw UsageError("the 16-byte argument variant cannot go at " + std::to_string(*at) +
+                     ": that memory is in use or cannot hold it");
+  }
+}
+
 Interpreter::Symbol& Interpreter::Lookup(const Name& name) {
   auto it = symbols_.find(Upper(name.text));
   if (it == symbols_.end()) {
@@ -171,6 +231,59 @@ void Interpreter::Declare(const Declarator& d) {
   }
   if (from_option) at = arg_at_;
   Symbol& symbol = symbols_[key] = Symbol{Place(d, at, from_option), false};
+  try {
+    Initialize(symbol, d);
+  } catch (...) {
+    Forget(key);
+    throw;
+  }
+}
+
+// Takes back a declaration: frees what the variable holds (RawVariant bytes
+// are not its own) and forgets its name.
+void Interpreter::Forget(const std::string& key) {
+  const Symbol symbol = symbols_.at(key);
+  symbols_.erase(key);
+  const Variable& v = symbol.variable;
+  AddressSpace& memory = process_.memory();
+  switch (v.kind) {
+    case VariableKind::kFixedArray:
+    case VariableKind::kDynamicArray:
+      SafeArrayDestroy(process_, ReadUInt32(memory, v.address));
+      WriteUInt32(memory, v.address, 0);
+      return;
+    case VariableKind::kVariant:
+      if (!symbol.raw) {
+        VariantImage old = LoadVariant(memory, v.address);
+        VariantClear(process_, old);
+      }
+      return;
+    case VariableKind::kScalar:
+      if (v.type == vbString) SysFreeString(process_, ReadUInt32(memory, v.address));
+      return;
+  }
+}
+
+// A Dim declares all of its names or, when one fails, none. Names are taken
+// back last first, so the heap takes back their blocks; their stack slots
+// are dead, so they are popped.
+void Interpreter::DeclareAll(const DimStatement& dim) {
+  const Address stack_pointer = process_.stack().pointer();
+  std::vector<std::string> declared;
+  try {
+    for (const Declarator& d : dim.declarators) {
+      Declare(d);
+      declared.push_back(Upper(d.name.text));
+    }
+  } catch (...) {
+    for (auto key = declared.rbegin(); key != declared.rend(); ++key) Forget(*key);
+    process_.stack().Restore(stack_pointer);
+    throw;
+  }
+}
+
+// The value a declaration gives: a list, a file's bytes or an expression.
+void Interpreter::Initialize(Symbol& symbol, const Declarator& d) {
   if (d.has_list) {
     AssignList(symbol.variable, d);
   } else if (d.value && d.value->kind == ExprKind::kFileBytes) {

@@ -14,6 +14,15 @@
 // temporary argument variant. RawVariant(...) values are never copied or
 // cleared: stored into a Variant or passed as they stand.
 //
+// A session that goes on (ravoduze -i) uses RunStatements, which passes
+// nothing, and PassFor, which passes one value for one call and then takes
+// the argument back.
+//
+// A Dim that fails declares nothing: the names it declared before the error
+// are taken back with what they hold, and the stack slots it pushed are
+// popped, so declaring them again puts them where a script would. Memory it
+// placed with At stays taken. Statements before the failing one stand.
+//
 // Errors: ScriptError for what the script got wrong at a position (names not
 // declared or declared twice, a placement At memory in use, a backwards
 // dimension, too many initial values, statements that do not fit the
@@ -22,8 +31,10 @@
 #ifndef DUD_CLI_INTERPRETER_H_
 #define DUD_CLI_INTERPRETER_H_
 
+#include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,6 +56,20 @@ class Interpreter {
   automation::Address Run(const Script& script,
                           std::optional<automation::Address> arg_at = std::nullopt);
 
+  // Runs every statement and passes nothing.
+  void RunStatements(const Script& script);
+
+  // Passes `value` the way Run passes a last statement that is only a name or
+  // a value, hands the argument's address to `use` (which may throw), then
+  // takes the argument back: without `arg_at` its stack space is popped and
+  // a temporary value is freed, so later declarations lie where a script
+  // would put them. With `arg_at` the argument variant lies there; the cell
+  // stays placed, holding Empty afterwards, and later calls with the same
+  // address reuse it. A Variant passes as itself, so with `arg_at` it must
+  // lie there (UsageError otherwise, as when the cell cannot go there).
+  void PassFor(const Expr& value, std::optional<automation::Address> arg_at,
+               const std::function<void(automation::Address)>& use);
+
   // A declared variable, looked up without regard to case.
   std::optional<automation::Variable> Find(std::string_view name) const;
 
@@ -60,7 +85,10 @@ class Interpreter {
   };
 
   void Execute(const Statement& statement);
+  void DeclareAll(const DimStatement& dim);
   void Declare(const Declarator& d);
+  void Initialize(Symbol& symbol, const Declarator& d);
+  void Forget(const std::string& key);
   automation::Variable Place(const Declarator& d, std::optional<automation::Address> at,
                              bool from_option);
   void FillFromFile(const automation::Variable& array, const Declarator& d);
@@ -70,6 +98,9 @@ class Interpreter {
   void Erase(const EraseStatement& erase);
   void Assign(const AssignStatement& assign);
   automation::Address Pass(const Script& script);
+  automation::Address PassOnce(const std::optional<automation::Variable>& variable,
+                               const automation::VariantImage& image,
+                               std::optional<automation::Address> at);
 
   Symbol& Lookup(const Name& name);
   std::vector<automation::DeclaredBound> EvalBounds(std::span<const Bound> bounds);
@@ -88,7 +119,8 @@ class Interpreter {
   automation::Client client_;
   std::map<std::string, Symbol> symbols_;  // by upper-case name
   std::optional<automation::Address> arg_at_;
-  const Declarator* variant_target_ = nullptr;  // the Variant that --arg-at places
+  const Declarator* variant_target_ = nullptr;    // the Variant that --arg-at places
+  std::set<automation::Address> argument_cells_;  // placed by PassFor, reused
 };
 
 }  // namespace dudUdudADOD::cli

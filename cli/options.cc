@@ -7,6 +7,7 @@
 #include "automation/utf8.h"
 #include "cli/script_error.h"
 #include "inspector/ravoduze.h"
+#include "inspector/version_info.h"
 
 namespace dudUdudADOD::cli {
 
@@ -38,6 +39,11 @@ constexpr std::array<Member, 8> kVatMembers = {{
     {"vatALLINFO", vatALLINFO},
 }};
 
+std::span<const Member> MembersOf(FlagWord word) {
+  if (word == FlagWord::kVar) return kVarMembers;
+  return kVatMembers;
+}
+
 using Apply = void (*)(Options&, std::string_view value);
 
 struct OptionRow {
@@ -61,25 +67,14 @@ void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
   slot = std::move(value);
 }
 
-int32_t FlagValue(std::string_view text, FlagWord word, std::string_view option) {
-  if (std::optional<int32_t> flags = ParseFlagWord(text, word)) return *flags;
-  const auto& members = word == FlagWord::kVar ? std::span<const Member>(kVarMembers)
-                                               : std::span<const Member>(kVatMembers);
-  std::string names;
-  for (const Member& m : members) names += (names.empty() ? "" : ", ") + std::string(m.name);
-  throw UsageError(std::string(option) + ": \"" + std::string(text) +
-                   "\" is not a flag word: give a number (31, -1, &H1F) or names joined by + (" +
-                   names + ")");
-}
-
-constexpr std::array<OptionRow, 8> kOptions = {{
+constexpr std::array<OptionRow, 9> kOptions = {{
     {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
      [](Options& o, std::string_view v) {
-       SetOnce(o.var_flags, FlagValue(v, FlagWord::kVar, "--var-flags"), "--var-flags");
+       SetOnce(o.var_flags, FlagWordValue(v, FlagWord::kVar, "--var-flags"), "--var-flags");
      }},
     {"", "--vat-flags", "N", "how values are printed (default 63: all)", kVatMembers,
      [](Options& o, std::string_view v) {
-       SetOnce(o.vat_flags, FlagValue(v, FlagWord::kVat, "--vat-flags"), "--vat-flags");
+       SetOnce(o.vat_flags, FlagWordValue(v, FlagWord::kVat, "--vat-flags"), "--vat-flags");
      }},
     {"",
      "--sep",
@@ -99,13 +94,7 @@ constexpr std::array<OptionRow, 8> kOptions = {{
      "places the argument variant (a Variant itself) at ADDR",
      {},
      [](Options& o, std::string_view v) {
-       const std::optional<automation::Address> at = ParseAddress(v);
-       if (!at) {
-         throw UsageError("--arg-at: \"" + std::string(v) +
-                          "\" is not an address: give 0 to 4294967295, -2147483648 to -1, "
-                          "or &H hex");
-       }
-       SetOnce(o.arg_at, *at, "--arg-at");
+       SetOnce(o.arg_at, AddressValue(v, "--arg-at"), "--arg-at");
      }},
     {"-f",
      "--file",
@@ -113,6 +102,12 @@ constexpr std::array<OptionRow, 8> kOptions = {{
      "reads the script from FILE (\"-\": standard input)",
      {},
      [](Options& o, std::string_view v) { SetOnce(o.file, std::string(v), "-f"); }},
+    {"-i",
+     "--interactive",
+     "",
+     "runs statements typed line by line; ? NAME inspects",
+     {},
+     [](Options& o, std::string_view) { o.interactive = true; }},
     {"-h",
      "--help",
      "",
@@ -173,9 +168,7 @@ std::optional<int32_t> ParseFlagTerm(std::string_view term, std::span<const Memb
 }  // namespace
 
 std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word) {
-  const std::span<const Member> members = word == FlagWord::kVar
-                                              ? std::span<const Member>(kVarMembers)
-                                              : std::span<const Member>(kVatMembers);
+  const std::span<const Member> members = MembersOf(word);
   uint32_t flags = 0;
   while (true) {
     const size_t plus = text.find('+');
@@ -187,10 +180,31 @@ std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word) {
   }
 }
 
+int32_t FlagWordValue(std::string_view text, FlagWord word, std::string_view option) {
+  if (std::optional<int32_t> flags = ParseFlagWord(text, word)) return *flags;
+  std::string names;
+  for (const Member& m : MembersOf(word)) {
+    names += (names.empty() ? "" : ", ") + std::string(m.name);
+  }
+  throw UsageError(std::string(option) + ": \"" + std::string(text) +
+                   "\" is not a flag word: give a number (31, -1, &H1F) or names joined by + (" +
+                   names + ")");
+}
+
 std::optional<automation::Address> ParseAddress(std::string_view text) {
   const std::optional<int64_t> n = ParseNumber(text);
   if (!n || *n < INT32_MIN || *n > UINT32_MAX) return std::nullopt;
   return static_cast<automation::Address>(static_cast<uint32_t>(*n));
+}
+
+automation::Address AddressValue(std::string_view text, std::string_view option) {
+  if (std::optional<automation::Address> at = ParseAddress(text)) return *at;
+  throw UsageError(std::string(option) + ": \"" + std::string(text) +
+                   "\" is not an address: give 0 to 4294967295, -2147483648 to -1, or &H hex");
+}
+
+std::string VersionText() {
+  return "ravoduze " + automation::ToUtf8(inspector::kVersionInfo.fixed_version);
 }
 
 // Applies the option at args[i], taking its value from the same argument
@@ -241,10 +255,13 @@ Options ParseOptions(std::span<const std::string> args) {
 
 constexpr std::string_view kIntro =
     "Usage: ravoduze [OPTION]... [SCRIPT | -f FILE]\n"
+    "       ravoduze -i [OPTION]...\n"
     "\n"
     "Runs SCRIPT, a few BASIC-style statements that declare variables, passes the\n"
     "last one to the inspector and prints its report: how the variable lies in the\n"
     "memory of a modelled 32-bit client. Without a script: Dim x As Long = 5\n"
+    "With -i, reads statements from standard input one line at a time, keeping\n"
+    "every variable, and prints the report of any variable asked for with ? NAME.\n"
     "\n"
     "Options:\n";
 
@@ -270,10 +287,12 @@ constexpr std::string_view kDetails =
     "  ravoduze --vat-flags vatIndexed+vatLegend --sep , 'Dim m(1, 2) As Byte'\n"
     "  ravoduze --arg-at &H120000 'Dim v As Variant = \"text\"'\n"
     "  echo 'RawVariant(3, 1, 2, 3, 5, 0)' | ravoduze -f -\n"
+    "  printf 'Dim x As Long = 5\\n? x\\n' | ravoduze -i     (type :help in a session)\n"
     "\n"
-    "Exit status: 0 the report was printed; 1 a run-time error (\"Run-time error\n"
-    "'N': ...\" on standard error, no report); 2 a script error or a usage error;\n"
-    "3 the host failed (out of memory, or the report could not be written).\n";
+    "Exit status: 0 the report was printed, or the -i session ended;\n"
+    "1 a run-time error (\"Run-time error 'N': ...\" on standard error, no report);\n"
+    "2 a script error or a usage error; 3 the host failed (out of memory, or the\n"
+    "report could not be written).\n";
 
 // The names a flag word accepts, wrapped under the option's help.
 static void AppendMembers(std::string& text, std::span<const Member> members) {

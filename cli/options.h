@@ -19,8 +19,6 @@
 
 namespace dudUdudADOD::cli {
 
-inline constexpr std::string_view kVersionText = "ravoduze 1.0.0.4";
-
 struct Options {
   std::optional<int32_t> var_flags;
   std::optional<int32_t> vat_flags;
@@ -29,11 +27,15 @@ struct Options {
   std::optional<automation::Address> arg_at;
   std::optional<std::string> script;  // given on the command line
   std::optional<std::string> file;    // -f FILE; "-" is standard input
+  bool interactive = false;           // -i: statements from standard input, line by line
   bool help = false;
   bool version = false;
 };
 
 Options ParseOptions(std::span<const std::string> args);
+
+// "ravoduze 1.0.0.4": the component's version, from inspector/version_info.h.
+std::string VersionText();
 
 // The --help text, ending in a newline.
 std::string UsageText();
@@ -45,10 +47,15 @@ enum class FlagWord { kVar, kVat };
 // a 32-bit pattern), or terms joined by "+" (member names in any case, or
 // numbers), combined bit by bit. nullopt when the text is none of these.
 std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word);
+// The same, raising UsageError when the text is none of these: "OPTION:
+// "TEXT" is not a flag word: give ...", listing the names it accepts.
+int32_t FlagWordValue(std::string_view text, FlagWord word, std::string_view option);
 
 // An address: decimal 0 to 4294967295 or -2147483648 to -1 (the same 32-bit
 // pattern), or &H hex up to 8 digits. nullopt otherwise.
 std::optional<automation::Address> ParseAddress(std::string_view text);
+// The same, raising UsageError naming `option` when the text is not one.
+automation::Address AddressValue(std::string_view text, std::string_view option);
 
 }  // namespace dudUdudADOD::cli
 

@@ -148,7 +148,8 @@ TEST(UsageText, ListsEveryOptionMemberAndExitCode) {
   for (const char* part :
        {"Usage: ravoduze", "--var-flags N", "--vat-flags N", "--sep TEXT", "--debug",
         "--arg-at ADDR", "-f, --file FILE", "-h, --help", "--version", "varSA_Bounds",
-        "vatOrdinalPos", "Examples:", "Exit status: 0", "1 a run-time error", "2 a script error"}) {
+        "vatOrdinalPos", "Examples:", "Exit status: 0", "1 a run-time error", "2 a script error",
+        "3 the host failed", "-i, --interactive", "ravoduze -i"}) {
     EXPECT_NE(text.find(part), std::string::npos) << part;
   }
 }

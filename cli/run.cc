@@ -13,6 +13,7 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/interactive.h"
 #include "cli/interpreter.h"
 #include "cli/options.h"
 #include "cli/parser.h"
@@ -22,14 +23,7 @@ namespace dudUdudADOD::cli {
 
 namespace {
 
-enum ExitCode { kOk = 0, kRunTimeError = 1, kBadInput = 2, kHostFailure = 3 };
-
 constexpr std::string_view kDefaultScript = "Dim x As Long = 5";
-
-class HostFailure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 std::string TooLarge(const std::string& what) {
   return what + " is larger than " + std::to_string(kMaxScriptBytes >> 20) + " MiB";
@@ -83,15 +77,22 @@ void WriteReport(std::ostream& out, std::u16string_view report) {
   if (!out) throw HostFailure("cannot write the report");
 }
 
-int Run(std::span<const std::string> args, std::istream& in, std::ostream& out) {
+int Run(std::span<const std::string> args, std::istream& in, std::ostream& out, std::ostream& err,
+        bool in_is_terminal) {
   const Options options = ParseOptions(args);
   if (options.help) {
     out << UsageText() << std::flush;
     return kOk;
   }
   if (options.version) {
-    out << kVersionText << '\n' << std::flush;
+    out << VersionText() << '\n' << std::flush;
     return kOk;
+  }
+  if (options.interactive) {
+    if (options.script || options.file) {
+      throw UsageError("-i reads the statements from standard input: give no script and no -f");
+    }
+    return RunSession(options, in, out, err, in_is_terminal);
   }
   const std::u16string report = Inspect(LoadScript(options, in), options);
   WriteReport(out, report);
@@ -113,13 +114,12 @@ void WriteUtf8(std::ostream& out, std::u16string_view text) {
   }
 }
 
-int RunRavoduze(std::span<const std::string> args, std::istream& in, std::ostream& out,
-                std::ostream& err) {
+int ReportError(std::ostream& err, int first_line) {
   try {
-    return Run(args, in, out);
+    throw;
   } catch (const ScriptError& e) {
-    err << "script:" << e.position().line << ':' << e.position().column << ": error: " << e.what()
-        << '\n';
+    err << "script:" << e.position().line + first_line - 1 << ':' << e.position().column
+        << ": error: " << e.what() << '\n';
     return kBadInput;
   } catch (const UsageError& e) {
     err << "ravoduze: " << e.what() << '\n';
@@ -136,6 +136,18 @@ int RunRavoduze(std::span<const std::string> args, std::istream& in, std::ostrea
   } catch (const std::exception& e) {
     err << "ravoduze: internal error: " << e.what() << '\n';
     return kHostFailure;
+  } catch (...) {
+    err << "ravoduze: internal error\n";
+    return kHostFailure;
+  }
+}
+
+int RunRavoduze(std::span<const std::string> args, std::istream& in, std::ostream& out,
+                std::ostream& err, bool in_is_terminal) {
+  try {
+    return Run(args, in, out, err, in_is_terminal);
+  } catch (...) {
+    return ReportError(err);
   }
 }
 

@@ -1,0 +1,42 @@
+// The interactive mode of ravoduze (-i): a session that reads statements one
+// line at a time, as an immediate window does, and prints the report of any
+// variable on request.
+//
+// Each input line is one of:
+//   statements           run in the session's one process (";" separates
+//                        several); every variable stays for later lines
+//   ? VALUE, print VALUE the report of VALUE: a variable by name, or any
+//                        value, passed as a temporary
+//   VALUE                the same, for a line that is only a name or a value
+//   :COMMAND [VALUE]     :var-flags N, :vat-flags N, :sep TEXT, :arg-at ADDR,
+//                        :debug on|off set the options of later reports (no
+//                        VALUE: back to the default); :help; :quit
+//   nothing, or a comment
+// The options given on the command line are the session's first options.
+//
+// Reports go to `out` as UTF-8 byte for byte, as in the one-shot mode, and
+// are flushed at once. A line that fails prints one line to `err` in the
+// one-shot formats ("script:LINE:COLUMN: error: ...", with LINE the input
+// line, or "Run-time error 'N': ...") and the session goes on with nothing
+// lost: what a failed statement leaves is described in interpreter.h. With
+// `prompt` (standard input is a terminal), a greeting and "> " before each
+// line go to `out`, and a report that ends without a line break (a String's
+// value does) gets one.
+//
+// A line longer than kMaxScriptBytes is refused without being kept. Returns
+// 0 at :quit or at the end of input, 3 when `out` cannot be written.
+#ifndef DUD_CLI_INTERACTIVE_H_
+#define DUD_CLI_INTERACTIVE_H_
+
+#include <iosfwd>
+
+#include "cli/options.h"
+
+namespace dudUdudADOD::cli {
+
+int RunSession(const Options& options, std::istream& in, std::ostream& out, std::ostream& err,
+               bool prompt);
+
+}  // namespace dudUdudADOD::cli
+
+#endif  // DUD_CLI_INTERACTIVE_H_
