@@ -6,7 +6,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {
     out.push_back(static_cast<char16_t>(c));
@@ -19,49 +18,59 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 
 }  // namespace
 
-void AppendCodePoint(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+// Writes a code point of two to four bytes at `p` and returns its end.
+char* PutMultiByte(char* p, char32_t c) {
+  if (c < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (c >> 6));
   } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *p++ = static_cast<char>(0xE0 | (c >> 12));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *p++ = static_cast<char>(0xF0 | (c >> 18));
+    *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
   }
+  *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  return p;
 }
 
 void AppendUtf8(std::string& out, std::u16string_view text) {
-  // Reports are nearly all ASCII: runs of it are copied through a pointer
-  // into room made for exactly that run.
+  // Reports are nearly all ASCII. Room for one byte a unit is made once, and
+  // blocks of 16 units that are all ASCII are narrowed in one go. The room
+  // always holds a byte for every unit still to come; a character that needs
+  // more grows it by the three bytes it may need.
+  const size_t n = text.size();
+  size_t at = out.size();
+  out.resize(at + n);
   size_t i = 0;
-  while (i < text.size()) {
-    size_t run = i;
-    while (run < text.size() && text[run] < 0x80) ++run;
-    if (run > i) {
-      const size_t at = out.size();
-      out.resize(at + (run - i));
-      char* p = out.data() + at;
-      for (size_t k = i; k < run; ++k) *p++ = static_cast<char>(text[k]);
-      i = run;
-      continue;
+  while (i < n) {
+    if (i + 16 <= n) {
+      char16_t any = 0;
+      for (size_t k = 0; k < 16; ++k) any |= text[i + k];
+      if (any < 0x80) {
+        char* p = out.data() + at;
+        for (size_t k = 0; k < 16; ++k) p[k] = static_cast<char>(text[i + k]);
+        at += 16;
+        i += 16;
+        continue;
+      }
     }
     const char16_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      AppendCodePoint(out, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      i += 2;
-    } else {
-      AppendCodePoint(out, c >= 0xD800 && c <= 0xDFFF ? kReplacement : char32_t{c});
+    if (c < 0x80) {
+      out[at++] = static_cast<char>(c);
       ++i;
+      continue;
     }
+    out.resize(out.size() + 3);
+    char32_t code = c >= 0xD800 && c <= 0xDFFF ? kReplacement : char32_t{c};
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;  // four bytes for two units: within the room
+    }
+    ++i;
+    at = static_cast<size_t>(PutMultiByte(out.data() + at, code) - out.data());
   }
+  out.resize(at);
 }
 
 std::string ToUtf8(std::u16string_view text) {
@@ -106,8 +115,8 @@ std::u16string FromUtf8(std::string_view text) {
       }
       c = (c << 6) | (cont & 0x3F);
     }
-    const bool overlong = (extra == 1 && c < 0x80) || (extra == 2 && c < 0x800) ||
-                          (extra == 3 && c < 0x10000);
+    const bool overlong =
+        (extra == 1 && c < 0x80) || (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
     if (!ok || overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
       AppendUtf16(out, kReplacement);
       ++i;

@@ -67,7 +67,7 @@ void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
   slot = std::move(value);
 }
 
-constexpr std::array<OptionRow, 9> kOptions = {{
+constexpr std::array<OptionRow, 11> kOptions = {{
     {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
      [](Options& o, std::string_view v) {
        SetOnce(o.var_flags, FlagWordValue(v, FlagWord::kVar, "--var-flags"), "--var-flags");
@@ -120,6 +120,18 @@ constexpr std::array<OptionRow, 9> kOptions = {{
      "prints the version and exits",
      {},
      [](Options& o, std::string_view) { o.version = true; }},
+    {"",
+     "--help-text",
+     "",
+     "prints the component's HELP text and exits",
+     {},
+     [](Options& o, std::string_view) { o.help_text = true; }},
+    {"",
+     "--about",
+     "",
+     "prints the component's About text and exits",
+     {},
+     [](Options& o, std::string_view) { o.about = true; }},
 }};
 
 const OptionRow* FindOption(std::string_view name) {

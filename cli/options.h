@@ -30,6 +30,8 @@ struct Options {
   bool interactive = false;           // -i: statements from standard input, line by line
   bool help = false;
   bool version = false;
+  bool help_text = false;  // the component's HELP text
+  bool about = false;      // the component's About text
 };
 
 Options ParseOptions(std::span<const std::string> args);

@@ -10,6 +10,7 @@
 #include <new>
 #include <ostream>
 #include <stdexcept>
+#include <vector>
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
@@ -60,15 +61,70 @@ std::string LoadScript(const Options& options, std::istream& in) {
   return ReadScript(file, "\"" + *options.file + "\"");
 }
 
-// Runs the script in a process of its own and returns the report; the
-// process, the source and the syntax tree are gone before it is written.
-std::u16string Inspect(const std::string& source, const Options& options) {
-  const Script script = ParseScript(source);
-  auto process = std::make_unique<automation::Process>();
-  Interpreter interpreter(*process);
-  const automation::Address argument = interpreter.Run(script, options.arg_at);
-  RavoDUZE inspector(*process);
-  return inspector(argument, options.debug, options.var_flags, options.vat_flags, options.sep);
+// The report as UTF-8, gathered in blocks while the inspector builds it, so
+// that neither the UTF-16 text nor one huge UTF-8 string ever stands whole in
+// memory. Nothing is written until the report is complete: a call that fails
+// half way prints no partial report.
+class Utf8Blocks {
+ public:
+  // Takes the text so far and empties it. A high surrogate at its end waits
+  // for the low one that starts the next piece.
+  void Take(std::u16string& text) {
+    std::u16string joined;
+    std::u16string_view piece = text;
+    if (carry_ != 0) {
+      joined.reserve(text.size() + 1);
+      joined += carry_;
+      joined += text;
+      piece = joined;
+      carry_ = 0;
+    }
+    if (!piece.empty() && piece.back() >= 0xD800 && piece.back() <= 0xDBFF) {
+      carry_ = piece.back();
+      piece.remove_suffix(1);
+    }
+    Append(piece);
+    text.clear();
+  }
+  void WriteTo(std::ostream& out) {
+    if (carry_ != 0) Append(std::u16string_view(&carry_, 1));  // unpaired: U+FFFD
+    carry_ = 0;
+    for (std::string& block : blocks_) {
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      std::string().swap(block);  // give each block back once it is out
+    }
+  }
+
+ private:
+  static constexpr size_t kBlock = size_t{1} << 20;
+
+  void Append(std::u16string_view piece) {
+    if (blocks_.empty() || blocks_.back().size() >= kBlock) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(kBlock + 3 * piece.size());
+    }
+    automation::AppendUtf8(blocks_.back(), piece);
+  }
+
+  std::vector<std::string> blocks_;
+  char16_t carry_ = 0;
+};
+
+// Runs the script in a process of its own and writes its report.
+void InspectAndWrite(const std::string& source, const Options& options, std::ostream& out) {
+  Utf8Blocks report;
+  {
+    const Script script = ParseScript(source);
+    auto process = std::make_unique<automation::Process>();
+    Interpreter interpreter(*process);
+    const automation::Address argument = interpreter.Run(script, options.arg_at);
+    RavoDUZE inspector(*process);
+    inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
+                     options.debug, options.var_flags, options.vat_flags, options.sep);
+  }
+  report.WriteTo(out);
+  out.flush();
+  if (!out) throw HostFailure("cannot write the report");
 }
 
 void WriteReport(std::ostream& out, std::u16string_view report) {
@@ -88,14 +144,20 @@ int Run(std::span<const std::string> args, std::istream& in, std::ostream& out, 
     out << VersionText() << '\n' << std::flush;
     return kOk;
   }
+  if (options.help_text || options.about) {
+    // The component's own texts, byte for byte: no process is needed.
+    automation::Process process;
+    RavoDUZE inspector(process);
+    WriteReport(out, options.help_text ? inspector.HELP() : inspector.About());
+    return kOk;
+  }
   if (options.interactive) {
     if (options.script || options.file) {
       throw UsageError("-i reads the statements from standard input: give no script and no -f");
     }
     return RunSession(options, in, out, err, in_is_terminal);
   }
-  const std::u16string report = Inspect(LoadScript(options, in), options);
-  WriteReport(out, report);
+  InspectAndWrite(LoadScript(options, in), options, out);
   return kOk;
 }
 

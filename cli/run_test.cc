@@ -186,6 +186,30 @@ TEST(RunRavoduze, HelpAndVersion) {
   EXPECT_EQ(version.out, "ravoduze 1.0.0.4\n");
 }
 
+TEST(RunRavoduze, ComponentTextsByteForByte) {
+  automation::Process process;
+  RavoDUZE inspector(process);
+  const Result about = RunCli({"--about"});
+  EXPECT_EQ(about.code, 0);
+  EXPECT_EQ(about.out, automation::ToUtf8(inspector.About()));
+  const Result help = RunCli({"--help-text"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_EQ(help.out, automation::ToUtf8(inspector.HELP()));
+  EXPECT_TRUE(StartsWith(help.out, about.out + "\r\nDeclaration:\t"));
+}
+
+// A report long enough to be gathered in many pieces, with characters outside
+// the basic plane wherever the pieces happen to break, comes out whole.
+TEST(RunRavoduze, LongReportsComeOutWholeAcrossPieces) {
+  std::string script = "Dim s(1 To 40000) As String = {";
+  for (int i = 0; i < 40000; ++i)
+    script += i == 0 ? "\"\xF0\x9F\x98\x80\"" : ", \"\xF0\x9F\x98\x80\"";
+  script += "}";
+  const Result r = RunCli({"--var-flags", "16", "--vat-flags", "16", script});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, Direct(script, 16, 16));
+}
+
 TEST(RunRavoduze, ScriptFromStandardInput) {
   const Result r = RunCli({"-f", "-"}, "Dim a(1 To 3) As Byte = _\n  {1, 2, 3}\n");
   EXPECT_EQ(r.code, 0) << r.err;

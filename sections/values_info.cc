@@ -29,8 +29,7 @@ void AppendLength(std::u16string& out, uint32_t length, bool halved) {
   if (halved && length % 2 != 0) out += u".5";
 }
 
-void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordinal,
-                  bool addr_len) {
+void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordinal, bool addr_len) {
   out += u"Legend: Indexed=";
   AppendBoolean(out, indexed);
   out += u", CharASCII=";
@@ -206,21 +205,55 @@ inline char16_t* PutSeparator(char16_t* p, std::u16string_view sep) {
   return p + sep.size();
 }
 
+// The text of every byte value followed by a one-character separator, four
+// characters packed in 64 bits (digits, separator, padding), so that an
+// element is one store.
+struct PackedBytes {
+  uint64_t text[256];
+  uint8_t length[256];  // digits and separator
+};
+
+PackedBytes PackBytes(char16_t sep) {
+  PackedBytes packed{};
+  for (size_t v = 0; v < 256; ++v) {
+    char16_t chars[4] = {};
+    const ByteDigits& d = kByteDigits[v];
+    for (size_t k = 0; k < d.length; ++k) chars[k] = d.chars[k];
+    chars[d.length] = sep;
+    std::memcpy(&packed.text[v], chars, sizeof chars);
+    packed.length[v] = static_cast<uint8_t>(d.length + 1);
+  }
+  return packed;
+}
+
+// `exact`: size the text by counting its digits first, which costs a table
+// lookup a byte and saves touching memory the text would not use (for a
+// whole report of a huge array, pages are the cost). A report taken in
+// pieces reuses one small buffer, where the widest size costs nothing.
 void AppendBytesFast(std::u16string& out, const uint8_t* data, size_t count,
-                     std::u16string_view sep) {
-  // Counting the digits first costs a table lookup a byte and saves touching
-  // memory that the text would not use: on huge arrays, pages are the cost.
-  size_t digits = 0;
-  for (size_t i = 0; i < count; ++i) digits += kByteDigits[data[i]].length;
+                     std::u16string_view sep, bool exact) {
+  size_t room = count * (3 + sep.size());
+  if (exact) {
+    room = count * sep.size();
+    for (size_t i = 0; i < count; ++i) room += kByteDigits[data[i]].length;
+  }
   const size_t start = out.size();
-  out.resize(start + digits + count * sep.size() + 2);  // 2: room for the padded writes
+  out.resize(start + room + 4);  // 4: room for the last element's packed store
   char16_t* p = out.data() + start;
-  for (size_t i = 0; i < count; ++i) {
-    const ByteDigits& d = kByteDigits[data[i]];
-    p[0] = d.chars[0];  // always three characters; the separator covers the rest
-    p[1] = d.chars[1];
-    p[2] = d.chars[2];
-    p = PutSeparator(p + d.length, sep);
+  if (sep.size() == 1) {
+    const PackedBytes packed = PackBytes(sep[0]);
+    for (size_t i = 0; i < count; ++i) {
+      std::memcpy(p, &packed.text[data[i]], sizeof(uint64_t));
+      p += packed.length[data[i]];
+    }
+  } else {
+    for (size_t i = 0; i < count; ++i) {
+      const ByteDigits& d = kByteDigits[data[i]];
+      p[0] = d.chars[0];  // always three characters; the separator covers the rest
+      p[1] = d.chars[1];
+      p[2] = d.chars[2];
+      p = PutSeparator(p + d.length, sep);
+    }
   }
   out.resize(static_cast<size_t>(p - out.data()));
 }
@@ -247,11 +280,12 @@ void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
 
 // True when the fast path wrote the elements.
 bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t type,
-                             int32_t element_size, size_t count, std::u16string_view sep) {
+                             int32_t element_size, size_t count, std::u16string_view sep,
+                             bool exact) {
   if (data == nullptr || static_cast<uint32_t>(element_size) != StorageSize(type)) return false;
   switch (type) {
     case vbByte:
-      AppendBytesFast(out, data, count, sep);
+      AppendBytesFast(out, data, count, sep, exact);
       return true;
     case vbInteger:
       AppendIntegersFast<int16_t>(out, data, count, sep);
@@ -271,16 +305,15 @@ constexpr size_t kFastChunk = size_t{1} << 14;
 
 class ArrayWalk {
  public:
-  ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep,
-            const ReportSink* sink)
+  ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep, const ReportSink* sink)
       : process_(process), memory_(process.memory()), out_(out), sep_(sep), sink_(sink) {}
 
-  void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal,
-           bool addr_len, bool halved);
+  void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal, bool addr_len,
+           bool halved);
 
  private:
-  void Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
-               bool ordinal, bool addr_len, bool halved);
+  void Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii, bool ordinal,
+               bool addr_len, bool halved);
   bool PlainElementsFast(uint16_t type, size_t count);
   void MaybeFlush() {
     if (sink_ != nullptr && out_.size() >= kFlushAt) (*sink_)(out_);
@@ -347,7 +380,8 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
   const auto size = static_cast<size_t>(desc_.cbElements);
   for (size_t done = 0; done < count; done += chunk) {
     const size_t n = std::min(chunk, count - done);
-    if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_)) {
+    if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_,
+                                 sink_ == nullptr)) {
       return false;  // the type's size decides, so this is the first chunk
     }
     MaybeFlush();
