@@ -1,5 +1,7 @@
 #include "automation/utf8.h"
 
+#include <cstring>
+
 namespace dudUdudADOD::automation {
 
 namespace {
@@ -34,43 +36,49 @@ char* PutMultiByte(char* p, char32_t c) {
   return p;
 }
 
-void AppendUtf8(std::string& out, std::u16string_view text) {
-  // Reports are nearly all ASCII. Room for one byte a unit is made once, and
-  // blocks of 16 units that are all ASCII are narrowed in one go. The room
-  // always holds a byte for every unit still to come; a character that needs
-  // more grows it by the three bytes it may need.
+char* WriteUtf8(char* out, std::u16string_view text) {
+  // Reports are nearly all ASCII: blocks of 16 units that are all ASCII are
+  // narrowed in one go.
   const size_t n = text.size();
-  size_t at = out.size();
-  out.resize(at + n);
   size_t i = 0;
   while (i < n) {
     if (i + 16 <= n) {
+      // Copied out first: writes through char* could otherwise alias the
+      // text, and the compiler would not narrow the block in one go.
+      char16_t block[16];
+      std::memcpy(block, text.data() + i, sizeof block);
       char16_t any = 0;
-      for (size_t k = 0; k < 16; ++k) any |= text[i + k];
+      for (char16_t unit : block) any |= unit;
       if (any < 0x80) {
-        char* p = out.data() + at;
-        for (size_t k = 0; k < 16; ++k) p[k] = static_cast<char>(text[i + k]);
-        at += 16;
+        char narrow[16];
+        for (size_t k = 0; k < 16; ++k) narrow[k] = static_cast<char>(block[k]);
+        std::memcpy(out, narrow, sizeof narrow);
+        out += 16;
         i += 16;
         continue;
       }
     }
     const char16_t c = text[i];
     if (c < 0x80) {
-      out[at++] = static_cast<char>(c);
+      *out++ = static_cast<char>(c);
       ++i;
       continue;
     }
-    out.resize(out.size() + 3);
     char32_t code = c >= 0xD800 && c <= 0xDFFF ? kReplacement : char32_t{c};
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       code = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;  // four bytes for two units: within the room
+      ++i;
     }
     ++i;
-    at = static_cast<size_t>(PutMultiByte(out.data() + at, code) - out.data());
+    out = PutMultiByte(out, code);
   }
-  out.resize(at);
+  return out;
+}
+
+void AppendUtf8(std::string& out, std::u16string_view text) {
+  const size_t at = out.size();
+  out.resize(at + kMaxUtf8PerUnit * text.size());
+  out.resize(static_cast<size_t>(WriteUtf8(out.data() + at, text) - out.data()));
 }
 
 std::string ToUtf8(std::u16string_view text) {

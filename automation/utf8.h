@@ -11,6 +11,12 @@
 
 namespace dudUdudADOD::automation {
 
+// The most bytes one UTF-16 unit takes in UTF-8 (a pair of units takes 4).
+inline constexpr size_t kMaxUtf8PerUnit = 3;
+
+// Writes the UTF-8 form of `text` at `out`, which has room for
+// kMaxUtf8PerUnit bytes a unit, and returns the end of what it wrote.
+char* WriteUtf8(char* out, std::u16string_view text);
 // Appends the UTF-8 form of `text` to `out`.
 void AppendUtf8(std::string& out, std::u16string_view text);
 std::string ToUtf8(std::u16string_view text);

@@ -89,24 +89,33 @@ class Utf8Blocks {
   void WriteTo(std::ostream& out) {
     if (carry_ != 0) Append(std::u16string_view(&carry_, 1));  // unpaired: U+FFFD
     carry_ = 0;
-    for (std::string& block : blocks_) {
-      out.write(block.data(), static_cast<std::streamsize>(block.size()));
-      std::string().swap(block);  // give each block back once it is out
+    for (Block& block : blocks_) {
+      out.write(block.bytes.get(), static_cast<std::streamsize>(block.used));
+      block.bytes.reset();  // give each block back once it is out
     }
   }
 
  private:
   static constexpr size_t kBlock = size_t{1} << 20;
+  // Raw room, never filled with zeros first: the text is written once.
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t size = 0;
+    size_t used = 0;
+  };
 
   void Append(std::u16string_view piece) {
-    if (blocks_.empty() || blocks_.back().size() >= kBlock) {
-      blocks_.emplace_back();
-      blocks_.back().reserve(kBlock + 3 * piece.size());
+    const size_t needed = automation::kMaxUtf8PerUnit * piece.size();
+    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < needed) {
+      const size_t size = std::max(kBlock, needed);
+      blocks_.push_back(Block{std::unique_ptr<char[]>(new char[size]), size, 0});
     }
-    automation::AppendUtf8(blocks_.back(), piece);
+    Block& block = blocks_.back();
+    char* start = block.bytes.get() + block.used;
+    block.used += static_cast<size_t>(automation::WriteUtf8(start, piece) - start);
   }
 
-  std::vector<std::string> blocks_;
+  std::vector<Block> blocks_;
   char16_t carry_ = 0;
 };
 
