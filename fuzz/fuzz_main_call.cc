@@ -1,0 +1,621 @@
+// Fuzz target: the main call over an arbitrary client address space.
+//
+// Each input builds a client process of its own:
+//  - up to six mapped regions (1 MiB in all) anywhere in the 32-bit space:
+//    free-standing, in the heap arenas, in the stack's reserve (placed as a
+//    client places a variable there), just below 2^31 or at the very top,
+//    filled with input bytes or a repeated pattern;
+//  - up to six well-formed things made by the runtime (strings, arrays of
+//    one to three dimensions, objects), for pointers to aim at;
+//  - up to 32 patches written over all that: pointers into any of it, raw
+//    words, array descriptors with any cDims, cbElements and bounds,
+//    string length prefixes, variants with any type word;
+//  - the argument variant, passed on the stack as a client does, written at
+//    a pointer, taken as it stands at a pointer, or put just below 2^31;
+//  - varFlags, vatFlags, sep and DebugF, each omitted or given.
+//
+// Properties checked on every input:
+//  - only RuntimeError leaves the call, with a number the model knows (or
+//    std::bad_alloc when the host allocation cap of fuzz_support.h refused a
+//    request: a report too large for the fuzzer, which the call through a
+//    sink below then tells from a runaway allocation);
+//  - the client's memory is byte for byte what it was: every block that
+//    existed before still exists with the same bytes, except the part of the
+//    stack below the stack pointer (the call's own frames); new blocks are
+//    only stack pages the call committed (zeros above the stack pointer),
+//    and mapped_bytes grows by exactly those;
+//  - the stack pointer is restored;
+//  - no section chosen gives the empty text;
+//  - a second call on the same memory, through Report with a sink, with
+//    DebugF and the vatStdSep bit flipped and omitted parameters given their
+//    defaults explicitly, gives the same text (the pieces joined) or the same
+//    error (each call starts from the same scratch below the stack pointer,
+//    which a pointer of the input may aim at);
+//  - the call through a sink never needs a host allocation past the cap: the
+//    report's own text is handed over in pieces, so such an allocation is
+//    sized by what the input claims, not by what it holds. An exception
+//    thrown by the sink (a report too long for the fuzzer) passes through
+//    the call and leaves the memory as it was.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "automation/address_space.h"
+#include "automation/bstr.h"
+#include "automation/client.h"
+#include "automation/process.h"
+#include "automation/runtime_error.h"
+#include "automation/safe_array.h"
+#include "automation/variant.h"
+#include "fuzz/fuzz_support.h"
+#include "inspector/ravoduze.h"
+
+namespace {
+
+using dudUdudADOD::RavoDUZE;
+using dudUdudADOD::RuntimeError;
+using dudUdudADOD::automation::Address;
+using dudUdudADOD::automation::AddressSpace;
+using dudUdudADOD::automation::Heap;
+using dudUdudADOD::automation::Process;
+using dudUdudADOD::automation::Stack;
+using dudUdudADOD::automation::VariantImage;
+using dudUdudADOD::fuzz::ByteReader;
+using dudUdudADOD::fuzz::Fail;
+using dudUdudADOD::fuzz::HostAllocationCap;
+
+namespace automation = dudUdudADOD::automation;
+
+constexpr uint32_t kRegionBudget = 1u << 20;
+constexpr size_t kHostCap = size_t{64} << 20;
+constexpr Address kReserveLow = Stack::kTop - Stack::kReserve;
+
+// A range that pointers may aim at: a region, or a thing the runtime made.
+struct Place {
+  Address address;
+  uint32_t size;
+};
+
+struct World {
+  Process process;
+  std::vector<Place> places;
+};
+
+constexpr uint32_t kInteresting32[] = {
+    0,          1,          2,          3,          4,          8,          16,
+    60,         61,         0x7FFF,     0x8000,     0xFFFF,     0x10000,    0x7FFFFFFF,
+    0x80000000, 0xFFFFFFFF, 0xFFFFFFFE, 0x40000000, 0x20000000, 0x7FFFFFF0, 0x00130000};
+
+uint32_t Interesting(ByteReader& in) {
+  const uint32_t pick = in.Below(std::size(kInteresting32) + 1);
+  return pick < std::size(kInteresting32) ? kInteresting32[pick] : in.U32();
+}
+
+// A pointer: into a place (a little before or past it too), raw, 0, near an
+// edge of the address space, or into the client's frame on the stack.
+Address Pointer(ByteReader& in, const World& world) {
+  switch (in.Below(5)) {
+    case 0: {
+      if (world.places.empty()) return in.U32();
+      const Place& p = world.places[in.U8() % world.places.size()];
+      const uint32_t offset = in.U16() % (p.size + 24);
+      return static_cast<Address>(p.address + offset - 8);
+    }
+    case 1:
+      return in.U32();
+    case 2:
+      return 0;
+    case 3: {
+      constexpr Address kEdges[] = {0x7FFFFFF0, 0xFFFFFFF0, 0, 0x80000000, Heap::kGeneralBase};
+      return kEdges[in.Below(std::size(kEdges))] + in.Below(16);
+    }
+    default:
+      return Stack::kClientFrame - in.U16() % 1024;
+  }
+}
+
+uint16_t TypeWord(ByteReader& in) {
+  constexpr uint16_t kTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 17, 36, 15, 16};
+  if (in.Below(8) == 0) return in.U16();
+  const uint8_t bits = in.U8();
+  uint16_t vt = kTypes[bits % std::size(kTypes)];
+  if ((bits & 0x40) != 0) vt |= automation::vbArray;
+  if ((bits & 0x80) != 0) vt |= automation::kByRef;
+  return vt;
+}
+
+VariantImage MakeVariant(ByteReader& in, const World& world) {
+  VariantImage v;
+  v.set_vt(TypeWord(in));
+  uint8_t* bytes = v.bytes().data();
+  if (in.Bit()) {
+    for (int i = 2; i < 8; ++i) bytes[i] = in.U8();
+  }
+  uint32_t low = 0;
+  uint32_t high = 0;
+  switch (in.Below(3)) {
+    case 0:
+      low = Pointer(in, world);
+      break;
+    case 1:
+      low = in.U32();
+      high = in.U32();
+      break;
+    default:
+      low = Interesting(in);
+      break;
+  }
+  for (int i = 0; i < 4; ++i) {
+    bytes[8 + i] = static_cast<uint8_t>(low >> (8 * i));
+    bytes[12 + i] = static_cast<uint8_t>(high >> (8 * i));
+  }
+  return v;
+}
+
+// Writes that may land on unmapped memory are simply dropped.
+template <typename Write>
+void TryWrite(Write write) {
+  try {
+    write();
+  } catch (const RuntimeError&) {
+  }
+}
+
+void MapRegions(ByteReader& in, World& world) {
+  AddressSpace& memory = world.process.memory();
+  uint32_t budget = kRegionBudget;
+  const uint32_t count = in.Below(7);
+  for (uint32_t i = 0; i < count && budget > 0; ++i) {
+    const uint32_t kind = in.Below(7);
+    const uint32_t where = in.U32();
+    const uint32_t size_bits = in.U32();
+    // Mostly small regions; one in sixteen may take the rest of the budget.
+    const uint32_t limit = (size_bits >> 28) == 0xF ? budget : std::min(budget, 4096u);
+    const uint32_t size = 1 + size_bits % limit;
+    Address base = where;
+    switch (kind) {
+      case 1:
+        base = Heap::kGeneralBase + where % 0x40000;
+        break;
+      case 2:
+        base = 0x80000000u - size - where % 64;
+        break;
+      case 3:
+        base = kReserveLow + where % Stack::kReserve;
+        break;
+      case 4:
+        base = static_cast<Address>(uint64_t{1} << 32) - size - where % 64;
+        break;
+      case 5:
+        base = where % 0x10000;
+        break;
+      case 6:
+        base = Heap::kDataBase + where % 0x100000;
+        break;
+      default:
+        break;
+    }
+    const std::vector<uint8_t> fill = in.Bytes(in.U8());
+    const bool repeat = in.Bit();
+    try {
+      if (Stack::InReserve(base, size)) {
+        world.process.stack().Place(base, size);
+      } else {
+        memory.Map(base, size);
+      }
+    } catch (const RuntimeError&) {
+      continue;
+    }
+    std::vector<uint8_t> content(size);
+    for (size_t k = 0; k < size; ++k) {
+      if (k < fill.size()) {
+        content[k] = fill[k];
+      } else if (repeat && !fill.empty()) {
+        content[k] = fill[k % fill.size()];
+      }
+    }
+    memory.Write(base, content.data(), size);
+    budget -= size;
+    world.places.push_back({base, size});
+  }
+}
+
+void MakeThings(ByteReader& in, World& world) {
+  Process& process = world.process;
+  const uint32_t count = in.Below(7);
+  for (uint32_t i = 0; i < count; ++i) {
+    try {
+      switch (in.Below(3)) {
+        case 0: {
+          std::u16string text;
+          const uint32_t length = in.Below(64);
+          for (uint32_t k = 0; k < length; ++k) text += static_cast<char16_t>(u' ' + in.Below(95));
+          const Address bstr = automation::SysAllocString(process, text);
+          world.places.push_back({bstr - 4, static_cast<uint32_t>(text.size() * 2 + 6)});
+          break;
+        }
+        case 1: {
+          constexpr uint16_t kElementTypes[] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 17};
+          const uint16_t type = kElementTypes[in.Below(std::size(kElementTypes))];
+          std::vector<automation::DeclaredBound> bounds(1 + in.Below(3));
+          for (auto& b : bounds) {
+            b.lower = static_cast<int8_t>(in.U8());
+            b.upper = b.lower + static_cast<int32_t>(in.Below(9)) - 1;
+          }
+          const Address descriptor = automation::SafeArrayCreate(process, type, bounds);
+          world.places.push_back(
+              {descriptor, automation::kDescriptorHead +
+                               automation::kBoundSize * static_cast<uint32_t>(bounds.size())});
+          const Address data = automation::SafeArrayData(process.memory(), descriptor);
+          const uint64_t bytes = automation::SafeArrayElementCount(process.memory(), descriptor) *
+                                 automation::SafeArrayElementSize(process.memory(), descriptor);
+          world.places.push_back({data, static_cast<uint32_t>(std::max<uint64_t>(bytes, 1))});
+          break;
+        }
+        default: {
+          constexpr const char16_t* kClasses[] = {u"Collection", u"Form1", u"Thing"};
+          std::optional<std::u16string> default_value;
+          if (in.Bit()) default_value = u"default";
+          const Address object =
+              process.NewObject(kClasses[in.Below(std::size(kClasses))], default_value);
+          world.places.push_back({object, 16});
+          break;
+        }
+      }
+    } catch (const RuntimeError&) {
+    }
+  }
+}
+
+void Patch(ByteReader& in, World& world) {
+  AddressSpace& memory = world.process.memory();
+  const uint32_t count = in.Below(32);
+  for (uint32_t i = 0; i < count; ++i) {
+    const Address at = Pointer(in, world);
+    switch (in.Below(6)) {
+      case 0: {
+        const Address to = Pointer(in, world);
+        TryWrite([&] { automation::WriteUInt32(memory, at, to); });
+        break;
+      }
+      case 1: {
+        const uint32_t value = Interesting(in);
+        TryWrite([&] { automation::WriteUInt32(memory, at, value); });
+        break;
+      }
+      case 2: {
+        const uint16_t vt = TypeWord(in);
+        TryWrite([&] { automation::WriteInt16(memory, at, static_cast<int16_t>(vt)); });
+        break;
+      }
+      case 3: {
+        // An array descriptor: a head and up to four bounds.
+        const uint16_t dims = static_cast<uint16_t>(Interesting(in));
+        std::vector<uint32_t> words = {uint32_t{dims} | (uint32_t{in.U16()} << 16), Interesting(in),
+                                       in.U32(), Pointer(in, world)};
+        const uint32_t bounds = std::min<uint32_t>(dims, in.Below(5));
+        for (uint32_t k = 0; k < bounds; ++k) {
+          words.push_back(Interesting(in));
+          words.push_back(Interesting(in));
+        }
+        for (size_t k = 0; k < words.size(); ++k) {
+          TryWrite(
+              [&] { automation::WriteUInt32(memory, static_cast<Address>(at + 4 * k), words[k]); });
+        }
+        break;
+      }
+      case 4: {
+        // A string: a length prefix and a few characters after it.
+        const uint32_t length = Interesting(in);
+        const std::vector<uint8_t> text = in.Bytes(in.Below(16));
+        TryWrite([&] { automation::WriteUInt32(memory, at, length); });
+        TryWrite([&] { memory.Write(at + 4, text.data(), static_cast<uint32_t>(text.size())); });
+        break;
+      }
+      default: {
+        const VariantImage v = MakeVariant(in, world);
+        TryWrite([&] { automation::StoreVariant(memory, at, v); });
+        break;
+      }
+    }
+  }
+}
+
+// The argument variant's address. It may be unmapped: the call must then
+// fail cleanly.
+Address PlaceArgument(ByteReader& in, World& world) {
+  AddressSpace& memory = world.process.memory();
+  switch (in.Below(4)) {
+    case 0: {
+      const VariantImage v = MakeVariant(in, world);
+      try {
+        automation::Client client(world.process);
+        return client.PassValue(v);
+      } catch (const RuntimeError&) {
+        return 0;
+      }
+    }
+    case 1: {
+      const Address at = Pointer(in, world);
+      const VariantImage v = MakeVariant(in, world);
+      TryWrite([&] { automation::StoreVariant(memory, at, v); });
+      return at;
+    }
+    case 2:
+      return Pointer(in, world);
+    default: {
+      // Just below 2^31, so that the data field's address (var + 8) or the
+      // variant itself runs past the top of the signed range.
+      constexpr Address kPage = 0x7FFFF000;
+      if (memory.IsFree(kPage, 0x1000)) memory.Map(kPage, 0x1000);
+      const Address at = 0x7FFFFFF0 + in.Below(16);
+      const VariantImage v = MakeVariant(in, world);
+      const uint32_t fits = std::min<uint32_t>(16, 0x80000000u - at);
+      TryWrite([&] { memory.Write(at, v.bytes().data(), fits); });
+      return at;
+    }
+  }
+}
+
+struct Call {
+  std::optional<bool> debug;
+  std::optional<int32_t> var_flags;
+  std::optional<int32_t> vat_flags;
+  std::optional<std::u16string> sep;
+};
+
+Call ReadCall(ByteReader& in) {
+  Call call;
+  const uint8_t present = in.U8();
+  if ((present & 1) != 0) {
+    call.var_flags = in.Below(4) == 0 ? in.I32() : static_cast<int32_t>(in.Below(32));
+  }
+  if ((present & 2) != 0) {
+    call.vat_flags = in.Below(4) == 0 ? in.I32() : static_cast<int32_t>(in.Below(64));
+  }
+  if ((present & 4) != 0) {
+    std::u16string sep;
+    const uint32_t length = in.Below(9);
+    for (uint32_t k = 0; k < length; ++k) sep += static_cast<char16_t>(in.U16());
+    call.sep = sep;
+  }
+  if ((present & 8) != 0) call.debug = (present & 16) != 0;
+  return call;
+}
+
+// The same call in another spelling that must not change the result.
+Call Equivalent(const Call& call) {
+  Call other;
+  other.debug = !call.debug.value_or(false);
+  other.var_flags = call.var_flags.value_or(dudUdudADOD::varALLINFO);
+  other.vat_flags = call.vat_flags.value_or(dudUdudADOD::vatALLINFO) ^ dudUdudADOD::vatStdSep;
+  other.sep = call.sep.value_or(u" ");
+  return other;
+}
+
+struct Snapshot {
+  std::map<Address, std::vector<uint8_t>> blocks;
+  uint64_t mapped = 0;
+  Address stack_pointer = 0;
+};
+
+Snapshot Take(Process& process) {
+  Snapshot s;
+  process.memory().ForEachBlock(
+      [&](Address start, const std::vector<uint8_t>& bytes) { s.blocks.emplace(start, bytes); });
+  s.mapped = process.memory().mapped_bytes();
+  s.stack_pointer = process.stack().pointer();
+  return s;
+}
+
+// Memory below the stack pointer is the callee's scratch space.
+bool IsScratch(Address address, Address stack_pointer) {
+  return address >= kReserveLow && address < stack_pointer;
+}
+
+void CheckUnchanged(const Snapshot& before, Process& process) {
+  const Snapshot after = Take(process);
+  if (after.stack_pointer != before.stack_pointer) Fail("stack pointer not restored");
+  uint64_t added = 0;
+  for (const auto& [start, bytes] : after.blocks) {
+    if (before.blocks.count(start) != 0) continue;
+    // The stack commits its pages lazily, from the new stack pointer up to
+    // the lowest committed page: when nothing was pushed yet, that takes in
+    // the callers' frames above the pointer too. Those come up as zeros.
+    const uint64_t end = uint64_t{start} + bytes.size();
+    if (start < kReserveLow || end > Stack::kTop) Fail("a new block outside the stack");
+    for (size_t k = 0; k < bytes.size(); ++k) {
+      if (bytes[k] != 0 && !IsScratch(static_cast<Address>(start + k), before.stack_pointer)) {
+        Fail("a byte above the stack pointer written in a newly committed page");
+      }
+    }
+    added += bytes.size();
+  }
+  if (after.mapped != before.mapped + added) Fail("mapped_bytes grew beyond stack pages");
+  for (const auto& [start, bytes] : before.blocks) {
+    auto it = after.blocks.find(start);
+    if (it == after.blocks.end() || it->second.size() != bytes.size()) {
+      Fail("a block of the client's was unmapped or resized");
+    }
+    // Compare all but the scratch part [kReserveLow, stack pointer).
+    const uint64_t end = uint64_t{start} + bytes.size();
+    const uint64_t scratch_from = std::max<uint64_t>(start, kReserveLow);
+    const uint64_t scratch_to = std::min<uint64_t>(end, before.stack_pointer);
+    size_t skip_from = bytes.size();
+    size_t skip_to = bytes.size();
+    if (scratch_from < scratch_to) {
+      skip_from = static_cast<size_t>(scratch_from - start);
+      skip_to = static_cast<size_t>(scratch_to - start);
+    }
+    const uint8_t* was = bytes.data();
+    const uint8_t* is = it->second.data();
+    if (std::memcmp(was, is, skip_from) != 0 ||
+        std::memcmp(was + skip_to, is + skip_to, bytes.size() - skip_to) != 0) {
+      Fail("a byte of the client's memory changed");
+    }
+  }
+}
+
+bool KnownError(int number) {
+  switch (number) {
+    case 5:
+    case 6:
+    case 7:
+    case 9:
+    case 13:
+    case 28:
+    case 91:
+    case 94:
+    case 438:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// How the calls ended, printed when the fuzzer exits: a target that only
+// ever meets error 5 explores little.
+struct Tally {
+  uint64_t reports = 0;
+  uint64_t capped = 0;
+  std::map<int, uint64_t> errors;
+
+  ~Tally() {
+    std::fprintf(stderr, "dud: %llu reports, %llu host allocation caps, errors:",
+                 static_cast<unsigned long long>(reports), static_cast<unsigned long long>(capped));
+    for (const auto& [number, count] : errors) {
+      std::fprintf(stderr, " %d x%llu", number, static_cast<unsigned long long>(count));
+    }
+    std::fprintf(stderr, "\n");
+  }
+};
+Tally g_tally;
+
+struct Outcome {
+  std::optional<std::u16string> report;
+  int error = 0;
+  bool host_limit = false;
+  bool sink_full = false;
+};
+
+// The report through a sink stops past this many characters: the fuzzer has
+// no use for longer ones. The sink's own buffer stays far below the cap.
+constexpr size_t kSinkLimit = size_t{8} << 20;
+
+// Thrown by the sink to end a report that is too long; it must pass through
+// the call like any exception, leaving the memory as it was.
+struct SinkFull {};
+
+// Below the stack pointer lies what earlier calls left. A pointer of the
+// input may aim there (at the argument itself, even), and the call then
+// reads its own frames: legitimately different from one call to the next.
+// Each call therefore starts from the same scratch: this many bytes below the
+// stack pointer committed and zero, far more than the call's frames take.
+constexpr uint32_t kScratchBytes = 16 * 1024;
+
+void ResetScratch(Process& process) {
+  Stack& stack = process.stack();
+  const Address pointer = stack.pointer();
+  const uint32_t room = pointer - kReserveLow;
+  try {
+    stack.Push(std::min(room, kScratchBytes));  // zero-filled
+  } catch (const RuntimeError&) {
+    // A region of the input sits where the pages would go: nothing to reset.
+  }
+  stack.Restore(pointer);
+}
+
+// One call, as the main call's result or, `through_sink`, in pieces.
+Outcome Run(World& world, Address var, const Call& call, bool through_sink) {
+  Outcome outcome;
+  ResetScratch(world.process);
+  const Snapshot before = Take(world.process);
+  {
+    HostAllocationCap cap(kHostCap);
+    try {
+      RavoDUZE inspector(world.process);
+      if (through_sink) {
+        std::u16string joined;
+        inspector.Report(
+            [&](std::u16string& text) {
+              if (joined.size() + text.size() > kSinkLimit) throw SinkFull{};
+              joined += text;
+              text.clear();
+            },
+            var, call.debug, call.var_flags, call.vat_flags, call.sep);
+        outcome.report = std::move(joined);
+      } else {
+        outcome.report = inspector(var, call.debug, call.var_flags, call.vat_flags, call.sep);
+      }
+    } catch (const SinkFull&) {
+      outcome.sink_full = true;
+    } catch (const RuntimeError& e) {
+      if (!KnownError(e.number())) Fail("a run-time error the model does not know");
+      outcome.error = e.number();
+    } catch (const std::bad_alloc&) {
+      if (!cap.hit()) Fail("std::bad_alloc below the host allocation cap");
+      outcome.host_limit = true;
+    } catch (...) {
+      Fail("an exception other than RuntimeError left the main call");
+    }
+  }
+  CheckUnchanged(before, world.process);
+  if (outcome.report) ++g_tally.reports;
+  if (outcome.host_limit) ++g_tally.capped;
+  if (outcome.error != 0) ++g_tally.errors[outcome.error];
+  return outcome;
+}
+
+// With DUD_FUZZ_SHOW set, what an input did: for reading seeds and crashes.
+void Show(Address var, const Outcome& outcome) {
+  std::fprintf(stderr, "argument at %u: ", var);
+  if (outcome.report) {
+    std::string text;
+    for (char16_t c : *outcome.report) text += c < 128 ? static_cast<char>(c) : '?';
+    std::fprintf(stderr, "report of %zu characters\n%s\n", outcome.report->size(), text.c_str());
+  } else if (outcome.host_limit) {
+    std::fprintf(stderr, "host allocation cap hit\n");
+  } else {
+    std::fprintf(stderr, "run-time error %d\n", outcome.error);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  ByteReader in(std::span<const uint8_t>(data, size));
+  World world;
+  MapRegions(in, world);
+  MakeThings(in, world);
+  Patch(in, world);
+  const Address var = PlaceArgument(in, world);
+  const Call call = ReadCall(in);
+
+  const Outcome first = Run(world, var, call, false);
+  if (std::getenv("DUD_FUZZ_SHOW") != nullptr) Show(var, first);
+  const int32_t flags = call.var_flags.value_or(dudUdudADOD::varALLINFO);
+  if (first.report && (flags & 0x17) == 0 && !first.report->empty()) {
+    Fail("no section chosen, yet the report is not empty");
+  }
+  // The same report in pieces needs no large buffer: a host allocation that
+  // still passes the cap is out of proportion to the client's memory (the
+  // input maps at most 1 MiB or so), not the report's text growing.
+  const Outcome second = Run(world, var, Equivalent(call), true);
+  if (second.host_limit) Fail("a host allocation past the cap though the report went to a sink");
+  if (first.host_limit || second.sink_full) return 0;
+  if (first.report != second.report || first.error != second.error) {
+    if (std::getenv("DUD_FUZZ_SHOW") != nullptr) Show(var, second);
+    Fail("the same call on the same memory gave another result");
+  }
+  return 0;
+}
