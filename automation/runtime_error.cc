@@ -16,6 +16,7 @@ std::string StandardDescription(int number) {
     case kOutOfMemory: return "Out of memory";
     case kSubscriptOutOfRange: return "Subscript out of range";
     case kTypeMismatch: return "Type mismatch";
+    case kOutOfStringSpace: return "Out of string space";
     case kOutOfStackSpace: return "Out of stack space";
     case kObjectNotSet: return "Object variable or With block variable not set";
     case kInvalidUseOfNull: return "Invalid use of Null";

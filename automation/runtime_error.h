@@ -14,6 +14,7 @@
 //   7   Out of memory
 //   9   Subscript out of range
 //   13  Type mismatch
+//   14  Out of string space (a report longer than a string can be)
 //   28  Out of stack space
 //   91  Object variable or With block variable not set
 //   94  Invalid use of Null
@@ -48,6 +49,7 @@ enum ErrorNumber : int {
   kOutOfMemory = 7,
   kSubscriptOutOfRange = 9,
   kTypeMismatch = 13,
+  kOutOfStringSpace = 14,
   kOutOfStackSpace = 28,
   kObjectNotSet = 91,
   kInvalidUseOfNull = 94,

@@ -298,6 +298,12 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
   }
 }
 
+// The longest text a string of the platform can hold: 2 GiB of UTF-16 in a
+// 32-bit process. A walk whose text would pass it stops with error 14 before
+// it takes the memory, however few bytes the array itself holds (a thousand
+// elements may all point at one long string).
+constexpr size_t kMaxText = 0x3FFFFFFF;
+
 // How much text a walk gathers before it hands it to a sink.
 constexpr size_t kFlushAt = size_t{1} << 16;
 // Elements the fast path formats between two looks at the sink.
@@ -316,7 +322,17 @@ class ArrayWalk {
                bool addr_len, bool halved);
   bool PlainElementsFast(uint16_t type, size_t count);
   void MaybeFlush() {
-    if (sink_ != nullptr && out_.size() >= kFlushAt) (*sink_)(out_);
+    if (sink_ != nullptr && out_.size() >= kFlushAt) {
+      flushed_ += out_.size() - start_;
+      (*sink_)(out_);
+      start_ = out_.size();  // the sink empties the text
+    }
+  }
+  // The walk's text so far, handed over or not.
+  size_t Produced() const { return flushed_ + out_.size() - start_; }
+  // Raises 14 when `more` characters would take the text past kMaxText.
+  void Allow(size_t more) const {
+    if (more > kMaxText || Produced() > kMaxText - more) Raise(kOutOfStringSpace);
   }
 
   Process& process_;
@@ -324,6 +340,8 @@ class ArrayWalk {
   std::u16string& out_;
   std::u16string_view sep_;
   const ReportSink* sink_;
+  size_t start_ = out_.size();  // where the walk's text starts in out_
+  size_t flushed_ = 0;           // characters already handed to the sink
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
   const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one
@@ -338,7 +356,9 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   if (desc_.cDims == 1) ordinal = true;
   if (indexed && desc_.cDims > 1) {
     if (desc_.cDims > kMaxDims) Raise(kSubscriptOutOfRange);
-    for (int k = 0; k < desc_.cDims; ++k) counters_.push_back(desc_.rgsabound[k].lLbound);
+    for (size_t k = 0; k < static_cast<size_t>(desc_.cDims); ++k) {
+      counters_.push_back(desc_.rgsabound[k].lLbound);
+    }
   }
   // The element count is total / cbElements; an array without storage has
   // 0 / 0, which the platform reports as an overflow.
@@ -364,6 +384,7 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   for (int32_t step = 1; step <= steps; ++step) {
     const auto at = static_cast<Address>(AddLong(static_cast<int32_t>(desc_.pvData), offset));
     Element(at, step, element_type, indexed, char_ascii, ordinal, addr_len, halved);
+    Allow(0);
     MaybeFlush();
     if (step == kSample && step < steps && sink_ == nullptr) {
       const size_t per_step = (out_.size() - start) / kSample + 1;
@@ -380,10 +401,12 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
   const auto size = static_cast<size_t>(desc_.cbElements);
   for (size_t done = 0; done < count; done += chunk) {
     const size_t n = std::min(chunk, count - done);
+    Allow(n * (sep_.size() + 1));  // every element writes a digit and the separator
     if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_,
                                  sink_ == nullptr)) {
       return false;  // the type's size decides, so this is the first chunk
     }
+    Allow(0);
     MaybeFlush();
   }
   return true;
@@ -396,6 +419,9 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
   if (data_ != nullptr) {
     raw = data_ + (at - desc_.pvData);
   } else {
+    // A descriptor may claim elements of up to 2 GiB: the element must be
+    // there before host memory is taken for it (the read raises 5 anyway).
+    if (!memory_.IsMapped(at, size)) Raise(kInvalidArgument);
     element_.resize(size);
     memory_.Read(at, element_.data(), static_cast<uint32_t>(size));
     raw = element_.data();
@@ -408,6 +434,11 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     std::memcpy(image.data_field(), cell, 8);
     out_.push_back(AnsiChar(VariantToLong(process_, image)));
   } else {
+    if (type == vbString) {
+      uint32_t bstr;
+      std::memcpy(&bstr, cell, 4);
+      Allow(SysStringByteLen(memory_, bstr) / 2);  // before its text takes memory
+    }
     AppendElementValue(out_, process_, type, cell, raw, size);
   }
   if (addr_len && type == vbString) {

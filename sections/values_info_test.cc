@@ -148,6 +148,22 @@ TEST_F(ValuesInfoTest, FailuresStopTheWholeSection) {
   EXPECT_EQ(ErrorOf(client_.Pass(a), {}), kInvalidArgument);
 }
 
+// The text can pass what a string holds with little data behind it: a long
+// separator after each of a million bytes is refused before it takes memory.
+TEST_F(ValuesInfoTest, TextLongerThanAStringCanHoldIsRefused) {
+  const DeclaredBound bounds[] = {{1, 1 << 20}};
+  const Address bytes = client_.Pass(client_.DimArray(vbByte, bounds));
+  const std::u16string sep(1024, u',');
+  bool char_ascii = false, ordinal = false;
+  try {
+    ValuesInfo(process_, bytes, sep, false, char_ascii, ordinal, false, false);
+    ADD_FAILURE() << "a text of over 2^30 characters was made";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), kOutOfStringSpace);
+    EXPECT_EQ(e.description(), "Out of string space");
+  }
+}
+
 TEST_F(ValuesInfoTest, SwitchesComeBackAsTheSectionUsedThem) {
   const Address bytes = ByteArray({0, 1}, {1, 2});
   bool char_ascii = true, ordinal = false;
