@@ -120,7 +120,8 @@ Address SafeArrayCopy(Process& process, Address descriptor) {
   const uint16_t dims = SafeArrayDims(memory, descriptor);
   std::vector<DeclaredBound> bounds(dims);
   for (int d = 1; d <= dims; ++d) {
-    bounds[d - 1] = {LBound(memory, descriptor, d), UBound(memory, descriptor, d)};
+    bounds[static_cast<size_t>(d - 1)] = {LBound(memory, descriptor, d),
+                                          UBound(memory, descriptor, d)};
   }
   const uint16_t type = SafeArrayVarType(memory, descriptor);
   const Address copy = SafeArrayCreate(process, type, bounds);

@@ -29,7 +29,9 @@ void Decode(const uint8_t* image, uint32_t bounds, SafeArrayDesc& d) {
 // cbElements times the product of the stored bounds' cElements, checked.
 int32_t TotalBytes(const SafeArrayDesc& d) {
   int32_t elements = 1;
-  for (int k = 0; k < d.cDims; ++k) elements = MulLong(elements, d.rgsabound[k].cElements);
+  for (size_t k = 0; k < static_cast<size_t>(d.cDims); ++k) {
+    elements = MulLong(elements, d.rgsabound[k].cElements);
+  }
   return MulLong(d.cbElements, elements);
 }
 

@@ -116,7 +116,7 @@ std::u16string FromUtf8(std::string_view text) {
     }
     bool ok = true;
     for (int k = 1; k <= extra; ++k) {
-      const auto cont = static_cast<unsigned char>(text[i + k]);
+      const auto cont = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
       if ((cont & 0xC0) != 0x80) {
         ok = false;
         break;

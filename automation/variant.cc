@@ -5,7 +5,8 @@
 namespace dudUdudADOD::automation {
 
 uint16_t VariantImage::U16(int at) const {
-  return static_cast<uint16_t>(bytes_[at] | (bytes_[at + 1] << 8));
+  const auto i = static_cast<size_t>(at);
+  return static_cast<uint16_t>(bytes_[i] | (bytes_[i + 1] << 8));
 }
 
 uint32_t VariantImage::U32(int at) const {
@@ -17,8 +18,9 @@ uint64_t VariantImage::U64(int at) const {
 }
 
 void VariantImage::SetU16(int at, uint16_t v) {
-  bytes_[at] = static_cast<uint8_t>(v);
-  bytes_[at + 1] = static_cast<uint8_t>(v >> 8);
+  const auto i = static_cast<size_t>(at);
+  bytes_[i] = static_cast<uint8_t>(v);
+  bytes_[i + 1] = static_cast<uint8_t>(v >> 8);
 }
 
 void VariantImage::SetU32(int at, uint32_t v) {

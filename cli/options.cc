@@ -198,8 +198,8 @@ int32_t FlagWordValue(std::string_view text, FlagWord word, std::string_view opt
   for (const Member& m : MembersOf(word)) {
     names += (names.empty() ? "" : ", ") + std::string(m.name);
   }
-  throw UsageError(std::string(option) + ": \"" + std::string(text) +
-                   "\" is not a flag word: give a number (31, -1, &H1F) or names joined by + (" +
+  throw UsageError(std::string(option) + ": " + Quote(text) +
+                   " is not a flag word: give a number (31, -1, &H1F) or names joined by + (" +
                    names + ")");
 }
 
@@ -211,8 +211,8 @@ std::optional<automation::Address> ParseAddress(std::string_view text) {
 
 automation::Address AddressValue(std::string_view text, std::string_view option) {
   if (std::optional<automation::Address> at = ParseAddress(text)) return *at;
-  throw UsageError(std::string(option) + ": \"" + std::string(text) +
-                   "\" is not an address: give 0 to 4294967295, -2147483648 to -1, or &H hex");
+  throw UsageError(std::string(option) + ": " + Quote(text) +
+                   " is not an address: give 0 to 4294967295, -2147483648 to -1, or &H hex");
 }
 
 std::string VersionText() {
@@ -227,8 +227,8 @@ static void ApplyOption(Options& options, std::span<const std::string> args, siz
   const std::string name = arg.substr(0, equals);
   const OptionRow* row = FindOption(name);
   if (row == nullptr) {
-    throw UsageError("unknown option \"" + name +
-                     "\" (see --help; a script that starts with \"-\" goes after \"--\")");
+    throw UsageError("unknown option " + Quote(name) +
+                     " (see --help; a script that starts with \"-\" goes after \"--\")");
   }
   std::string_view value;
   if (row->value_name.empty()) {
@@ -253,8 +253,8 @@ Options ParseOptions(std::span<const std::string> args) {
     } else if (!only_script && arg.size() >= 2 && arg[0] == '-') {
       ApplyOption(options, args, i);
     } else if (options.script) {
-      throw UsageError("more than one script given (\"" + arg +
-                       "\"): put the whole script in one argument, quoted");
+      throw UsageError("more than one script given (" + Quote(arg) +
+                       "): put the whole script in one argument, quoted");
     } else {
       options.script = arg;
     }

@@ -25,6 +25,8 @@ namespace dudUdudADOD::cli {
 namespace {
 
 constexpr std::string_view kDefaultScript = "Dim x As Long = 5";
+// File names in messages are cut only when they are very long.
+constexpr size_t kMaxPathInMessage = 1024;
 
 std::string TooLarge(const std::string& what) {
   return what + " is larger than " + std::to_string(kMaxScriptBytes >> 20) + " MiB";
@@ -52,13 +54,15 @@ std::string LoadScript(const Options& options, std::istream& in) {
   if (*options.file == "-") return ReadScript(in, "standard input");
   std::error_code ignored;
   if (std::filesystem::is_directory(*options.file, ignored)) {
-    throw UsageError("cannot read \"" + *options.file + "\": it is a directory");
+    throw UsageError("cannot read " + Quote(*options.file, kMaxPathInMessage) +
+                     ": it is a directory");
   }
   std::ifstream file(*options.file, std::ios::binary);
   if (!file) {
-    throw UsageError("cannot open \"" + *options.file + "\": " + std::strerror(errno));
+    throw UsageError("cannot open " + Quote(*options.file, kMaxPathInMessage) + ": " +
+                     std::strerror(errno));
   }
-  return ReadScript(file, "\"" + *options.file + "\"");
+  return ReadScript(file, Quote(*options.file, kMaxPathInMessage));
 }
 
 // The report as UTF-8, gathered in blocks while the inspector builds it, so

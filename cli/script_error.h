@@ -36,20 +36,36 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Text from the script in double quotes for a message, cut after 32 bytes
-// (at a character boundary) so that a huge name or number stays readable.
-inline std::string Quote(std::string_view text) {
-  constexpr size_t kMax = 32;
+// Text from the user in double quotes for a one-line message: cut after
+// `max` bytes (at a character boundary) so that a huge name or number stays
+// readable, and with control characters written as escapes (\n, \r, \t,
+// \xNN) so that a line break in it cannot break the message's line.
+inline std::string Quote(std::string_view text, size_t max = 32) {
   size_t cut = text.size();
-  if (cut > kMax) {
-    cut = kMax;
+  if (cut > max) {
+    cut = max;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
   }
-  // Built by appending: GCC 12 warns falsely about "\"" + std::string(...).
   std::string quoted;
   quoted.reserve(cut + 5);
   quoted += '"';
-  quoted.append(text.data(), cut);
+  for (const char c : text.substr(0, cut)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      quoted += "\\n";
+    } else if (c == '\r') {
+      quoted += "\\r";
+    } else if (c == '\t') {
+      quoted += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 15];
+    } else {
+      quoted += c;
+    }
+  }
   if (cut < text.size()) quoted += "...";
   quoted += '"';
   return quoted;
