@@ -20,24 +20,6 @@ using namespace dudUdudADOD::automation;  // Process, Client, variants
 
 namespace {
 
-// A string value in the process: the platform's length-prefixed form (the
-// byte count in 4 bytes, then the UTF-16 text and a zero character), on the
-// process's heap. Returns the address of the text; the block starts 4 bytes
-// before it.
-Address NewText(Process& process, std::u16string_view text) {
-  const auto length = static_cast<uint32_t>(2 * text.size());
-  std::vector<uint8_t> bytes;
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(length >> (8 * i)));
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  bytes.insert(bytes.end(), {0, 0});
-  const Address block = process.heap().Allocate(static_cast<uint32_t>(bytes.size()));
-  process.memory().Write(block, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  return block + 4;
-}
-
 void Print(std::string_view title, const std::u16string& report) {
   std::cout << "== " << title << "\n" << ToUtf8(report) << "\n";
 }
@@ -56,9 +38,9 @@ int main() {
 
     // Dim s As String = "Hello"; the variable takes a copy of the text.
     const Variable s = client.Dim(vbString);
-    const Address hello = NewText(process, u"Hello");
+    const Address hello = SysAllocString(process, u"Hello");
     client.Assign(s, VariantImage::String(hello));
-    process.heap().Free(hello - 4);
+    SysFreeString(process, hello);
 
     // Dim m(0 To 2, 1 To 4) As Integer = 1 .. 12, the first dimension fastest.
     const std::vector<DeclaredBound> bounds = {{0, 2}, {1, 4}};
