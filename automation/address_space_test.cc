@@ -46,7 +46,8 @@ TEST(AddressSpaceTest, RefusesOverlapsWrapsAndMoreThanTwoGigabytes) {
 
 TEST(HeapTest, SameAllocationsGiveSameAddressesAndTopmostFreesAreReused) {
   Process a, b;
-  for (uint32_t size : {1u, 7u, 100u, 3u}) EXPECT_EQ(a.heap().Allocate(size), b.heap().Allocate(size));
+  for (uint32_t size : {1u, 7u, 100u, 3u})
+    EXPECT_EQ(a.heap().Allocate(size), b.heap().Allocate(size));
   const Address first = a.heap().Allocate(16);
   const Address second = a.heap().Allocate(16);
   EXPECT_GT(second, first + 16) << "an unmapped gap follows every block";

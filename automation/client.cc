@@ -95,8 +95,8 @@ void Client::AssignElements(const Variable& array, std::span<const VariantImage>
   const Address data = SafeArrayData(memory, descriptor);
   const uint16_t type = array.type;
   for (size_t i = 0; i < values.size(); ++i) {
-    const Variable element{type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar,
-                           type, static_cast<Address>(data + i * size)};
+    const Variable element{type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar, type,
+                           static_cast<Address>(data + i * size)};
     Assign(element, values[i]);
   }
 }

@@ -14,14 +14,18 @@ int32_t DataSize(const Process& process, Address var) {
   const VariantImage value = Dereference(memory, LoadVariant(memory, var));
   switch (value.vt()) {
     case vbInteger:
-    case vbBoolean: return 2;
+    case vbBoolean:
+      return 2;
     case vbLong:
     case vbSingle:
-    case vbError: return 4;
+    case vbError:
+      return 4;
     case vbDouble:
     case vbCurrency:
-    case vbDate: return 8;
-    case vbByte: return 1;
+    case vbDate:
+      return 8;
+    case vbByte:
+      return 1;
     case vbString: {
       const uint32_t bytes = LenB(process, value);
       if (bytes > INT32_MAX) Raise(kOverflow);
@@ -31,7 +35,8 @@ int32_t DataSize(const Process& process, Address var) {
       const Address descriptor = value.pointer();
       return AddLong(SubLong(UBound(memory, descriptor), LBound(memory, descriptor)), 1);
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 

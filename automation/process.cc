@@ -93,7 +93,8 @@ void Stack::Place(Address address, uint32_t size) {
   if (address < kClientFrame && end > pointer_) Raise(kInvalidArgument);
   auto next = placed_.lower_bound(address);
   if (next != placed_.end() && next->first < end) Raise(kInvalidArgument);
-  if (next != placed_.begin() && std::prev(next)->first + uint64_t{std::prev(next)->second} > address) {
+  if (next != placed_.begin() &&
+      std::prev(next)->first + uint64_t{std::prev(next)->second} > address) {
     Raise(kInvalidArgument);
   }
   Commit(address);
@@ -103,8 +104,7 @@ void Stack::Place(Address address, uint32_t size) {
   if (address < pointer_) pointer_ = address & ~Address{3};
 }
 
-Address Process::NewObject(std::u16string class_name,
-                           std::optional<std::u16string> default_value) {
+Address Process::NewObject(std::u16string class_name, std::optional<std::u16string> default_value) {
   const Address address = heap_.Allocate(16);
   objects_.emplace(address, ObjectInfo{std::move(class_name), std::move(default_value)});
   return address;

@@ -19,11 +19,20 @@ constexpr uint32_t kPrefix = 16;
 uint16_t FeaturesFor(uint16_t element_type) {
   uint16_t features = FADF_HAVEVARTYPE;
   switch (element_type) {
-    case vbString: features |= FADF_BSTR; break;
-    case vbObject: features |= FADF_DISPATCH; break;
-    case vbDataObject: features |= FADF_UNKNOWN; break;
-    case vbVariant: features |= FADF_VARIANT; break;
-    default: break;
+    case vbString:
+      features |= FADF_BSTR;
+      break;
+    case vbObject:
+      features |= FADF_DISPATCH;
+      break;
+    case vbDataObject:
+      features |= FADF_UNKNOWN;
+      break;
+    case vbVariant:
+      features |= FADF_VARIANT;
+      break;
+    default:
+      break;
   }
   return features;
 }

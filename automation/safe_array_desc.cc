@@ -83,7 +83,8 @@ void ReadSafeArrayDesc(Process& process, Address desc, Address cell, int32_t& to
     total = 0;
     return;
   }
-  RtlMoveMemory(process, desc, descriptor, kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims));
+  RtlMoveMemory(process, desc, descriptor,
+                kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims));
   total = TotalBytes(SafeArrayDesc::Load(process.memory(), desc));
 }
 

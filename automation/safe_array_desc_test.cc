@@ -32,10 +32,8 @@ TEST(ReadSafeArrayDescTest, TotalsAndBoundsInStoredOrder) {
     int32_t total;
   };
   const Case cases[] = {
-      {vbLong, {{1, 10}}, 40},
-      {vbInteger, {{0, 2}, {1, 4}}, 24},
-      {vbString, {{0, 4}}, 20},
-      {vbVariant, {{0, 2}}, 48},
+      {vbLong, {{1, 10}}, 40},  {vbInteger, {{0, 2}, {1, 4}}, 24},
+      {vbString, {{0, 4}}, 20}, {vbVariant, {{0, 2}}, 48},
       {vbByte, {{0, -1}}, 0},
   };
   for (const Case& c : cases) {
@@ -95,8 +93,8 @@ TEST(ReadSafeArrayDescTest, LyingDescriptorsEndInErrorsNotInWritesPastTheRecord)
   const Case cases[] = {
       {61, 4, {}, kSubscriptOutOfRange},
       {-1, 4, {}, kSubscriptOutOfRange},
-      {2, 1, {65536, 65536}, kOverflow},       // element count past a Long
-      {1, 16, {0x08000000}, kOverflow},        // byte total past a Long
+      {2, 1, {65536, 65536}, kOverflow},  // element count past a Long
+      {1, 16, {0x08000000}, kOverflow},   // byte total past a Long
   };
   for (const Case& c : cases) {
     Process p;

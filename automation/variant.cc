@@ -130,21 +130,27 @@ void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v) 
 
 uint32_t StorageSize(uint16_t type) {
   switch (type) {
-    case vbByte: return 1;
+    case vbByte:
+      return 1;
     case vbInteger:
-    case vbBoolean: return 2;
+    case vbBoolean:
+      return 2;
     case vbLong:
     case vbSingle:
     case vbError:
     case vbString:
     case vbObject:
-    case vbDataObject: return 4;
+    case vbDataObject:
+      return 4;
     case vbDouble:
     case vbCurrency:
-    case vbDate: return 8;
+    case vbDate:
+      return 8;
     case vbVariant:
-    case vbDecimal: return 16;
-    default: return 0;
+    case vbDecimal:
+      return 16;
+    default:
+      return 0;
   }
 }
 

@@ -41,8 +41,8 @@ Address FilledArray(Client& client, uint16_t type, std::vector<DeclaredBound> bo
   const Address descriptor = ReadUInt32(memory, a.address);
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
   const uint32_t size = SafeArrayElementSize(memory, descriptor);
-  uint8_t* data = memory.MutableSpan(SafeArrayData(memory, descriptor),
-                                     static_cast<uint32_t>(count * size));
+  uint8_t* data =
+      memory.MutableSpan(SafeArrayData(memory, descriptor), static_cast<uint32_t>(count * size));
   std::mt19937 random(42);
   if (type == vbString) {
     const Address words[] = {SysAllocString(process, u"alpha"), SysAllocString(process, u"b"),
@@ -104,11 +104,30 @@ BENCHMARK_CAPTURE(WholeReport, Byte, vbByte)->Arg(1 << 20)->Unit(benchmark::kMil
 
 constexpr int64_t kMi = 1 << 20;
 
-BENCHMARK_CAPTURE(Values, Byte, vbByte, 0)->Arg(kMi)->Arg(4 * kMi)->Arg(16 * kMi)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Values, Long, vbLong, 0)->Arg(kMi)->Arg(4 * kMi)->Arg(16 * kMi)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Values, Double, vbDouble, 0)->Arg(kMi)->Arg(4 * kMi)->Arg(16 * kMi)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Values, String, vbString, 16)->Arg(kMi)->Arg(4 * kMi)->Arg(16 * kMi)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Values, ByteCharacters, vbByte, 4)->Arg(kMi)->Arg(16 * kMi)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Values, Byte, vbByte, 0)
+    ->Arg(kMi)
+    ->Arg(4 * kMi)
+    ->Arg(16 * kMi)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Values, Long, vbLong, 0)
+    ->Arg(kMi)
+    ->Arg(4 * kMi)
+    ->Arg(16 * kMi)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Values, Double, vbDouble, 0)
+    ->Arg(kMi)
+    ->Arg(4 * kMi)
+    ->Arg(16 * kMi)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Values, String, vbString, 16)
+    ->Arg(kMi)
+    ->Arg(4 * kMi)
+    ->Arg(16 * kMi)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Values, ByteCharacters, vbByte, 4)
+    ->Arg(kMi)
+    ->Arg(16 * kMi)
+    ->Unit(benchmark::kMillisecond);
 
 void IndexLabels3D(benchmark::State& state) {
   Process process;

@@ -110,8 +110,8 @@ void RavoDUZE::Report(const std::function<void(std::u16string& text)>& sink, Add
 }
 
 void RavoDUZE::Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,
-                     Address var, std::optional<int32_t> varFlags,
-                     std::optional<int32_t> vatFlags, std::optional<std::u16string> sep) {
+                     Address var, std::optional<int32_t> varFlags, std::optional<int32_t> vatFlags,
+                     std::optional<std::u16string> sep) {
   const int32_t flags = varFlags.value_or(varALLINFO);
   const std::u16string separator = sep.value_or(u" ");
   Process& process = process_;

@@ -56,15 +56,23 @@ TEST_F(MainCallTest, DefaultReportOfALong) {
   const Address arg = client_.Pass(LongHolding(5));
   const std::u16string expected =
       Padded(u"/// VARIANT_ARG STRUCTURE ///", 128) + u"\r\n" +
-      u"Entry          Variable        Address         Type            LenB    Value           Bytes\r\n"
-      u"1242980        vbType          1242980         Integer         2       16387           3 64 \r\n"
-      u"               Reserved        1242982         Integer         2       0               0 0 \r\n"
-      u"               Reserved        1242984         Integer         2       0               0 0 \r\n"
-      u"               Reserved        1242986         Integer         2       0               0 0 \r\n"
-      u"               Pointer         1242988         Union           4       1243024         144 247 18 0 " +
+      u"Entry          Variable        Address         Type            LenB    Value           "
+      u"Bytes\r\n"
+      u"1242980        vbType          1242980         Integer         2       16387           3 "
+      u"64 \r\n"
+      u"               Reserved        1242982         Integer         2       0               0 0 "
+      u"\r\n"
+      u"               Reserved        1242984         Integer         2       0               0 0 "
+      u"\r\n"
+      u"               Reserved        1242986         Integer         2       0               0 0 "
+      u"\r\n"
+      u"               Pointer         1242988         Union           4       1243024         144 "
+      u"247 18 0 " +
       u"\r\n\r\n" + Padded(u"/// VARIABLE ///", 128) + u"\r\n" +
-      u"Type           Array           Address         FAR_REF         LenB    Value           Bytes\r\n"
-      u"Long           False           1243024         True            4       5               5 0 0 0 \r\n"
+      u"Type           Array           Address         FAR_REF         LenB    Value           "
+      u"Bytes\r\n"
+      u"Long           False           1243024         True            4       5               5 0 "
+      u"0 0 \r\n"
       u"\r\n"
       u"\r\n/// VALUE ///\r\n1 element, 4 bytes in memory, Entry = 1243024\r\n"
       u"Legend: Indexed=True, CharASCII=True, OrdinalPos=True, (^Address/LenB)=True\r\n5\r\n";
@@ -165,9 +173,9 @@ TEST_F(MainCallTest, ReportInPiecesIsTheSameReport) {
     Address var;
     int32_t vat_flags;
   } cases[] = {
-      {client_.Pass(LongHolding(5)), 63},  {client_.Pass(bytes), 0},
-      {client_.Pass(bytes), 63},           {client_.Pass(grid), 2},
-      {client_.Pass(grid), 10},            {client_.Pass(doubles), 32},
+      {client_.Pass(LongHolding(5)), 63}, {client_.Pass(bytes), 0},
+      {client_.Pass(bytes), 63},          {client_.Pass(grid), 2},
+      {client_.Pass(grid), 10},           {client_.Pass(doubles), 32},
   };
   for (const auto& c : cases) {
     std::u16string joined;

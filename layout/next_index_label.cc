@@ -35,8 +35,8 @@ void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& 
   out.push_back(u']');
 }
 
-std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc,
-                              std::vector<int32_t>& counters, int32_t step, bool ordinal) {
+std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters,
+                              int32_t step, bool ordinal) {
   std::u16string label;
   AppendNextIndexLabel(label, desc, counters, step, ordinal);
   return label;

@@ -25,8 +25,8 @@ namespace dudUdudADOD::layout {
 void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& desc,
                           std::vector<int32_t>& counters, int32_t step, bool ordinal);
 
-std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc,
-                              std::vector<int32_t>& counters, int32_t step, bool ordinal);
+std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters,
+                              int32_t step, bool ordinal);
 
 }  // namespace dudUdudADOD::layout
 

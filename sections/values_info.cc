@@ -341,7 +341,7 @@ class ArrayWalk {
   std::u16string_view sep_;
   const ReportSink* sink_;
   size_t start_ = out_.size();  // where the walk's text starts in out_
-  size_t flushed_ = 0;           // characters already handed to the sink
+  size_t flushed_ = 0;          // characters already handed to the sink
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
   const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one

@@ -20,8 +20,8 @@
 namespace dudUdudADOD::sections {
 
 std::u16string ValuesInfo(automation::Process& process, automation::Address var,
-                          std::u16string_view sep, bool Indexed, bool& CharASCII,
-                          bool& OrdinalPos, bool AddrLen, bool Legend);
+                          std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
+                          bool AddrLen, bool Legend);
 
 // Takes the text of a report in pieces, in order: handed the text so far
 // and left to empty it, so that a huge report never stands whole in memory.

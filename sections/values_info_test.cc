@@ -23,8 +23,7 @@ struct Switches {
 class ValuesInfoTest : public ::testing::Test {
  protected:
   std::u16string Values(Address var, std::u16string_view sep, Switches s) {
-    return ValuesInfo(process_, var, sep, s.indexed, s.char_ascii, s.ordinal, s.addr_len,
-                      s.legend);
+    return ValuesInfo(process_, var, sep, s.indexed, s.char_ascii, s.ordinal, s.addr_len, s.legend);
   }
   Address ByteArray(DeclaredBound bound, std::vector<int> bytes) {
     const DeclaredBound bounds[] = {bound};
@@ -60,7 +59,8 @@ TEST_F(ValuesInfoTest, ScalarsEndTheirLineUnlessAnAddressSuffixFollows) {
   EXPECT_SAME_TEXT(Values(arg, u" ", {.addr_len = true}), u"abc(^" + a + u"/6) ");
   EXPECT_SAME_TEXT(Values(arg, u" ", {.char_ascii = true, .addr_len = true, .legend = true}),
                    u"Legend: Indexed=False, CharASCII=False, OrdinalPos=False, "
-                   u"(^Address/LenB)=True\r\nabc(^" + a + u"/3) ");
+                   u"(^Address/LenB)=True\r\nabc(^" +
+                       a + u"/3) ");
 
   const Address flag = client_.PassValue(VariantImage::Boolean(true));
   EXPECT_SAME_TEXT(Values(flag, u";", {.addr_len = true}),
@@ -130,10 +130,9 @@ TEST_F(ValuesInfoTest, VariantElementsShowTheirOwnValues) {
   const Address inner = SafeArrayCreate(process_, vbInteger, inner_bounds);
   const DeclaredBound bounds[] = {{0, 4}};
   const Variable v = client_.DimArray(vbVariant, bounds);
-  const VariantImage values[] = {VariantImage::Double(2.5),
-                                 VariantImage::String(SysAllocString(process_, u"x")),
-                                 VariantImage::Null(), VariantImage::Array(vbInteger, inner),
-                                 VariantImage::Object(0)};
+  const VariantImage values[] = {
+      VariantImage::Double(2.5), VariantImage::String(SysAllocString(process_, u"x")),
+      VariantImage::Null(), VariantImage::Array(vbInteger, inner), VariantImage::Object(0)};
   client_.AssignElements(v, values);
   EXPECT_SAME_TEXT(Values(client_.Pass(v), u" ", {}), u"2.5 x Null Integer() Nothing \r\n");
 }

@@ -19,7 +19,6 @@ using automation::AddLong;
 using automation::Address;
 using automation::Process;
 
-
 // The data field is 8 bytes long; a dump of a value held in the variant never
 // reads past it, even when the value's data size is larger (a string of more
 // than four characters, a Byte array of more than eight elements). LenB still
