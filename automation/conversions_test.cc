@@ -16,9 +16,8 @@
 namespace dudUdudADOD::automation {
 namespace {
 
-using testutil::Visible;
-
 using testutil::ErrorOf;
+using testutil::Visible;
 
 Decimal Dec(uint64_t lo, uint8_t scale, bool negative = false) {
   return Decimal{scale, negative, 0, lo};
@@ -30,19 +29,13 @@ class ConversionsTest : public ::testing::Test {
     return VariantImage::String(SysAllocString(process_, text));
   }
 
-  VariantImage ByteArray(const std::vector<uint8_t>& bytes) {
+  // A 1 To n array of Byte holding `bytes`; an array of Long is left empty.
+  VariantImage ArrayOf(uint16_t type, const std::vector<uint8_t>& bytes = {}) {
     const DeclaredBound bound{1, static_cast<int32_t>(bytes.size())};
-    const Address descriptor = SafeArrayCreate(process_, vbByte, std::span(&bound, 1));
-    if (!bytes.empty()) {
-      process_.memory().Write(SafeArrayData(process_.memory(), descriptor), bytes.data(),
-                              static_cast<uint32_t>(bytes.size()));
-    }
-    return VariantImage::Array(vbByte, descriptor);
-  }
-
-  VariantImage LongArray() {
-    const DeclaredBound bound{0, 2};
-    return VariantImage::Array(vbLong, SafeArrayCreate(process_, vbLong, std::span(&bound, 1)));
+    const Address descriptor = SafeArrayCreate(process_, type, std::span(&bound, 1));
+    process_.memory().Write(SafeArrayData(process_.memory(), descriptor), bytes.data(),
+                            static_cast<uint32_t>(bytes.size()));
+    return VariantImage::Array(type, descriptor);
   }
 
   // Stores `value` in a variable of its own type on the stack and returns the
@@ -63,19 +56,23 @@ class ConversionsTest : public ::testing::Test {
 
   std::u16string Text(const VariantImage& v) { return VariantToText(process_, v); }
 
+  // What `convert` returns, or "error N" for the run-time error it raises.
+  template <typename Convert>
+  static std::u16string Outcome(Convert convert) {
+    try {
+      return convert();
+    } catch (const RuntimeError& e) {
+      return u"error " + testutil::U16(std::to_string(e.number()));
+    }
+  }
+
   Process process_;
 };
 
-// ---------------------------------------------------------------------------
-
-TEST_F(ConversionsTest, VarTypeFollowsReferencesAndKeepsTheArrayBit) {
-  EXPECT_EQ(VarType(process_.memory(), VariantImage::Long(5)), vbLong);
+TEST_F(ConversionsTest, VarTypeAndTypeNameFollowReferences) {
   EXPECT_EQ(VarType(process_.memory(), ByRef(VariantImage::Double(1))), vbDouble);
   EXPECT_EQ(VarType(process_.memory(), VariantRef(Str(u"a"))), vbString);
-  EXPECT_EQ(VarType(process_.memory(), LongArray()), vbArray | vbLong);
-}
-
-TEST_F(ConversionsTest, TypeNameNamesTypesArraysAndObjects) {
+  EXPECT_EQ(VarType(process_.memory(), ArrayOf(vbLong)), vbArray | vbLong);
   const Address collection = process_.NewObject(u"Collection", std::nullopt);
   const struct {
     VariantImage value;
@@ -83,34 +80,24 @@ TEST_F(ConversionsTest, TypeNameNamesTypesArraysAndObjects) {
   } cases[] = {
       {VariantImage::Empty(), u"Empty"},
       {VariantImage::Null(), u"Null"},
-      {VariantImage::Integer(1), u"Integer"},
       {ByRef(VariantImage::Long(1)), u"Long"},
-      {VariantImage::Currency(1), u"Currency"},
-      {VariantImage::Date(1), u"Date"},
-      {Str(u"x"), u"String"},
-      {VariantImage::Error(5), u"Error"},
-      {VariantImage::Boolean(true), u"Boolean"},
-      {VariantImage::Byte(1), u"Byte"},
       {VariantImage::OfDecimal(Dec(1, 0)), u"Decimal"},
       {VariantImage::OfType(vbDataObject), u"Unknown"},
-      {VariantImage::OfType(vbUserDefinedType), u"Unknown"},
       {VariantImage::OfType(99), u"Unknown"},
-      {LongArray(), u"Long()"},
+      {ArrayOf(vbLong), u"Long()"},
       {VariantImage::Array(vbVariant, 0), u"Variant()"},
       {VariantImage::Array(vbObject, 0), u"Object()"},
       {VariantImage::Object(0), u"Nothing"},
       {VariantImage::Object(collection), u"Collection"},
       {VariantImage::Object(0x00500000), u"Object"},  // no object lives there
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(TypeName(process_, c.value), c.name) << "vt " << c.value.vt();
-  }
 }
-
-// ---------------------------------------------------------------------------
 
 TEST_F(ConversionsTest, TextOfEveryTypeThatHasOne) {
   const Address answer = process_.NewObject(u"Answer", u"42");
+  const Address no_default = process_.NewObject(u"Plain", std::nullopt);
   const struct {
     VariantImage value;
     const char16_t* text;
@@ -124,7 +111,6 @@ TEST_F(ConversionsTest, TextOfEveryTypeThatHasOne) {
       {VariantImage::Currency(-1), u"-0.0001"},
       {VariantImage::Date(36527.5), u"1/2/2000 12:00:00 PM"},
       {VariantImage::Boolean(true), u"True"},
-      {VariantImage::Boolean(false), u"False"},
       {VariantImage::Error(5), u"Error 5"},
       {VariantImage::OfDecimal(Dec(15, 1, true)), u"-1.5"},
       {Str(u"abc"), u"abc"},
@@ -132,132 +118,91 @@ TEST_F(ConversionsTest, TextOfEveryTypeThatHasOne) {
       {ByRef(VariantImage::Long(7)), u"7"},
       {VariantRef(Str(u"inner")), u"inner"},
       {VariantImage::Object(answer), u"42"},
-      {ByteArray({72, 0, 105, 0}), u"Hi"},
-      {ByteArray({72, 0, 105}), u"H"},  // odd last byte dropped
+      {ArrayOf(vbByte, {72, 0, 105, 0, 33}), u"Hi"},  // an odd last byte is dropped
       {VariantImage::Array(vbByte, 0), u""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Text(c.value), c.text) << "vt " << c.value.vt();
-}
-
-TEST_F(ConversionsTest, TextRaisesForNullObjectsWithoutTextAndNonTextTypes) {
-  const Address no_default = process_.NewObject(u"Plain", std::nullopt);
-  const struct {
-    VariantImage value;
-    int error;
-  } cases[] = {
-      {VariantImage::Null(), kInvalidUseOfNull},
-      {VariantRef(VariantImage::Null()), kInvalidUseOfNull},
-      {LongArray(), kTypeMismatch},
-      {VariantImage::OfType(vbUserDefinedType), kTypeMismatch},
-      {VariantImage::OfType(99), kTypeMismatch},
-      {VariantImage::Object(0), kObjectNotSet},
-      {VariantImage::Object(no_default), kNoSuchMember},
-      {VariantImage::Object(0x00500000), kInvalidArgument},
+      {VariantRef(VariantImage::Null()), u"error 94"},
+      {ArrayOf(vbLong), u"error 13"},
+      {VariantImage::OfType(vbUserDefinedType), u"error 13"},
+      {VariantImage::Object(0), u"error 91"},
+      {VariantImage::Object(no_default), u"error 438"},
+      {VariantImage::Object(0x00500000), u"error 5"},  // no object lives there
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ErrorOf([&] { Text(c.value); }), c.error) << "vt " << c.value.vt();
+    EXPECT_EQ(Outcome([&] { return Text(c.value); }), c.text) << "vt " << c.value.vt();
   }
 }
 
 TEST_F(ConversionsTest, LenBReadsAStringsPrefixWithoutTheText) {
   EXPECT_EQ(LenB(process_, Str(u"abc")), 6u);
   EXPECT_EQ(LenB(process_, VariantImage::Long(12345)), 10u);
-  EXPECT_EQ(LenB(process_, VariantImage::Boolean(true)), 8u);
   EXPECT_EQ(LenB(process_, VariantImage::Empty()), 0u);
+  EXPECT_EQ(ErrorOf([&] { LenB(process_, VariantImage::Null()); }), kInvalidUseOfNull);
   // A prefix that claims more than is mapped: LenB reports it as stored, the
   // text itself cannot be read.
   const VariantImage lying = Str(u"ab");
   WriteUInt32(process_.memory(), lying.pointer() - 4, 0x10000001);
   EXPECT_EQ(LenB(process_, lying), 0x10000001u);
   EXPECT_EQ(ErrorOf([&] { Text(lying); }), kInvalidArgument);
-  EXPECT_EQ(ErrorOf([&] { LenB(process_, VariantImage::Null()); }), kInvalidUseOfNull);
 }
 
-// ---------------------------------------------------------------------------
-
-TEST_F(ConversionsTest, ToLongRoundsHalvesToEven) {
+TEST_F(ConversionsTest, ToLongRoundsHalvesToEvenAndRaisesOutOfRange) {
   const Address seven = process_.NewObject(u"Seven", u"7");
   const struct {
     VariantImage value;
-    int32_t expected;
+    const char16_t* result;
   } cases[] = {
-      {VariantImage::Double(2.5), 2},
-      {VariantImage::Double(3.5), 4},
-      {VariantImage::Double(-2.5), -2},
-      {VariantImage::Double(-3.5), -4},
-      {VariantImage::Double(2.4999), 2},
-      {VariantImage::Double(0.5), 0},
-      {VariantImage::Single(1.5f), 2},
-      {VariantImage::Date(1.5), 2},
-      {VariantImage::Currency(25000), 2},
-      {VariantImage::Currency(35000), 4},
-      {VariantImage::Currency(-25000), -2},
-      {VariantImage::Currency(25001), 3},
-      {VariantImage::OfDecimal(Dec(25, 1)), 2},
-      {VariantImage::OfDecimal(Dec(35, 1, true)), -4},
-      {VariantImage::OfDecimal(Dec(250000001, 8)), 3},
-      {VariantImage::Boolean(true), -1},
-      {VariantImage::Empty(), 0},
-      {VariantImage::Byte(200), 200},
-      {ByRef(VariantImage::Integer(-7)), -7},
-      {VariantImage::Double(2147483647.4), INT32_MAX},
-      {VariantImage::Double(-2147483648.5), INT32_MIN},
-      {Str(u" 12 "), 12},
-      {Str(u"2.5"), 2},
-      {Str(u"&HFF"), 255},
-      {VariantImage::Object(seven), 7},
+      {VariantImage::Double(2.5), u"2"},
+      {VariantImage::Double(3.5), u"4"},
+      {VariantImage::Double(-2.5), u"-2"},
+      {VariantImage::Single(1.5f), u"2"},
+      {VariantImage::Currency(25000), u"2"},
+      {VariantImage::Currency(-35000), u"-4"},
+      {VariantImage::Currency(25001), u"3"},
+      {VariantImage::OfDecimal(Dec(25, 1)), u"2"},
+      {VariantImage::OfDecimal(Dec(35, 1, true)), u"-4"},
+      {VariantImage::OfDecimal(Dec(250000001, 8)), u"3"},  // the tail breaks the tie
+      {VariantImage::Boolean(true), u"-1"},
+      {VariantImage::Empty(), u"0"},
+      {VariantImage::Byte(200), u"200"},
+      {ByRef(VariantImage::Integer(-7)), u"-7"},
+      {VariantImage::Double(2147483647.4), u"2147483647"},
+      {VariantImage::Double(-2147483648.5), u"-2147483648"},
+      {Str(u" 12 "), u"12"},
+      {VariantImage::Object(seven), u"7"},
+      {VariantImage::Double(2147483647.5), u"error 6"},  // even neighbour is 2^31
+      {VariantImage::Double(1e300), u"error 6"},
+      {VariantImage::Double(std::nan("")), u"error 6"},
+      {Str(u"1E400"), u"error 6"},
+      {Str(u"abc"), u"error 13"},
+      {ArrayOf(vbLong), u"error 13"},
+      {VariantImage::Null(), u"error 94"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(VariantToLong(process_, c.value), c.expected) << Visible(Text(c.value));
+    const auto to_long = [&] {
+      return testutil::U16(std::to_string(VariantToLong(process_, c.value)));
+    };
+    EXPECT_EQ(Outcome(to_long), c.result) << "vt " << c.value.vt();
   }
 }
 
-TEST_F(ConversionsTest, ToLongRaisesOutOfRangeNonNumbersAndNull) {
-  const struct {
-    VariantImage value;
-    int error;
-  } cases[] = {
-      {VariantImage::Double(2147483647.5), kOverflow},  // even neighbour is 2^31
-      {VariantImage::Double(1e300), kOverflow},
-      {VariantImage::Double(std::nan("")), kOverflow},
-      {VariantImage::Currency(INT64_MAX), kOverflow},
-      {Str(u"1E400"), kOverflow},
-      {Str(u"abc"), kTypeMismatch},
-      {VariantImage::Error(5), kTypeMismatch},
-      {LongArray(), kTypeMismatch},
-      {VariantImage::Null(), kInvalidUseOfNull},
-      {VariantImage::Object(0), kObjectNotSet},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ErrorOf([&] { VariantToLong(process_, c.value); }), c.error) << "vt " << c.value.vt();
-  }
-}
-
-// ---------------------------------------------------------------------------
-
-TEST_F(ConversionsTest, ChangeTypeConvertsBetweenScalars) {
+TEST_F(ConversionsTest, ChangeTypeConvertsBetweenScalarsOrRaises) {
   const struct {
     VariantImage value;
     uint16_t type;
-    const char16_t* text;  // of the result
+    const char16_t* result;  // the text of the result
   } cases[] = {
-      {VariantImage::Double(2.5), vbInteger, u"2"},
       {VariantImage::Long(255), vbByte, u"255"},
       {VariantImage::Double(1.5), vbSingle, u"1.5"},
-      {Str(u"1.5E+2"), vbDouble, u"150"},
       {VariantImage::OfDecimal(Dec(15, 1)), vbDouble, u"1.5"},
       {Str(u"922337203685477.5807"), vbCurrency, u"922337203685477.5807"},  // exact
       {VariantImage::OfDecimal(Dec(123455, 5)), vbCurrency, u"1.2346"},
-      {VariantImage::OfDecimal(Dec(123445, 5)), vbCurrency, u"1.2344"},
       {VariantImage::Double(2.5), vbCurrency, u"2.5"},
       {VariantImage::Boolean(true), vbCurrency, u"-1"},
       {Str(u"1/2/2000"), vbDate, u"1/2/2000"},
       {Str(u"36527.5"), vbDate, u"1/2/2000 12:00:00 PM"},
       {VariantImage::Double(0.25), vbDate, u"6:00:00 AM"},
-      {VariantImage::Long(-5), vbString, u"-5"},
       {Str(u"tRUe"), vbBoolean, u"True"},
       {Str(u" False "), vbBoolean, u"False"},
-      {Str(u"0"), vbBoolean, u"False"},
       {Str(u"2"), vbBoolean, u"True"},
       {VariantImage::Double(0.1), vbBoolean, u"True"},
       {VariantImage::OfDecimal(Dec(0, 3)), vbBoolean, u"False"},
@@ -267,47 +212,30 @@ TEST_F(ConversionsTest, ChangeTypeConvertsBetweenScalars) {
       {VariantImage::Long(-5), vbDecimal, u"-5"},
       {Str(u"1.5"), vbDecimal, u"1.5"},
       {VariantImage::Error(7), vbError, u"Error 7"},
-      {VariantImage::Empty(), vbLong, u"0"},
-      {VariantImage::Empty(), vbString, u""},
-      {VariantImage::Empty(), vbBoolean, u"False"},
-      {VariantImage::Empty(), vbDate, u"12:00:00 AM"},
       {ByRef(VariantImage::Long(40)), vbInteger, u"40"},
+      {VariantImage::Empty(), vbLong, u"0"},
+      {VariantImage::Long(40000), vbInteger, u"error 6"},
+      {VariantImage::Long(256), vbByte, u"error 6"},
+      {VariantImage::Long(-1), vbByte, u"error 6"},
+      {VariantImage::Double(1e39), vbSingle, u"error 6"},
+      {Str(u"922337203685477.5808"), vbCurrency, u"error 6"},
+      {VariantImage::Double(1e15), vbCurrency, u"error 6"},
+      {VariantImage::Double(2958466), vbDate, u"error 6"},  // the day after 12/31/9999
+      {VariantImage::Double(1e30), vbDecimal, u"error 6"},
+      {Str(u"abc"), vbDate, u"error 13"},
+      {Str(u"yes"), vbBoolean, u"error 13"},
+      {VariantImage::Long(5), vbError, u"error 13"},
+      {VariantImage::Long(5), vbObject, u"error 13"},
+      {VariantImage::Long(1), vbUserDefinedType, u"error 13"},
+      {VariantImage::Null(), vbLong, u"error 94"},
   };
   for (const auto& c : cases) {
-    const VariantImage result = ChangeType(process_, c.value, c.type);
-    EXPECT_EQ(result.vt(), c.type);
-    EXPECT_EQ(Text(result), c.text) << Visible(Text(c.value)) << " to " << c.type;
-  }
-}
-
-TEST_F(ConversionsTest, ChangeTypeRaisesOverflowMismatchAndNull) {
-  const struct {
-    VariantImage value;
-    uint16_t type;
-    int error;
-  } cases[] = {
-      {VariantImage::Long(40000), vbInteger, kOverflow},
-      {VariantImage::Long(256), vbByte, kOverflow},
-      {VariantImage::Long(-1), vbByte, kOverflow},
-      {VariantImage::Double(1e39), vbSingle, kOverflow},
-      {Str(u"1E39"), vbSingle, kOverflow},
-      {Str(u"922337203685477.5808"), vbCurrency, kOverflow},
-      {VariantImage::Double(1e15), vbCurrency, kOverflow},
-      {VariantImage::Double(3e6), vbDate, kOverflow},
-      {VariantImage::Double(1e30), vbDecimal, kOverflow},
-      {Str(u"abc"), vbDate, kTypeMismatch},
-      {Str(u"yes"), vbBoolean, kTypeMismatch},
-      {VariantImage::Long(5), vbError, kTypeMismatch},
-      {VariantImage::Long(5), vbObject, kTypeMismatch},
-      {VariantImage::Error(5), vbLong, kTypeMismatch},
-      {LongArray(), vbString, kTypeMismatch},
-      {VariantImage::Long(1), vbUserDefinedType, kTypeMismatch},
-      {VariantImage::Null(), vbLong, kInvalidUseOfNull},
-      {VariantImage::Null(), vbString, kInvalidUseOfNull},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ErrorOf([&] { ChangeType(process_, c.value, c.type); }), c.error)
-        << Visible(c.value.vt() == vbNull ? u"Null" : Text(c.value)) << " to " << c.type;
+    const std::u16string result = Outcome([&] {
+      const VariantImage converted = ChangeType(process_, c.value, c.type);
+      EXPECT_EQ(converted.vt(), c.type);
+      return Text(converted);
+    });
+    EXPECT_EQ(result, c.result) << "vt " << c.value.vt() << " to " << c.type;
   }
 }
 
@@ -323,21 +251,15 @@ TEST_F(ConversionsTest, ChangeTypeToStringOrVariantMakesANewString) {
   EXPECT_EQ(ChangeType(process_, VariantImage::Object(0), vbObject).pointer(), 0u);
 }
 
-// ---------------------------------------------------------------------------
-
 TEST(AnsiCharTest, MapsTheAnsiCodePage) {
   const struct {
     int32_t code;
     char16_t ch;
-  } cases[] = {
-      {0, 0},        {65, u'A'},    {127, 127},  {128, 0x20AC}, {129, 0x81},
-      {141, 0x8D},   {143, 0x8F},   {144, 0x90}, {157, 0x9D},   {150, 0x2013},
-      {153, 0x2122}, {159, 0x0178}, {160, 0xA0}, {255, 0xFF},
-  };
+  } cases[] = {{0, 0},      {127, 127},  {128, 0x20AC}, {129, 0x81}, {141, 0x8D}, {143, 0x8F},
+               {144, 0x90}, {157, 0x9D}, {159, 0x0178}, {160, 0xA0}, {255, 0xFF}};
   for (const auto& c : cases) EXPECT_EQ(AnsiChar(c.code), c.ch) << c.code;
-  for (int32_t code : {-1, 256, INT32_MIN}) {
-    EXPECT_EQ(ErrorOf([&] { AnsiChar(code); }), kInvalidArgument) << code;
-  }
+  EXPECT_EQ(ErrorOf([] { AnsiChar(-1); }), kInvalidArgument);
+  EXPECT_EQ(ErrorOf([] { AnsiChar(256); }), kInvalidArgument);
 }
 
 }  // namespace

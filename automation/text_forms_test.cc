@@ -15,9 +15,8 @@
 namespace dudUdudADOD::automation {
 namespace {
 
-using testutil::Visible;
-
 using testutil::ErrorOf;
+using testutil::Visible;
 
 template <typename T, typename Value>
 std::u16string TextOf(void (*append)(std::u16string&, T), const Value& value) {
@@ -26,144 +25,92 @@ std::u16string TextOf(void (*append)(std::u16string&, T), const Value& value) {
   return out;
 }
 
-std::u16string Ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
-
 Decimal Dec(uint64_t lo, uint8_t scale, bool negative = false, uint32_t hi = 0) {
   return Decimal{scale, negative, hi, lo};
 }
 
-// ---------------------------------------------------------------------------
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kSecond = 1.0 / 86400;
 
-TEST(AppendIntegerTest, WritesSignedDecimal) {
-  const struct {
-    int64_t value;
-    const char16_t* text;
-  } cases[] = {
-      {0, u"0"},
-      {7, u"7"},
-      {-7, u"-7"},
-      {10, u"10"},
-      {99, u"99"},
-      {100, u"100"},
-      {-100, u"-100"},
-      {65535, u"65535"},
-      {-2147483648LL, u"-2147483648"},
-      {INT64_MAX, u"9223372036854775807"},
-      {INT64_MIN, u"-9223372036854775808"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TextOf(AppendInteger, c.value), c.text) << c.value;
-}
-
-TEST(AppendIntegerTest, AgreesWithToStringAroundEveryPowerOfTen) {
+TEST(AppendIntegerTest, AgreesWithToStringAtEveryDecadesEdgeAndAppends) {
   // The digit count is computed before any digit is written: an off-by-one
   // there shows only at the edges of each decade.
-  int64_t power = 1;
-  for (int digits = 1; digits <= 18; ++digits, power *= 10) {
-    for (int64_t v : {power - 1, power, power + 1, -power, -(power - 1)}) {
-      EXPECT_EQ(TextOf(AppendInteger, v), Ascii(std::to_string(v)));
-    }
+  std::vector<int64_t> values = {INT64_MAX, INT64_MIN};
+  for (int64_t power = 1; power <= 1000000000000000000; power *= 10) {
+    values.insert(values.end(), {power - 1, power, power + 1, -power, -(power - 1)});
   }
-}
-
-TEST(AppendIntegerTest, AppendsAfterExistingText) {
+  for (int64_t v : values) {
+    const std::string expected = std::to_string(v);
+    EXPECT_EQ(TextOf(AppendInteger, v), std::u16string(expected.begin(), expected.end()));
+  }
   std::u16string out = u"x=";
   AppendInteger(out, -42);
   AppendInteger(out, 0);
   EXPECT_EQ(out, u"x=-420");
 }
 
-TEST(AppendDoubleTest, FifteenSignificantDigitsFixedOrExponent) {
+TEST(AppendFloatingTest, FifteenOrSevenSignificantDigitsFixedOrExponent) {
   const struct {
     double value;
     const char16_t* text;
-  } cases[] = {
-      {0.0, u"0"},
+  } doubles[] = {
       {-0.0, u"0"},
-      {0.5, u"0.5"},
       {-1.5, u"-1.5"},
-      {100000, u"100000"},
       {123456789012345, u"123456789012345"},
       {1e15, u"1E+15"},
       {1234567890123456, u"1.23456789012346E+15"},
       {999999999999999.5, u"1E+15"},  // the exponent of the rounded value decides
-      {1e20, u"1E+20"},
       {0.0001, u"0.0001"},
       {0.00001, u"1E-05"},
-      {1e-10, u"1E-10"},
-      {1.5e-7, u"1.5E-07"},
-      {1.0 / 3, u"0.333333333333333"},
       {2.0 / 3, u"0.666666666666667"},
       {0.1 + 0.2, u"0.3"},
       {1e100, u"1E+100"},
-      {std::numeric_limits<double>::max(), u"1.79769313486232E+308"},
       {std::numeric_limits<double>::quiet_NaN(), u"NaN"},
-      {std::numeric_limits<double>::infinity(), u"Inf"},
-      {-std::numeric_limits<double>::infinity(), u"-Inf"},
+      {kInf, u"Inf"},
+      {-kInf, u"-Inf"},
   };
-  for (const auto& c : cases) EXPECT_EQ(TextOf(AppendDouble, c.value), c.text) << c.value;
-}
-
-TEST(AppendSingleTest, SevenSignificantDigitsFixedOrExponent) {
+  for (const auto& c : doubles) EXPECT_EQ(TextOf(AppendDouble, c.value), c.text) << c.value;
   const struct {
     float value;
     const char16_t* text;
-  } cases[] = {
+  } singles[] = {
       {0.1f, u"0.1"},  // not the float's binary 0.100000001490116
       {-0.0f, u"0"},
-      {1.5f, u"1.5"},
       {1234567.0f, u"1234567"},
       {12345678.0f, u"1.234568E+07"},
-      {16777216.0f, u"1.677722E+07"},
-      {1.0f / 3, u"0.3333333"},
-      {0.0001f, u"0.0001"},
-      {1e-5f, u"1E-05"},
       {std::numeric_limits<float>::max(), u"3.402823E+38"},
       {std::numeric_limits<float>::quiet_NaN(), u"NaN"},
   };
-  for (const auto& c : cases) EXPECT_EQ(TextOf(AppendSingle, c.value), c.text) << c.value;
+  for (const auto& c : singles) EXPECT_EQ(TextOf(AppendSingle, c.value), c.text) << c.value;
 }
 
 TEST(AppendCurrencyTest, UpToFourDecimalsWithoutTrailingZeros) {
   const struct {
     int64_t scaled;
     const char16_t* text;
-  } cases[] = {
-      {0, u"0"},
-      {10000, u"1"},
-      {15000, u"1.5"},
-      {-1, u"-0.0001"},
-      {100, u"0.01"},
-      {1230, u"0.123"},
-      {-50000, u"-5"},
-      {12345, u"1.2345"},
-      {INT64_MAX, u"922337203685477.5807"},
-      {INT64_MIN, u"-922337203685477.5808"},
-  };
+  } cases[] = {{0, u"0"},
+               {-1, u"-0.0001"},
+               {100, u"0.01"},
+               {1230, u"0.123"},
+               {-50000, u"-5"},
+               {12345, u"1.2345"},
+               {INT64_MAX, u"922337203685477.5807"},
+               {INT64_MIN, u"-922337203685477.5808"}};
   for (const auto& c : cases) EXPECT_EQ(TextOf(AppendCurrency, c.scaled), c.text) << c.scaled;
 }
 
-// ---------------------------------------------------------------------------
-
-constexpr double kSecond = 1.0 / 86400;
-
-TEST(AppendDateTest, DateTimeOrBoth) {
+TEST(AppendDateTest, DateTimeOrBothFromYear100To9999) {
   const struct {
     double serial;
     const char16_t* text;
   } cases[] = {
       {0, u"12:00:00 AM"},
       {0.5, u"12:00:00 PM"},
-      {0.75, u"6:00:00 PM"},
-      {-0.5, u"12:00:00 PM"},  // before serial 1 the date is still 12/30/1899
-      {1, u"12/31/1899"},
-      {-1, u"12/29/1899"},
+      {-0.5, u"12:00:00 PM"},             // before serial 1 the date is still 12/30/1899
       {-1.25, u"12/29/1899 6:00:00 AM"},  // negative: the fraction counts forward
       {60, u"2/28/1900"},
       {61, u"3/1/1900"},
-      {36527, u"1/2/2000"},
       {36527 + 11045 * kSecond, u"1/2/2000 3:04:05 AM"},
-      {36527 + 1800 * kSecond, u"1/2/2000 12:30:00 AM"},
-      {36527 + 45000 * kSecond, u"1/2/2000 12:30:00 PM"},
       {-657434, u"1/1/100"},
       {2958465 + 86399 * kSecond, u"12/31/9999 11:59:59 PM"},
       {1.5 + 0.4 * kSecond, u"12/31/1899 12:00:00 PM"},
@@ -172,11 +119,7 @@ TEST(AppendDateTest, DateTimeOrBoth) {
       {-1.9999999, u"12:00:00 AM"},        // 12/29 23:59:59.99 rounds to serial 0
   };
   for (const auto& c : cases) EXPECT_EQ(TextOf(AppendDate, c.serial), c.text) << c.serial;
-}
-
-TEST(AppendDateTest, OutsideYears100To9999RaisesInvalidArgument) {
-  for (double serial : {-657435.0, 2958466.0, 2958465 + 86399.8 * kSecond, std::nan(""),
-                        std::numeric_limits<double>::infinity()}) {
+  for (double serial : {-657435.0, 2958466.0, 2958465 + 86399.8 * kSecond, std::nan(""), kInf}) {
     EXPECT_EQ(ErrorOf([&] { TextOf(AppendDate, serial); }), kInvalidArgument) << serial;
   }
 }
@@ -186,10 +129,7 @@ TEST(AppendDecimalTest, ScaledDigitsWithoutTrailingZeros) {
     Decimal value;
     const char16_t* text;
   } cases[] = {
-      {Dec(0, 0), u"0"},
       {Dec(0, 5, true), u"0"},  // negative zero
-      {Dec(15, 1, true), u"-1.5"},
-      {Dec(1500, 3), u"1.5"},
       {Dec(100, 2), u"1"},
       {Dec(1, 28), u"0.0000000000000000000000000001"},
       {Dec(1000000000000000001, 0), u"1000000000000000001"},  // inner zero chunk
@@ -201,20 +141,16 @@ TEST(AppendDecimalTest, ScaledDigitsWithoutTrailingZeros) {
   EXPECT_EQ(ErrorOf([] { TextOf(AppendDecimal, Dec(1, 29)); }), kInvalidArgument);
 }
 
-// ---------------------------------------------------------------------------
-
-TEST(ParseNumberTest, ReadsNumbers) {
+TEST(ParseNumberTest, ReadsNumbersRejectsTheRestAndRaisesBeyondRange) {
   const struct {
     const char16_t* text;
     double value;
   } cases[] = {
-      {u"1", 1},           {u"  42  ", 42},
-      {u"-1.5", -1.5},     {u"+2", 2},
-      {u".5", 0.5},        {u"5.", 5},
-      {u"000123", 123},    {u"1E3", 1000},
+      {u"  42  ", 42},     {u"-1.5", -1.5},
+      {u"+2", 2},          {u".5", 0.5},
+      {u"5.", 5},          {u"000123", 123},
       {u"1e-2", 0.01},     {u"1.5E+2", 150},
-      {u"0.1", 0.1},       {u"1E-400", 0},
-      {u"&HFF", 255},      {u"&hff", 255},
+      {u"1E-400", 0},      {u"&hff", 255},
       {u"&HFFFFFFFF", -1}, {u"&H7FFFFFFF", 2147483647},
       {u"&O17", 15},       {u"123456789012345678", 123456789012345678.0},
   };
@@ -223,16 +159,10 @@ TEST(ParseNumberTest, ReadsNumbers) {
     ASSERT_TRUE(value.has_value()) << Visible(c.text);
     EXPECT_EQ(*value, c.value) << Visible(c.text);
   }
-}
-
-TEST(ParseNumberTest, RejectsWhatIsNoNumber) {
   for (const char16_t* text : {u"", u"  ", u"abc", u"1.2.3", u"1e", u"1e+", u"&H", u"&HG", u"&O8",
                                u"1 2", u"--1", u"+", u".", u"1,000", u"12abc"}) {
     EXPECT_FALSE(ParseNumber(text).has_value()) << Visible(text);
   }
-}
-
-TEST(ParseNumberTest, BeyondRangeRaisesOverflow) {
   for (const char16_t* text : {u"1E400", u"-1E309", u"&H100000000"}) {
     EXPECT_EQ(ErrorOf([&] { ParseNumber(text); }), kOverflow) << Visible(text);
   }
@@ -243,9 +173,7 @@ TEST(ParseDecimalTest, ReadsExactlyAndRoundsBeyondTwentyEightPlaces) {
     const char16_t* text;
     const char16_t* value;  // as AppendDecimal writes it
   } cases[] = {
-      {u"1.5", u"1.5"},
       {u"-0.0001", u"-0.0001"},
-      {u"922337203685477.5807", u"922337203685477.5807"},
       {u"79228162514264337593543950335", u"79228162514264337593543950335"},
       {u"1E28", u"10000000000000000000000000000"},
       {u"2.5E-3", u"0.0025"},
@@ -265,27 +193,21 @@ TEST(ParseDecimalTest, ReadsExactlyAndRoundsBeyondTwentyEightPlaces) {
   EXPECT_EQ(ErrorOf([] { ParseDecimal(u"1E29"); }), kOverflow);
 }
 
-TEST(RoundDecimalTest, HalvesGoToEven) {
+TEST(RoundDecimalTest, HalvesGoToEvenAndATailBreaksTheTie) {
   const struct {
     Decimal value;
     uint8_t scale;
     const char16_t* text;
-  } cases[] = {
-      {Dec(25, 1), 0, u"2"},      {Dec(35, 1), 0, u"4"},       {Dec(25, 1, true), 0, u"-2"},
-      {Dec(251, 2), 0, u"3"},     {Dec(25000001, 7), 0, u"3"},  // the tail breaks the tie
-      {Dec(1235, 3), 2, u"1.24"}, {Dec(1245, 3), 2, u"1.24"},  {Dec(12, 1), 4, u"1.2"},
-  };
-  for (const auto& c : cases)
+  } cases[] = {{Dec(35, 1), 0, u"4"},       {Dec(25, 1, true), 0, u"-2"}, {Dec(251, 2), 0, u"3"},
+               {Dec(25000001, 7), 0, u"3"}, {Dec(1245, 3), 2, u"1.24"},   {Dec(12, 1), 4, u"1.2"}};
+  for (const auto& c : cases) {
     EXPECT_EQ(TextOf(AppendDecimal, RoundDecimal(c.value, c.scale)), c.text);
+  }
 }
-
-// ---------------------------------------------------------------------------
 
 TEST(DateSerialTest, CountsDaysFrom30December1899) {
   EXPECT_EQ(DateSerial(1899, 12, 30, 0, 0, 0), 0.0);
   EXPECT_EQ(DateSerial(1900, 3, 1, 0, 0, 0), 61.0);
-  EXPECT_EQ(DateSerial(2000, 1, 2, 0, 0, 0), 36527.0);
-  EXPECT_EQ(DateSerial(100, 1, 1, 0, 0, 0), -657434.0);
   EXPECT_EQ(DateSerial(9999, 12, 31, 0, 0, 0), 2958465.0);
   EXPECT_EQ(DateSerial(1899, 12, 29, 6, 0, 0), -1.25);
   EXPECT_TRUE(DateSerial(2000, 2, 29, 23, 59, 59).has_value());
@@ -298,12 +220,11 @@ TEST(DateSerialTest, CountsDaysFrom30December1899) {
   }
 }
 
-TEST(ParseDateTest, ReadsDateTimeOrBoth) {
+TEST(ParseDateTest, ReadsDateTimeOrBothAndWhatAppendDateWritesAndNothingElse) {
   const struct {
     const char16_t* text;
     double serial;
   } cases[] = {
-      {u"1/2/2000", 36527},
       {u"  01/02/2000  ", 36527},
       {u"1/2/00", 36527},
       {u"1/1/29", *DateSerial(2029, 1, 1, 0, 0, 0)},
@@ -321,22 +242,16 @@ TEST(ParseDateTest, ReadsDateTimeOrBoth) {
     ASSERT_TRUE(serial.has_value()) << Visible(c.text);
     EXPECT_DOUBLE_EQ(*serial, c.serial) << Visible(c.text);
   }
-}
-
-TEST(ParseDateTest, RejectsWhatIsNoDate) {
-  for (const char16_t* text : {u"", u"2000", u"1/2", u"2/30/2000", u"13/1/2000", u"25:00", u"3:60",
-                               u"13:00 PM", u"1/2/2000x", u"hello", u"1/2/12345", u"3:04 XM"}) {
-    EXPECT_FALSE(ParseDate(text).has_value()) << Visible(text);
-  }
-}
-
-TEST(ParseDateTest, ReadsBackWhatAppendDateWrites) {
   for (double serial :
        {1.0, -1.25, 36527 + 11045 * kSecond, 2958465 + 86399 * kSecond, -657434 - 0.5, 0.75}) {
     const std::u16string text = TextOf(AppendDate, serial);
     const auto back = ParseDate(text);
     ASSERT_TRUE(back.has_value()) << Visible(text);
     EXPECT_NEAR(*back, serial, 1e-9) << Visible(text);
+  }
+  for (const char16_t* text : {u"", u"2000", u"1/2", u"2/30/2000", u"13/1/2000", u"25:00", u"3:60",
+                               u"13:00 PM", u"1/2/2000x", u"hello", u"1/2/12345", u"3:04 XM"}) {
+    EXPECT_FALSE(ParseDate(text).has_value()) << Visible(text);
   }
 }
 
