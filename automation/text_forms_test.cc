@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "automation/runtime_error.h"
 #include "testutil/error_of.h"
@@ -36,8 +37,9 @@ TEST(AppendIntegerTest, AgreesWithToStringAtEveryDecadesEdgeAndAppends) {
   // The digit count is computed before any digit is written: an off-by-one
   // there shows only at the edges of each decade.
   std::vector<int64_t> values = {INT64_MAX, INT64_MIN};
-  for (int64_t power = 1; power <= 1000000000000000000; power *= 10) {
+  for (int64_t power = 1;; power *= 10) {
     values.insert(values.end(), {power - 1, power, power + 1, -power, -(power - 1)});
+    if (power > INT64_MAX / 10) break;  // 10^18, the last power of ten that fits
   }
   for (int64_t v : values) {
     const std::string expected = std::to_string(v);
