@@ -32,21 +32,30 @@ uint32_t SysStringByteLen(const AddressSpace& memory, Address bstr) {
   return ReadUInt32(memory, bstr - kPrefix);
 }
 
-std::u16string ReadString(const AddressSpace& memory, Address bstr) {
-  const uint32_t chars = SysStringByteLen(memory, bstr) / 2;
-  if (chars == 0) return {};
-  if (!memory.IsMapped(bstr, uint64_t{chars} * 2)) Raise(kInvalidArgument);
-  std::u16string text(chars, u'\0');
-  const uint8_t* in = memory.Span(bstr, chars * 2);
-  if (in != nullptr) {
-    for (uint32_t i = 0; i < chars; ++i) {
-      text[i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+void AppendUtf16Bytes(std::u16string& out, const AddressSpace& memory, Address at, uint64_t bytes) {
+  const uint64_t chars = bytes / 2;
+  if (chars == 0) return;
+  if (!memory.IsMapped(at, chars * 2)) Raise(kInvalidArgument);
+  const size_t start = out.size();
+  out.resize(start + chars);
+  if (const uint8_t* in = memory.Span(at, static_cast<uint32_t>(chars * 2))) {
+    for (size_t i = 0; i < chars; ++i) {
+      out[start + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
     }
-  } else {
-    for (uint32_t i = 0; i < chars; ++i) {
-      text[i] = static_cast<char16_t>(ReadUInt16(memory, bstr + 2 * i));
-    }
+    return;
   }
+  for (size_t i = 0; i < chars; ++i) {  // the text spans adjacent blocks
+    out[start + i] = static_cast<char16_t>(ReadUInt16(memory, at + static_cast<Address>(2 * i)));
+  }
+}
+
+void AppendString(std::u16string& out, const AddressSpace& memory, Address bstr) {
+  AppendUtf16Bytes(out, memory, bstr, SysStringByteLen(memory, bstr));
+}
+
+std::u16string ReadString(const AddressSpace& memory, Address bstr) {
+  std::u16string text;
+  AppendString(text, memory, bstr);
   return text;
 }
 

@@ -27,6 +27,12 @@ uint32_t SysStringByteLen(const AddressSpace& memory, Address bstr);
 // Raises 5, before taking any host memory, when the prefix or the text is not
 // mapped, so a wild length prefix cannot cause a runaway allocation.
 std::u16string ReadString(const AddressSpace& memory, Address bstr);
+// The same text appended to `out`, without a copy of its own: the values walk
+// calls this once per string element.
+void AppendString(std::u16string& out, const AddressSpace& memory, Address bstr);
+// Appends the text in `bytes` bytes of UTF-16 at `at` (an odd last byte is
+// dropped); raises 5, before taking host memory, unless all of it is mapped.
+void AppendUtf16Bytes(std::u16string& out, const AddressSpace& memory, Address at, uint64_t bytes);
 
 }  // namespace dudUdudADOD::automation
 

@@ -33,27 +33,6 @@ std::u16string TextOf(const Process& process, const VariantImage& value) {
   return ObjectDefaultText(process, value.pointer());
 }
 
-// Appends `bytes` bytes at `at` read as UTF-16 text, an odd last byte dropped.
-// Checks the whole range before growing `out`, so a wild length cannot make
-// a runaway allocation.
-void AppendUtf16Bytes(std::u16string& out, const AddressSpace& memory, Address at, uint64_t bytes) {
-  const uint64_t chars = bytes / 2;
-  if (chars == 0) return;
-  if (!memory.IsMapped(at, chars * 2)) Raise(kInvalidArgument);
-  const size_t start = out.size();
-  out.resize(start + chars);
-  const auto size = static_cast<uint32_t>(chars * 2);
-  if (const uint8_t* in = memory.Span(at, size)) {
-    for (size_t i = 0; i < chars; ++i) {
-      out[start + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
-    }
-    return;
-  }
-  for (size_t i = 0; i < chars; ++i) {
-    out[start + i] = static_cast<char16_t>(ReadUInt16(memory, at + static_cast<Address>(2 * i)));
-  }
-}
-
 // An array of Byte reads as the text its data bytes spell; no storage, "".
 void AppendByteArrayText(std::u16string& out, const AddressSpace& memory, Address descriptor) {
   if (descriptor == 0) return;

@@ -41,32 +41,18 @@ void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordin
   out += u"\r\n";
 }
 
-// The text of a string at `bstr`, appended without an intermediate copy.
-void AppendString(std::u16string& out, const AddressSpace& memory, Address bstr) {
-  const uint32_t chars = SysStringByteLen(memory, bstr) / 2;
-  if (chars == 0) return;
-  const uint8_t* in = memory.Span(bstr, chars * 2);
-  if (in == nullptr) {
-    out += ReadString(memory, bstr);  // spans blocks, or raises 5
-    return;
-  }
-  const size_t at = out.size();
-  out.resize(at + chars);
-  for (uint32_t i = 0; i < chars; ++i) {
-    out[at + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
-  }
-}
-
 // A Variant element shows its own value's text. Where the platform has no text
 // (Null, an array, an object without a default value, Nothing) it shows the
 // value's type name instead, so one odd element does not hide the others.
 void AppendVariantElement(std::u16string& out, const Process& process, const VariantImage& v) {
   const VariantImage value = Dereference(process.memory(), v);
   const uint16_t vt = value.vt();
-  const bool is_object = vt == vbObject || vt == vbDataObject;
-  if (vt == vbNull || (vt & vbArray) != 0 || vt == vbUserDefinedType || vt > vbByte ||
-      (is_object && (value.pointer() == 0 || process.FindObject(value.pointer()) == nullptr ||
-                     !process.FindObject(value.pointer())->default_value))) {
+  // Nothing (address 0) and stray addresses find no object either.
+  const ObjectInfo* object =
+      vt == vbObject || vt == vbDataObject ? process.FindObject(value.pointer()) : nullptr;
+  const bool textless_object =
+      (vt == vbObject || vt == vbDataObject) && (object == nullptr || !object->default_value);
+  if (vt == vbNull || (vt & vbArray) != 0 || vt > vbByte || textless_object) {
     out += TypeName(process, value);
     return;
   }
