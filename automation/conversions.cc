@@ -334,16 +334,23 @@ const char16_t* BaseTypeName(uint16_t type) {
 }  // namespace
 
 uint16_t VarType(const AddressSpace& memory, const VariantImage& v) {
+  const uint16_t vt = v.vt();
+  if ((vt & kByRef) == 0) return vt;
+  const auto type = static_cast<uint16_t>(vt & ~kByRef);
+  // The type of a value held by reference stands in the variant itself; only
+  // a referenced Variant keeps its type where it lies.
+  if (type != vbVariant) return type;
   return Dereference(memory, v).vt();
 }
 
 std::u16string TypeName(const Process& process, const VariantImage& v) {
-  const VariantImage value = Dereference(process.memory(), v);
-  const uint16_t vt = value.vt();
+  const uint16_t vt = VarType(process.memory(), v);
   if ((vt & vbArray) != 0) {
     return std::u16string(BaseTypeName(static_cast<uint16_t>(vt & kBaseTypeMask))) + u"()";
   }
   if (vt == vbObject) {
+    // Only an object's name needs the value: the object it refers to.
+    const VariantImage value = Dereference(process.memory(), v);
     if (value.pointer() == 0) return u"Nothing";
     const ObjectInfo* object = process.FindObject(value.pointer());
     return object != nullptr ? object->class_name : u"Object";

@@ -31,6 +31,9 @@
 namespace dudUdudADOD::automation {
 
 // VarType: the type code, array bit included, never the by-reference bit.
+// It reads no value: only a reference to a Variant is followed, to that
+// variant's type word (raises 5 when that cannot be read, 13 when it refers
+// on to another variant).
 uint16_t VarType(const AddressSpace& memory, const VariantImage& v);
 
 // TypeName: "Long", "String", "Long()" for an array of Long, an object's class

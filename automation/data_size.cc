@@ -11,8 +11,10 @@ namespace dudUdudADOD::automation {
 
 int32_t DataSize(const Process& process, Address var) {
   const AddressSpace& memory = process.memory();
-  const VariantImage value = Dereference(memory, LoadVariant(memory, var));
-  switch (value.vt()) {
+  // Judged by the type code alone: a value is read only where its size
+  // depends on it (a string's length, a Byte array's bounds).
+  const VariantImage arg = LoadVariant(memory, var);
+  switch (VarType(memory, arg)) {
     case vbInteger:
     case vbBoolean:
       return 2;
@@ -27,12 +29,12 @@ int32_t DataSize(const Process& process, Address var) {
     case vbByte:
       return 1;
     case vbString: {
-      const uint32_t bytes = LenB(process, value);
+      const uint32_t bytes = LenB(process, arg);
       if (bytes > INT32_MAX) Raise(kOverflow);
       return static_cast<int32_t>(bytes);
     }
     case vbArray | vbByte: {
-      const Address descriptor = value.pointer();
+      const Address descriptor = Dereference(memory, arg).pointer();
       return AddLong(SubLong(UBound(memory, descriptor), LBound(memory, descriptor)), 1);
     }
     default:

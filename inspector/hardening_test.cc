@@ -288,6 +288,26 @@ TEST_F(HardeningTest, AFailedCallLeavesNothingBehind) {
   EXPECT_EQ(inspector(good), report);
 }
 
+// A value held by reference behind a dangling pointer is read only by the
+// steps that show it: the argument section shows the pointer, the data size
+// of a Long is 4 by its type alone, and only the definition section's value
+// and the values section fail.
+TEST_F(HardeningTest, DanglingReferenceFailsOnlyWhereTheValueIsShown) {
+  const Address var = client_.PassValue(VariantImage::Reference(vbLong, 0x00500000));
+  const struct {
+    int32_t var_flags;
+    int number;
+  } cases[] = {{varNOTHING, 0}, {varARG, 0},    {varSA_Stru | varSA_Bounds, 0},
+               {varDef, 5},     {varValues, 5}, {varALLINFO, 5}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Call(var, c.var_flags).number, c.number) << "varFlags " << c.var_flags;
+  }
+  RavoDUZE inspector(process_);
+  EXPECT_NE(inspector(var, std::nullopt, varARG)
+                .find(u"Union           4       5242880         0 0 80 0"),
+            std::u16string::npos);
+}
+
 // ---------------------------------------------------------------------------
 // The 2 GiB space: a declaration that would pass it ends with error 7 before
 // anything is mapped.
