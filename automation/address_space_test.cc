@@ -57,6 +57,32 @@ TEST(HeapTest, SameAllocationsGiveSameAddressesAndTopmostFreesAreReused) {
   EXPECT_EQ(a.heap().AllocateData(4), Heap::kDataBase);
 }
 
+TEST(HeapTest, FreedRoomIsTakenAgainWhateverTheOrderOfFrees) {
+  Process p;
+  Heap& heap = p.heap();
+  const Address a = heap.Allocate(100);
+  const Address b = heap.Allocate(24);
+  const Address c = heap.Allocate(8);
+  heap.Free(a);  // not the last one allocated
+  EXPECT_EQ(heap.Allocate(40), a) << "a smaller block takes the start of the room";
+  const Address rest = heap.Allocate(40);
+  EXPECT_GT(rest, a);
+  EXPECT_LT(rest, b) << "and the next one the rest of it";
+  // Freed neighbours join: what is left of a's room, b's and c's make one
+  // range, which a block larger than b alone fits.
+  heap.Free(b);
+  heap.Free(c);
+  EXPECT_EQ(heap.Allocate(40), rest + 48);
+  // A block freed and taken again, over and over, never climbs.
+  for (int i = 0; i < 1000; ++i) {
+    const Address big = heap.AllocateData(1 << 20);
+    const Address small = heap.AllocateData(4);
+    heap.Free(big);
+    heap.Free(small);
+    ASSERT_EQ(big, Heap::kDataBase);
+  }
+}
+
 TEST(HeapTest, AllocationSkipsBlocksPlacedInsideItsRange) {
   Process p;
   p.memory().Map(Heap::kDataBase, 0x10000);
@@ -80,6 +106,17 @@ TEST(StackTest, PlacedVariablesAreNeverOverwrittenByLaterFrames) {
   EXPECT_EQ(ErrorOf([&] { stack.Place(1242008, 4); }), kInvalidArgument);
   EXPECT_EQ(ErrorOf([&] { stack.Place(Stack::kTop - 2, 4); }), kInvalidArgument);
   EXPECT_LT(stack.Push(8), 1242000u);
+}
+
+TEST(StackTest, PlacementMayStraddleTheStartOfAnEmptyClientFrame) {
+  Process p;
+  Stack& stack = p.stack();
+  stack.Place(Stack::kClientFrame - 4, 8);  // nothing pushed yet: nothing in use
+  EXPECT_EQ(stack.pointer(), Stack::kClientFrame - 4);
+  const Address pushed = stack.Push(4);
+  EXPECT_EQ(pushed, Stack::kClientFrame - 8);
+  EXPECT_EQ(ErrorOf([&] { stack.Place(pushed - 2, 4); }), kInvalidArgument)
+      << "what the frame holds is in use";
 }
 
 TEST(StackTest, RunningOutOfStackRaises28) {

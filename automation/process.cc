@@ -20,17 +20,47 @@ uint64_t RoundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
 std::optional<Address> Heap::AllocateIn(Arena& arena, uint32_t size) {
   const uint64_t rounded = RoundUp(std::max<uint32_t>(size, 1), kHeapAlign);
   if (memory_.mapped_bytes() + rounded > AddressSpace::kCapacity) Raise(kOutOfMemory);
-  uint64_t at = RoundUp(arena.next, kHeapAlign);
-  // Skip over blocks that a client placed inside the arena's range.
-  while (at + rounded <= arena.limit && !memory_.IsFree(static_cast<Address>(at), rounded)) {
-    at = RoundUp(memory_.OverlapEnd(static_cast<Address>(at), rounded) + kHeapGap, kHeapAlign);
+  std::optional<Address> block = TakeHole(arena, rounded);
+  if (!block) {
+    uint64_t at = RoundUp(arena.next, kHeapAlign);
+    // Skip over blocks that a client placed inside the arena's range.
+    while (at + rounded <= arena.limit && !memory_.IsFree(static_cast<Address>(at), rounded)) {
+      at = RoundUp(memory_.OverlapEnd(static_cast<Address>(at), rounded) + kHeapGap, kHeapAlign);
+    }
+    if (at + rounded > arena.limit) return std::nullopt;
+    block = static_cast<Address>(at);
+    arena.next = static_cast<Address>(at + rounded + kHeapGap);
   }
-  if (at + rounded > arena.limit) return std::nullopt;
-  const auto block = static_cast<Address>(at);
-  memory_.Map(block, static_cast<uint32_t>(rounded));
-  arena.live.emplace(block, static_cast<uint32_t>(rounded));
-  arena.next = static_cast<Address>(at + rounded + kHeapGap);
+  memory_.Map(*block, static_cast<uint32_t>(rounded));
+  arena.live.emplace(*block, static_cast<uint32_t>(rounded));
   return block;
+}
+
+// The best-fitting free range for a block and its gap; the rest of the
+// range stays free.
+std::optional<Address> Heap::TakeHole(Arena& arena, uint64_t rounded) {
+  const uint64_t needed = rounded + kHeapGap;
+  for (auto fit = arena.by_size.lower_bound({needed, 0}); fit != arena.by_size.end(); ++fit) {
+    const Address start = fit->second;
+    // A client may have placed a variable in the range since it was freed.
+    if (!memory_.IsFree(start, rounded)) continue;
+    auto hole = arena.holes.find(start);
+    const uint64_t end = hole->second;
+    RemoveHole(arena, hole);
+    if (start + needed < end) AddHole(arena, start + needed, end);
+    return start;
+  }
+  return std::nullopt;
+}
+
+void Heap::AddHole(Arena& arena, uint64_t start, uint64_t end) {
+  arena.holes.emplace(static_cast<Address>(start), end);
+  arena.by_size.emplace(end - start, static_cast<Address>(start));
+}
+
+void Heap::RemoveHole(Arena& arena, std::map<Address, uint64_t>::iterator hole) {
+  arena.by_size.erase({hole->second - hole->first, hole->first});
+  arena.holes.erase(hole);
 }
 
 Address Heap::Allocate(uint32_t size) {
@@ -47,15 +77,28 @@ void Heap::Free(Address block) {
   for (Arena* arena : {&general_, &data_}) {
     auto it = arena->live.find(block);
     if (it == arena->live.end()) continue;
-    const bool topmost = std::next(it) == arena->live.end();
+    uint64_t start = block;
+    uint64_t end = uint64_t{block} + it->second + kHeapGap;
     memory_.Unmap(block);
     arena->live.erase(it);
-    // Blocks freed in the reverse order of their allocation, as a call's
-    // temporaries are, give their addresses back; others are not reused.
-    if (topmost) {
-      arena->next = arena->live.empty()
-                        ? arena->base
-                        : arena->live.rbegin()->first + arena->live.rbegin()->second + kHeapGap;
+    // Join the free ranges on either side, so that freed neighbours make
+    // one range again.
+    auto after = arena->holes.find(static_cast<Address>(end));
+    if (after != arena->holes.end()) {
+      end = after->second;
+      RemoveHole(*arena, after);
+    }
+    auto before = arena->holes.lower_bound(block);
+    if (before != arena->holes.begin() && std::prev(before)->second == start) {
+      --before;
+      start = before->first;
+      RemoveHole(*arena, before);
+    }
+    // Free room at the top goes back to the bump pointer.
+    if (end == arena->next) {
+      arena->next = static_cast<Address>(start);
+    } else {
+      AddHole(*arena, start, end);
     }
     return;
   }
@@ -90,7 +133,11 @@ bool Stack::InReserve(Address address, uint64_t size) {
 void Stack::Place(Address address, uint32_t size) {
   const uint64_t end = uint64_t{address} + size;
   if (size == 0 || address < kTop - kReserve || end > kTop) Raise(kInvalidArgument);
-  if (address < kClientFrame && end > pointer_) Raise(kInvalidArgument);
+  // What the client's frame holds so far: [pointer_, kClientFrame), empty
+  // before anything is pushed.
+  if (pointer_ < kClientFrame && address < kClientFrame && end > pointer_) {
+    Raise(kInvalidArgument);
+  }
   auto next = placed_.lower_bound(address);
   if (next != placed_.end() && next->first < end) Raise(kInvalidArgument);
   if (next != placed_.begin() &&

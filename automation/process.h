@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "automation/address_space.h"
@@ -41,21 +42,32 @@ class Heap {
   // The same, for array data.
   Address AllocateData(uint32_t size);
   // Frees a block returned by Allocate; 0 and unknown addresses are ignored.
+  // Its room (with the gap after it) is taken again by later blocks: the
+  // smallest free range that fits, the lowest of equal ones, so addresses
+  // stay deterministic and error 7 means the space is really full.
   void Free(Address block);
 
  private:
+  // Invariant: [base, next) is made of live blocks each followed by its gap,
+  // free ranges (`holes`, never adjacent to each other nor ending at next),
+  // and room skipped for blocks a client placed there.
   struct Arena {
     Address base;
     Address limit;
     Address next;
-    std::map<Address, uint32_t> live;  // block -> rounded size
+    std::map<Address, uint32_t> live;                // block -> rounded size
+    std::map<Address, uint64_t> holes;               // start -> end
+    std::set<std::pair<uint64_t, Address>> by_size;  // (end - start, start)
   };
   // nullopt when the arena has no room.
   std::optional<Address> AllocateIn(Arena& arena, uint32_t size);
+  std::optional<Address> TakeHole(Arena& arena, uint64_t rounded);
+  void AddHole(Arena& arena, uint64_t start, uint64_t end);
+  void RemoveHole(Arena& arena, std::map<Address, uint64_t>::iterator hole);
 
   AddressSpace& memory_;
-  Arena general_{kGeneralBase, kDataBase, kGeneralBase, {}};
-  Arena data_{kDataBase, kLimit, kDataBase, {}};
+  Arena general_{kGeneralBase, kDataBase, kGeneralBase, {}, {}, {}};
+  Arena data_{kDataBase, kLimit, kDataBase, {}, {}, {}};
 };
 
 class Stack {
