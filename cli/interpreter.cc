@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <fstream>
 #include <limits>
 #include <utility>
@@ -75,6 +76,28 @@ int NestingDepth(const AddressSpace& memory, const VariantImage& v, int limit) {
   }
   return 1 + deepest;
 }
+
+// Runs `undo` when its scope is left by an exception, so that a temporary
+// which a failing step was about to consume is freed instead of lost. An
+// error while undoing is dropped: the first error is the one to report.
+template <typename Undo>
+class OnFailure {
+ public:
+  explicit OnFailure(Undo undo) : undo_(std::move(undo)) {}
+  ~OnFailure() {
+    if (std::uncaught_exceptions() <= exceptions_) return;
+    try {
+      undo_();
+    } catch (...) {  // NOLINT(bugprone-empty-catch)
+    }
+  }
+  OnFailure(const OnFailure&) = delete;
+  OnFailure& operator=(const OnFailure&) = delete;
+
+ private:
+  Undo undo_;
+  int exceptions_ = std::uncaught_exceptions();
+};
 
 uint32_t CellSize(const Declarator& d) {
   if (d.is_array) return 4;
@@ -371,7 +394,10 @@ void Interpreter::AssignList(const Variable& array, const Declarator& d) {
   for (size_t i = 0; i < d.list.size(); ++i) {
     const Variable element{kind, array.type, static_cast<Address>(data + i * size)};
     Value value = Eval(d.list[i]);
-    if (kind == VariableKind::kVariant) CheckNesting(value, d.list[i]);
+    if (kind == VariableKind::kVariant) {
+      OnFailure free_value([&] { Free(value); });
+      CheckNesting(value, d.list[i]);
+    }
     AssignTo(element, value, nullptr);
   }
 }
@@ -401,7 +427,10 @@ void Interpreter::AssignTo(const Variable& variable, Value value, bool* raw) {
     VariantClear(process_, old);
     return;
   }
-  client_.Assign(variable, value.image);
+  {
+    OnFailure free_value([&] { Free(value); });
+    client_.Assign(variable, value.image);
+  }
   Free(value);
 }
 
@@ -553,6 +582,7 @@ Interpreter::Value Interpreter::Negate(Value v) {
       return Value{flipped};
     }
     default: {
+      OnFailure free_value([&] { Free(v); });
       const VariantImage number = ChangeType(process_, x, vbDouble);
       Free(v);
       return Value{VariantImage::Double(-number.double_value())};
@@ -566,6 +596,7 @@ Interpreter::Value Interpreter::Convert(const Expr& e) {
     if (v.owned || v.raw) return v;
     return Value{VariantCopy(process_, Dereference(process_.memory(), v.image)), true};
   }
+  OnFailure free_value([&] { Free(v); });
   VariantImage result;
   if (e.type == vbError) {
     result = VariantImage::Error(VariantToLong(process_, v.image));
@@ -580,12 +611,17 @@ Interpreter::Value Interpreter::Convert(const Expr& e) {
 Interpreter::Value Interpreter::MakeArray(const Expr& e) {
   const DeclaredBound bound{0, static_cast<int32_t>(e.args.size()) - 1};
   const Address descriptor = SafeArrayCreate(process_, vbVariant, std::span(&bound, 1));
+  // The elements assigned so far belong to the array and go with it.
+  OnFailure destroy([&] { SafeArrayDestroy(process_, descriptor); });
   const Address data = SafeArrayData(process_.memory(), descriptor);
   for (size_t i = 0; i < e.args.size(); ++i) {
     const Variable element{VariableKind::kVariant, vbVariant,
                            static_cast<Address>(data + i * kVariantSize)};
     Value value = Eval(e.args[i]);
-    CheckNesting(value, e.args[i]);
+    {
+      OnFailure free_value([&] { Free(value); });
+      CheckNesting(value, e.args[i]);
+    }
     AssignTo(element, value, nullptr);
   }
   return Value{VariantImage::Array(vbVariant, descriptor), true};
@@ -595,7 +631,10 @@ Interpreter::Value Interpreter::NewObject(const Expr& e) {
   std::optional<std::u16string> default_value;
   if (!e.args.empty()) {
     Value v = Eval(e.args[0]);
-    default_value = VariantToText(process_, v.image);
+    {
+      OnFailure free_value([&] { Free(v); });
+      default_value = VariantToText(process_, v.image);
+    }
     Free(v);
   }
   return Value{VariantImage::Object(process_.NewObject(FromUtf8(e.text), default_value))};

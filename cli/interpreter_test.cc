@@ -189,6 +189,18 @@ TEST_F(InterpreterTest, TemporariesAreFreed) {
   EXPECT_EQ(process_.memory().mapped_bytes(), clean.memory().mapped_bytes());
 }
 
+// A statement that fails frees the temporaries it made, however far it got.
+TEST_F(InterpreterTest, FailingStatementsFreeTheirTemporaries) {
+  Run("Dim a(1 To 1000) As Long\nDim n As Long\nDim v");
+  const uint64_t before = process_.memory().mapped_bytes();
+  for (const char* failing :
+       {"n = (a)", "n = CLng((a))", "n = -(a)", "v = New C((a))", "v = Array(1, (a), CInt(40000))",
+        "Dim w = CStr((a))", "Dim b(1) As Variant = {(a), CInt(40000)}"}) {
+    EXPECT_THROW(Run(failing), RuntimeError) << failing;
+    EXPECT_EQ(process_.memory().mapped_bytes(), before) << failing;
+  }
+}
+
 // What a script alone gives: "VALUE As TYPE" for the argument it passes, or
 // its error ("run-time error N", or "LINE:COLUMN: MESSAGE" for the script).
 std::string Outcome(std::string_view script) {
