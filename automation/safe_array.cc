@@ -1,6 +1,9 @@
 #include "automation/safe_array.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "automation/bstr.h"
@@ -97,18 +100,139 @@ Address SafeArrayCreate(Process& process, uint16_t element_type,
   return descriptor;
 }
 
-void SafeArrayClearElements(Process& process, Address descriptor) {
+namespace {
+
+// What an element owns: a string, or an array held in a Variant (not by
+// reference). 0 when it owns nothing.
+Address OwnedArray(const VariantImage& element) {
+  const uint16_t vt = element.vt();
+  return (vt & kByRef) == 0 && (vt & vbArray) != 0 ? element.pointer() : 0;
+}
+
+// Frees what the elements of `root` own, the arrays inside its Variants
+// whole, and `root` itself unless `keep_root`. Each array is visited once and
+// the walk keeps its own list, so arrays that share a nested array, or refer
+// back to themselves, take time and host stack in proportion to what is
+// there, never to the paths through it.
+void FreeArrays(Process& process, Address root, bool keep_root) {
   AddressSpace& memory = process.memory();
-  const uint16_t type = SafeArrayVarType(memory, descriptor);
-  if (type == vbString) {
-    ForEachElement(memory, descriptor,
-                   [&](Address at) { SysFreeString(process, ReadUInt32(memory, at)); });
-  } else if (type == vbVariant) {
-    ForEachElement(memory, descriptor, [&](Address at) {
-      VariantImage element = LoadVariant(memory, at);
-      VariantClear(process, element);
-    });
+  std::vector<Address> todo{root};
+  std::unordered_set<Address> seen{root};
+  while (!todo.empty()) {
+    const Address descriptor = todo.back();
+    todo.pop_back();
+    const uint16_t type = SafeArrayVarType(memory, descriptor);
+    if (type == vbString) {
+      ForEachElement(memory, descriptor,
+                     [&](Address at) { SysFreeString(process, ReadUInt32(memory, at)); });
+    } else if (type == vbVariant) {
+      ForEachElement(memory, descriptor, [&](Address at) {
+        const VariantImage element = LoadVariant(memory, at);
+        if (element.vt() == vbString) SysFreeString(process, element.pointer());
+        const Address nested = OwnedArray(element);
+        if (nested != 0 && seen.insert(nested).second) todo.push_back(nested);
+      });
+    }
+    if (descriptor == root && keep_root) continue;
+    process.heap().Free(SafeArrayData(memory, descriptor));
+    process.heap().Free(descriptor - kPrefix);
   }
+}
+
+// A deep copy that copies each array once: where the source shares a nested
+// array, so does the copy, and an array that refers back to itself gives a
+// copy that does the same. Copies of String and Variant arrays start as
+// zeros and take each element as it is copied, so that a copy that fails
+// half way holds only what it owns and is freed whole.
+class ArrayCopier {
+ public:
+  explicit ArrayCopier(Process& process) : process_(process) {}
+
+  Address Run(Address source) {
+    const Address root = Shallow(source);
+    try {
+      while (!pending_.empty()) {
+        const auto [from, to] = pending_.back();
+        pending_.pop_back();
+        CopyElements(from, to);
+      }
+    } catch (...) {
+      FreeArrays(process_, root, false);
+      throw;
+    }
+    return root;
+  }
+
+ private:
+  // A new descriptor and data like `source`'s; plain elements copied, the
+  // others left for CopyElements.
+  Address Shallow(Address source) {
+    AddressSpace& memory = process_.memory();
+    const uint16_t dims = SafeArrayDims(memory, source);
+    std::vector<DeclaredBound> bounds(dims);
+    for (int d = 1; d <= dims; ++d) {
+      bounds[static_cast<size_t>(d - 1)] = {LBound(memory, source, d), UBound(memory, source, d)};
+    }
+    const uint16_t type = SafeArrayVarType(memory, source);
+    // Elements of another size than the type's cannot be copied as that type.
+    if (SafeArrayElementSize(memory, source) != StorageSize(type)) Raise(kInvalidArgument);
+    const Address copy = SafeArrayCreate(process_, type, bounds);
+    copies_.emplace(source, copy);
+    if (type == vbString || type == vbVariant) {
+      pending_.emplace_back(source, copy);
+      return copy;
+    }
+    try {
+      RtlMoveMemory(process_, SafeArrayData(memory, copy), SafeArrayData(memory, source),
+                    DataBytes(memory, source));
+    } catch (...) {
+      FreeArrays(process_, copy, false);  // not yet held by any element
+      throw;
+    }
+    return copy;
+  }
+
+  void CopyElements(Address from, Address to) {
+    AddressSpace& memory = process_.memory();
+    const bool strings = SafeArrayVarType(memory, from) == vbString;
+    const uint32_t size = strings ? 4 : kVariantSize;
+    const uint64_t count = SafeArrayElementCount(memory, from);
+    const Address source = SafeArrayData(memory, from);
+    const Address target = SafeArrayData(memory, to);
+    for (uint64_t i = 0; i < count; ++i) {
+      const auto offset = static_cast<Address>(i * size);
+      if (strings) {
+        WriteUInt32(memory, target + offset, CopyString(ReadUInt32(memory, source + offset)));
+      } else {
+        StoreVariant(memory, target + offset, CopyElement(LoadVariant(memory, source + offset)));
+      }
+    }
+  }
+
+  VariantImage CopyElement(const VariantImage& element) {
+    if (element.vt() == vbString) return VariantImage::String(CopyString(element.pointer()));
+    const Address nested = OwnedArray(element);
+    if (nested == 0) return element;
+    auto known = copies_.find(nested);
+    return VariantImage::WithPointer(element.vt(),
+                                     known != copies_.end() ? known->second : Shallow(nested));
+  }
+
+  Address CopyString(Address bstr) {
+    if (bstr == 0) return 0;
+    return SysAllocString(process_, ReadString(process_.memory(), bstr));
+  }
+
+  Process& process_;
+  std::unordered_map<Address, Address> copies_;       // source -> copy
+  std::vector<std::pair<Address, Address>> pending_;  // elements still to copy
+};
+
+}  // namespace
+
+void SafeArrayClearElements(Process& process, Address descriptor) {
+  FreeArrays(process, descriptor, true);
+  AddressSpace& memory = process.memory();
   const uint32_t bytes = DataBytes(memory, descriptor);
   if (uint8_t* data = memory.MutableSpan(SafeArrayData(memory, descriptor), bytes)) {
     std::fill(data, data + bytes, 0);
@@ -116,38 +240,12 @@ void SafeArrayClearElements(Process& process, Address descriptor) {
 }
 
 void SafeArrayDestroy(Process& process, Address descriptor) {
-  if (descriptor == 0) return;
-  SafeArrayClearElements(process, descriptor);
-  AddressSpace& memory = process.memory();
-  process.heap().Free(SafeArrayData(memory, descriptor));
-  process.heap().Free(descriptor - kPrefix);
+  if (descriptor != 0) FreeArrays(process, descriptor, false);
 }
 
 Address SafeArrayCopy(Process& process, Address descriptor) {
   if (descriptor == 0) return 0;
-  AddressSpace& memory = process.memory();
-  const uint16_t dims = SafeArrayDims(memory, descriptor);
-  std::vector<DeclaredBound> bounds(dims);
-  for (int d = 1; d <= dims; ++d) {
-    bounds[static_cast<size_t>(d - 1)] = {LBound(memory, descriptor, d),
-                                          UBound(memory, descriptor, d)};
-  }
-  const uint16_t type = SafeArrayVarType(memory, descriptor);
-  const Address copy = SafeArrayCreate(process, type, bounds);
-  const Address from = SafeArrayData(memory, descriptor);
-  const Address to = SafeArrayData(memory, copy);
-  RtlMoveMemory(process, to, from, DataBytes(memory, descriptor));
-  if (type == vbString) {
-    ForEachElement(memory, copy, [&](Address at) {
-      const Address source = ReadUInt32(memory, at);
-      if (source != 0) WriteUInt32(memory, at, SysAllocString(process, ReadString(memory, source)));
-    });
-  } else if (type == vbVariant) {
-    ForEachElement(memory, copy, [&](Address at) {
-      StoreVariant(memory, at, VariantCopy(process, LoadVariant(memory, at)));
-    });
-  }
-  return copy;
+  return ArrayCopier(process).Run(descriptor);
 }
 
 uint16_t SafeArrayDims(const AddressSpace& memory, Address descriptor) {

@@ -6,6 +6,8 @@
 #include <exception>
 #include <fstream>
 #include <limits>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "automation/bstr.h"
@@ -61,21 +63,50 @@ const Declarator* VariantDeclarator(const Script& script, const std::string& nam
   return nullptr;
 }
 
-// How deep arrays nest in `v`, counting an array as 1 and looking no deeper
-// than `limit`: arrays inside Variants are copied and freed recursively, so
-// their depth is what bounds the host's stack.
-int NestingDepth(const AddressSpace& memory, const VariantImage& v, int limit) {
-  if ((v.vt() & vbArray) == 0 || v.pointer() == 0) return 0;
-  if (limit <= 1 || (v.vt() & kBaseTypeMask) != vbVariant) return 1;
-  const uint64_t count = SafeArrayElementCount(memory, v.pointer());
-  const Address data = SafeArrayData(memory, v.pointer());
-  int deepest = 0;
-  for (uint64_t i = 0; i < count && deepest < limit - 1; ++i) {
-    const VariantImage element = LoadVariant(memory, static_cast<Address>(data + i * kVariantSize));
-    deepest = std::max(deepest, NestingDepth(memory, element, limit - 1));
+// Whether arrays nest at least `limit` deep in `value`, counting an array as
+// 1. Each array is explored once and remembers how deep it goes, so arrays
+// that share nested arrays cost what is there, not the paths through them;
+// an array met again on its own path (one that holds itself) nests without
+// end. The recursion is at most `limit` deep.
+class NestingProbe {
+ public:
+  NestingProbe(const AddressSpace& memory, int limit) : memory_(memory), limit_(limit) {}
+
+  bool TooDeep(const VariantImage& value) { return Depth(value, 0) >= limit_; }
+
+ private:
+  // How deep arrays nest below `value`, which lies `above` arrays deep; at
+  // least limit_ - above as soon as the limit is reached.
+  int Depth(const VariantImage& value, int above) {
+    if ((value.vt() & vbArray) == 0 || value.pointer() == 0) return 0;
+    if (above + 1 >= limit_) return limit_;
+    if ((value.vt() & kBaseTypeMask) != vbVariant) return 1;
+    const Address descriptor = value.pointer();
+    auto known = depth_.find(descriptor);
+    if (known != depth_.end()) return known->second;
+    if (!on_path_.insert(descriptor).second) return limit_;
+    const uint64_t count = SafeArrayElementCount(memory_, descriptor);
+    const Address data = SafeArrayData(memory_, descriptor);
+    int deepest = 0;
+    for (uint64_t i = 0; i < count && above + 1 + deepest < limit_; ++i) {
+      const auto at = static_cast<Address>(data + i * kVariantSize);
+      const VariantImage element = LoadVariant(memory_, at);
+      // An element held by reference is not the array's own: never copied.
+      if ((element.vt() & kByRef) != 0) continue;
+      deepest = std::max(deepest, Depth(element, above + 1));
+    }
+    on_path_.erase(descriptor);
+    const int depth = 1 + deepest;
+    // Only a depth found in full is true from every path.
+    if (above + depth < limit_) depth_.emplace(descriptor, depth);
+    return depth;
   }
-  return 1 + deepest;
-}
+
+  const AddressSpace& memory_;
+  const int limit_;
+  std::unordered_map<Address, int> depth_;
+  std::unordered_set<Address> on_path_;
+};
 
 // Runs `undo` when its scope is left by an exception, so that a temporary
 // which a failing step was about to consume is freed instead of lost. An
@@ -109,7 +140,7 @@ uint32_t CellSize(const Declarator& d) {
 // An array value about to become an element of a Variant array.
 void Interpreter::CheckNesting(const Value& v, const Expr& e) {
   const VariantImage value = Dereference(process_.memory(), v.image);
-  if (NestingDepth(process_.memory(), value, kMaxNesting) >= kMaxNesting) {
+  if (NestingProbe(process_.memory(), kMaxNesting).TooDeep(value)) {
     throw ScriptError(e.position, "arrays nest too deeply: at most " + std::to_string(kMaxNesting) +
                                       " levels of arrays inside Variants");
   }

@@ -11,6 +11,7 @@
 #include "automation/safe_array.h"
 #include "automation/utf8.h"
 #include "automation/variant.h"
+#include "automation/variant_memory.h"
 #include "cli/parser.h"
 #include "testutil/cli.h"
 #include "testutil/error_of.h"
@@ -279,6 +280,52 @@ TEST_F(InterpreterTest, ArraysInVariantsNestAtMostSixtyFourDeep) {
   EXPECT_EQ(ErrorTextOf([&] { Run("v = Array(v)"); }),
             "1:11: arrays nest too deeply: at most 64 levels of arrays inside Variants");
   EXPECT_THROW(Run("Dim a(0) As Variant = {v}"), ScriptError);
+}
+
+// A Variant array laid out by hand in a Long array's data (at 1536000): its
+// one element holds the array itself.
+constexpr const char* kSelfHolding =
+    "Dim m(0 To 10) As Long = {12, 1, 16, 0, 1536028, 1, 0, 8204, 0, 1536004, 0}\n"
+    "Dim v = RawVariant(8204, 0, 0, 0, 1536004, 0)\n";
+
+// `levels` Variant arrays laid out the same way, each with two elements that
+// hold the next one: 2^levels paths through `levels` arrays.
+std::string SharedChain(int levels) {
+  std::string values;
+  for (int k = 0; k < levels; ++k) {
+    const int base = 1536000 + 60 * k;
+    const std::string next = k + 1 < levels ? std::to_string(base + 64) : "0";
+    const std::string kind = k + 1 < levels ? "8204" : "0";
+    values += (k == 0 ? "" : ", ") + std::string("12, 1, 16, 0, ") + std::to_string(base + 28) +
+              ", 2, 0, " + kind + ", 0, " + next + ", 0, " + kind + ", 0, " + next + ", 0";
+  }
+  return "Dim m(0 To " + std::to_string(15 * levels - 1) + ") As Long = {" + values +
+         "}\nDim v = RawVariant(8204, 0, 0, 0, 1536004, 0)\n";
+}
+
+TEST_F(InterpreterTest, ArraysThatHoldThemselvesAreCopiedOnce) {
+  Run(kSelfHolding);
+  for (const char* copy : {"(v)", "CVar(v)", "Dim w = v", "Dim d\nd = v"}) {
+    const VariantImage arg = Arg(Run(copy));
+    ASSERT_EQ(arg.vt(), vbArray | vbVariant) << copy;
+    const Address copied = Dereference(process_.memory(), arg).pointer();
+    const VariantImage element =
+        LoadVariant(process_.memory(), SafeArrayData(process_.memory(), copied));
+    EXPECT_EQ(element.pointer(), copied) << copy;
+  }
+  EXPECT_EQ(ErrorTextOf([&] { Run("Dim b = Array(v)"); }),
+            "1:15: arrays nest too deeply: at most 64 levels of arrays inside Variants");
+}
+
+// Copies and the nesting check visit each array once: without that, these
+// would take 2^40 and 2^64 steps.
+TEST_F(InterpreterTest, ArraysThatShareNestedArraysCostWhatIsThere) {
+  Run(SharedChain(40) + "Dim a(0) As Variant = {v}\nDim b = Array(v, v)\nDim w = b");
+  const uint64_t mapped = process_.memory().mapped_bytes();
+  EXPECT_LT(mapped, 1u << 20);
+  Process deep_process;
+  Interpreter deep(deep_process);
+  EXPECT_THROW(deep.Run(ParseScript(SharedChain(70) + "Dim b = Array(v)")), ScriptError);
 }
 
 TEST_F(InterpreterTest, ArgAtPlacesTheArgumentVariant) {
