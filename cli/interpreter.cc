@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <utility>
@@ -74,6 +75,37 @@ int NestingDepth(const AddressSpace& memory, const VariantImage& v, int limit) {
     deepest = std::max(deepest, NestingDepth(memory, element, limit - 1));
   }
   return 1 + deepest;
+}
+
+// What a path names, for a message that refuses it.
+std::string KindOf(std::filesystem::file_type type) {
+  switch (type) {
+    case std::filesystem::file_type::directory:
+      return "a directory";
+    case std::filesystem::file_type::fifo:
+      return "a named pipe";
+    case std::filesystem::file_type::socket:
+      return "a socket";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return "a device";
+    default:
+      return "not a regular file";
+  }
+}
+
+// FileBytes reads regular files only, and finds out before opening: opening
+// a named pipe waits for a writer that may never come, and a directory or a
+// device has no byte count to match against the array.
+void CheckRegularFile(const std::string& path, const Expr& where) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::exists(status)) {
+    throw ScriptError(where.position, "cannot open " + Quote(path));
+  }
+  if (std::filesystem::is_regular_file(status)) return;
+  throw ScriptError(where.position, "cannot read " + Quote(path) + ": it is " +
+                                        KindOf(status.type()) + "; FileBytes reads a regular file");
 }
 
 uint32_t CellSize(const Declarator& d) {
@@ -327,9 +359,12 @@ void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
                       "Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")");
   }
   const std::string& path = call.args[0].text;
+  CheckRegularFile(path, call.args[0]);
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) throw ScriptError(call.args[0].position, "cannot open " + Quote(path));
-  const auto size = static_cast<uint64_t>(file.tellg());
+  const std::streamoff end = file.tellg();
+  if (end < 0) throw ScriptError(call.args[0].position, "cannot read " + Quote(path));
+  const auto size = static_cast<uint64_t>(end);
   AddressSpace& memory = process_.memory();
   const Address descriptor = ReadUInt32(memory, array.address);
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
