@@ -135,15 +135,17 @@ void InspectAndWrite(const std::string& source, const Options& options, std::ost
     inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
                      options.debug, options.var_flags, options.vat_flags, options.sep);
   }
+  errno = 0;
   report.WriteTo(out);
   out.flush();
-  if (!out) throw HostFailure("cannot write the report");
+  CheckWritten(out, "the report");
 }
 
 void WriteReport(std::ostream& out, std::u16string_view report) {
+  errno = 0;
   WriteUtf8(out, report);
   out.flush();
-  if (!out) throw HostFailure("cannot write the report");
+  CheckWritten(out, "the report");
 }
 
 int Run(std::span<const std::string> args, std::istream& in, std::ostream& out, std::ostream& err,
@@ -187,6 +189,13 @@ void WriteUtf8(std::ostream& out, std::u16string_view text) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     text.remove_prefix(n);
   }
+}
+
+void CheckWritten(std::ostream& out, const std::string& what) {
+  if (out) return;
+  const int reason = errno;
+  throw HostFailure("cannot write " + what +
+                    (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
 }
 
 int ReportError(std::ostream& err, int first_line) {
