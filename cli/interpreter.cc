@@ -198,6 +198,8 @@ void Interpreter::PassFor(const Expr& e, std::optional<Address> arg_at,
   }
   std::optional<StackFrame> frame;  // pops the argument and its call's gap
   if (!arg_at) frame.emplace(process_.stack());
+  const Address stack_pointer = process_.stack().pointer();
+  const bool had_cell = arg_at && argument_cells_.count(*arg_at) != 0;
   const auto release = [&] {
     Free(value);
     if (arg_at && argument_cells_.count(*arg_at) != 0) {
@@ -208,6 +210,12 @@ void Interpreter::PassFor(const Expr& e, std::optional<Address> arg_at,
     use(PassOnce(variable, variable ? client_.Reference(*variable) : value.image, arg_at));
   } catch (...) {
     release();
+    // A cell placed for a call that failed is taken back: placed low in the
+    // stack it would push every later frame under it, out of stack space.
+    if (arg_at && !had_cell && argument_cells_.erase(*arg_at) != 0) {
+      client_.Withdraw(*arg_at);
+      process_.stack().Restore(stack_pointer);
+    }
     throw;
   }
   release();
