@@ -11,6 +11,7 @@
 #include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "automation/variant_memory.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD {
@@ -155,6 +156,34 @@ TEST_F(MainCallTest, ErrorsLeaveNoTraceInTheProcess) {
   EXPECT_EQ(process_.memory().mapped_bytes(), mapped) << "the call's own blocks are freed";
   EXPECT_EQ(ErrorOf(0xFFFFFFF8, varValues), kInvalidArgument) << "a stray argument address";
   EXPECT_EQ(ErrorOf(0x7FFFFFFC, varValues), kOverflow) << "its data field lies past 2^31";
+}
+
+// The report is one string: however its text is made, a report that would
+// pass what a string holds raises 14 before that text takes memory. Here a
+// string claims almost all of it, and the values header tips it over.
+TEST_F(MainCallTest, ReportLongerThanAStringIsOutOfStringSpace) {
+  const Address huge = SysAllocString(process_, u"abc");
+  WriteUInt32(process_.memory(), huge - 4, 0x7FFFFFF0);  // its text is not there
+  const Variable s = client_.Dim(vbString);
+  WriteUInt32(process_.memory(), s.address, huge);
+  const Variable strings = Array(vbString, {{1, 2}});
+  WriteUInt32(process_.memory(), DataOf(strings), huge);
+  const Variable variants = Array(vbVariant, {{1, 2}});
+  StoreVariant(process_.memory(), DataOf(variants), VariantImage::String(huge));
+  const struct {
+    const char* name;
+    Address var;
+  } cases[] = {
+      {"a String held in the variant", client_.PassValue(VariantImage::String(huge))},
+      {"a String by reference", client_.Pass(s)},
+      {"a String element", client_.Pass(strings)},
+      {"a String in a Variant element", client_.Pass(variants)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ErrorOf(c.var, varValues), kOutOfStringSpace) << c.name;
+    // The same text alone in a string would fit: it is only not there.
+    EXPECT_EQ(ErrorOf(c.var, varDef), 0) << c.name;
+  }
 }
 
 // The pieces a sink receives, joined, are the report the call returns,
