@@ -108,15 +108,26 @@ class Utf8Blocks {
     size_t used = 0;
   };
 
+  // A long piece (a report of one long string comes whole) is converted a
+  // slice at a time, so that no block is sized for the widest UTF-8 of all
+  // of it at once.
   void Append(std::u16string_view piece) {
-    const size_t needed = automation::kMaxUtf8PerUnit * piece.size();
+    constexpr size_t kSlice = kBlock / automation::kMaxUtf8PerUnit;
+    while (!piece.empty()) {
+      size_t n = std::min(kSlice, piece.size());
+      if (n < piece.size() && piece[n - 1] >= 0xD800 && piece[n - 1] <= 0xDBFF) --n;
+      AppendSlice(piece.substr(0, n));
+      piece.remove_prefix(n);
+    }
+  }
+  void AppendSlice(std::u16string_view slice) {
+    const size_t needed = automation::kMaxUtf8PerUnit * slice.size();
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < needed) {
-      const size_t size = std::max(kBlock, needed);
-      blocks_.push_back(Block{std::unique_ptr<char[]>(new char[size]), size, 0});
+      blocks_.push_back(Block{std::unique_ptr<char[]>(new char[kBlock]), kBlock, 0});
     }
     Block& block = blocks_.back();
     char* start = block.bytes.get() + block.used;
-    block.used += static_cast<size_t>(automation::WriteUtf8(start, piece) - start);
+    block.used += static_cast<size_t>(automation::WriteUtf8(start, slice) - start);
   }
 
   std::vector<Block> blocks_;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,30 @@ TEST_F(MainCallTest, ReportLongerThanAStringIsOutOfStringSpace) {
     EXPECT_EQ(ErrorOf(c.var, varValues), kOutOfStringSpace) << c.name;
     // The same text alone in a string would fit: it is only not there.
     EXPECT_EQ(ErrorOf(c.var, varDef), 0) << c.name;
+  }
+}
+
+// A long separator makes pieces of fewer elements, not longer pieces: what
+// the sink is handed at once stays near 64 Ki characters and one element.
+TEST_F(MainCallTest, ALongSeparatorKeepsThePiecesSmall) {
+  const Variable bytes = Array(vbByte, {{1, 100}});
+  const Variable longs = Array(vbLong, {{1, 100}});
+  const std::u16string sep(20000, u';');
+  for (const Variable& array : {bytes, longs}) {
+    for (int32_t vat_flags : {0, 2}) {  // the fast walk and the labelled one
+      const Address var = client_.Pass(array);
+      std::u16string joined;
+      size_t largest = 0;
+      inspector_.Report(
+          [&](std::u16string& text) {
+            largest = std::max(largest, text.size());
+            joined += text;
+            text.clear();
+          },
+          var, false, varValues, vat_flags, sep);
+      EXPECT_TRUE(joined == inspector_(var, false, varValues, vat_flags, sep));
+      EXPECT_LE(largest, (size_t{1} << 16) + sep.size() + 32) << "vatFlags " << vat_flags;
+    }
   }
 }
 

@@ -290,10 +290,14 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
 // elements may all point at one long string, or a long separator follow
 // each of a million bytes).
 
-// How much text a walk gathers before it hands it to a sink.
+// How much text a walk gathers before it hands it to a sink: the most
+// UTF-16 a report in pieces holds at once, give or take one element.
 constexpr size_t kFlushAt = size_t{1} << 16;
-// Elements the fast path formats between two looks at the sink.
-constexpr size_t kFastChunk = size_t{1} << 14;
+
+// The widest text of one element of the fast path's types, separator aside.
+size_t WidestElement(uint16_t type) {
+  return type == vbByte ? 3 : type == vbInteger ? 6 : 11;  // "255", "-32768", "-2147483648"
+}
 
 class ArrayWalk {
  public:
@@ -382,12 +386,19 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   }
 }
 
-// The fast path, in chunks when a sink takes the text as it comes.
+// The fast path, in chunks when a sink takes the text as it comes. A chunk
+// is as many elements as fill the rest of a piece, counted at their widest,
+// so that a long separator makes a chunk of fewer elements, not a longer
+// piece.
 bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
-  const size_t chunk = sink_ != nullptr ? kFastChunk : count;
+  const size_t widest = WidestElement(type) + sep_.size();
   const auto size = static_cast<size_t>(desc_.cbElements);
-  for (size_t done = 0; done < count; done += chunk) {
-    const size_t n = std::min(chunk, count - done);
+  for (size_t done = 0, n = 0; done < count; done += n) {
+    n = count - done;
+    if (sink_ != nullptr) {
+      const size_t room = out_.size() < kFlushAt ? kFlushAt - out_.size() : 0;
+      n = std::min(n, std::max<size_t>(1, room / widest));
+    }
     Allow(n * (sep_.size() + 1));  // every element writes a digit and the separator
     if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_,
                                  sink_ == nullptr)) {
