@@ -8,6 +8,10 @@ namespace {
 constexpr uint32_t kPrefix = 4;
 }
 
+void CheckStringSpace(uint64_t length, uint64_t more) {
+  if (more > kMaxStringChars || length > kMaxStringChars - more) Raise(kOutOfStringSpace);
+}
+
 Address SysAllocString(Process& process, std::u16string_view text) {
   const uint64_t byte_len = uint64_t{text.size()} * 2;
   if (byte_len > AddressSpace::kCapacity) Raise(kOutOfMemory);

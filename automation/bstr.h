@@ -14,6 +14,15 @@
 
 namespace dudUdudADOD::automation {
 
+// The most characters a string can hold: 2 GiB of UTF-16, all the memory a
+// 32-bit process has.
+inline constexpr uint64_t kMaxStringChars = 0x3FFFFFFF;
+
+// Raises 14 (Out of string space) when a text of `length` characters cannot
+// take `more` more. Texts that grow from what the caller's memory claims
+// call this before they take the memory.
+void CheckStringSpace(uint64_t length, uint64_t more);
+
 // Allocates a string on the heap and returns the address of its text.
 Address SysAllocString(Process& process, std::u16string_view text);
 // Frees a string made by SysAllocString; 0 is ignored.

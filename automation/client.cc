@@ -145,6 +145,14 @@ Address Client::Pass(const Variable& variable, std::optional<Address> at) {
   return arg;
 }
 
+void Client::Withdraw(Address at) {
+  if (Stack::InReserve(at, kVariantSize)) {
+    process_.stack().Unplace(at);
+  } else {
+    process_.memory().Unmap(at);
+  }
+}
+
 Address Client::PassValue(const VariantImage& value, std::optional<Address> at) {
   if (!at) process_.stack().Push(kCallGap);
   const Address arg = Place(kVariantSize, at);

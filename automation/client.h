@@ -72,6 +72,10 @@ class Client {
   Address Pass(const Variable& variable, std::optional<Address> at = {});
   // Passes a value in a temporary variant, which takes ownership of it.
   Address PassValue(const VariantImage& value, std::optional<Address> at = {});
+  // Takes back an argument variant placed `at` an address for a call that
+  // did not happen, leaving that memory as it was before (free, or stack
+  // below the stack pointer). Its value is not freed: that is the caller's.
+  void Withdraw(Address at);
 
   Process& process() { return process_; }
 

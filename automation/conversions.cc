@@ -34,8 +34,9 @@ std::u16string TextOf(const Process& process, const VariantImage& value) {
 }
 
 // An array of Byte reads as the text its data bytes spell; no storage, "".
-void AppendByteArrayText(std::u16string& out, const AddressSpace& memory, Address descriptor) {
-  if (descriptor == 0) return;
+// The bytes of a Byte array's data; 0 without storage.
+uint64_t ByteArrayBytes(const AddressSpace& memory, Address descriptor) {
+  if (descriptor == 0) return 0;
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
   const uint64_t element_size = SafeArrayElementSize(memory, descriptor);
   // No real array holds more than the space; this also keeps the product
@@ -43,7 +44,12 @@ void AppendByteArrayText(std::u16string& out, const AddressSpace& memory, Addres
   if (count > AddressSpace::kCapacity || element_size > AddressSpace::kCapacity) {
     Raise(kInvalidArgument);
   }
-  AppendUtf16Bytes(out, memory, SafeArrayData(memory, descriptor), count * element_size);
+  return count * element_size;
+}
+
+void AppendByteArrayText(std::u16string& out, const AddressSpace& memory, Address descriptor) {
+  const uint64_t bytes = ByteArrayBytes(memory, descriptor);
+  if (bytes != 0) AppendUtf16Bytes(out, memory, SafeArrayData(memory, descriptor), bytes);
 }
 
 Decimal CheckedDecimal(const VariantImage& value) {
@@ -408,6 +414,22 @@ std::u16string VariantToText(const Process& process, const VariantImage& v) {
   return text;
 }
 
+uint64_t TextLength(const Process& process, const VariantImage& v) {
+  const AddressSpace& memory = process.memory();
+  const VariantImage value = Dereference(memory, v);
+  switch (value.vt()) {
+    case vbString:
+      return SysStringByteLen(memory, value.pointer()) / 2;
+    case vbArray | vbByte:
+      return ByteArrayBytes(memory, value.pointer()) / 2;
+    case vbObject:
+    case vbDataObject:
+      return ObjectDefaultText(process, value.pointer()).size();
+    default:
+      return VariantToText(process, value).size();  // a few dozen characters at most
+  }
+}
+
 uint32_t LenB(const Process& process, const VariantImage& v) {
   const VariantImage value = Dereference(process.memory(), v);
   if (value.vt() == vbString) return SysStringByteLen(process.memory(), value.pointer());
@@ -458,7 +480,7 @@ VariantImage ChangeType(Process& process, const VariantImage& v, uint16_t type) 
   }
 }
 
-std::u16string ObjectDefaultText(const Process& process, Address object) {
+const std::u16string& ObjectDefaultText(const Process& process, Address object) {
   if (object == 0) Raise(kObjectNotSet);
   const ObjectInfo* info = process.FindObject(object);
   if (info == nullptr) Raise(kInvalidArgument);

@@ -50,6 +50,13 @@ std::u16string TypeName(const Process& process, const VariantImage& v);
 void AppendVariantText(std::u16string& out, const Process& process, const VariantImage& v);
 std::u16string VariantToText(const Process& process, const VariantImage& v);
 
+// The number of characters AppendVariantText would append, found without
+// making the text of a string or of a Byte array (their lengths stand in
+// memory, and their texts may be as long as a string can be). Raises what
+// AppendVariantText raises for a value without text, or for a string whose
+// length prefix cannot be read.
+uint64_t TextLength(const Process& process, const VariantImage& v);
+
 // LenB of the value converted to a string: a string's own byte length (read
 // from its prefix, not copied), otherwise twice the length of its text.
 // Raises what CStr raises for a value without text (94 for Null).
@@ -81,7 +88,7 @@ VariantImage ChangeType(Process& process, const VariantImage& v, uint16_t type);
 
 // The text of an object's default value: 91 for address 0 (Nothing), 5 when
 // no object lives at the address, 438 for an object without a default value.
-std::u16string ObjectDefaultText(const Process& process, Address object);
+const std::u16string& ObjectDefaultText(const Process& process, Address object);
 
 // Chr of a single-byte code in the ANSI code page (Windows-1252): 0 to 255,
 // 128 to 159 mapped as that code page maps them. Raises 5 for other codes.

@@ -145,6 +145,27 @@ TEST_F(ConversionsTest, LenBReadsAStringsPrefixWithoutTheText) {
   EXPECT_EQ(ErrorOf([&] { Text(lying); }), kInvalidArgument);
 }
 
+// A text's length comes from where it is stored, so a string that claims
+// more than is mapped has a length and no text.
+TEST_F(ConversionsTest, TextLengthReadsLengthsWithoutTheText) {
+  const VariantImage lying = Str(u"ab");
+  WriteUInt32(process_.memory(), lying.pointer() - 4, 0x7FFFFFF0);
+  const struct {
+    VariantImage value;
+    uint64_t length;
+  } cases[] = {
+      {Str(u"abc"), 3},
+      {lying, 0x3FFFFFF8},
+      {VariantImage::Long(-12345), 6},
+      {ArrayOf(vbByte, {72, 0, 105, 0, 33}), 2},
+      {VariantImage::Object(process_.NewObject(u"Seven", u"seven")), 5},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TextLength(process_, c.value), c.length);
+  EXPECT_EQ(ErrorOf([&] { TextLength(process_, VariantImage::Null()); }), kInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([&] { TextLength(process_, VariantImage::String(0x00500004)); }),
+            kInvalidArgument);
+}
+
 TEST_F(ConversionsTest, ToLongRoundsHalvesToEvenAndRaisesOutOfRange) {
   const Address seven = process_.NewObject(u"Seven", u"7");
   const struct {

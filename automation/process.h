@@ -95,6 +95,10 @@ class Stack {
   // placed range. A range below the stack pointer moves the pointer under
   // it, so later frames never overwrite it.
   void Place(Address address, uint32_t size);
+  // Takes back the range that Place put at `address`, so that the memory is
+  // free again; a no-op when none starts there. The stack pointer stays where
+  // it is: the caller that placed the range restores it.
+  void Unplace(Address address) { placed_.erase(address); }
 
  private:
   void Commit(Address low);

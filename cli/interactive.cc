@@ -1,6 +1,7 @@
 #include "cli/interactive.h"
 
 #include <array>
+#include <cerrno>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -222,12 +223,13 @@ void Session::Inspect(const Expr& value) {
     report =
         inspector(argument, options_.debug, options_.var_flags, options_.vat_flags, options_.sep);
   });
+  errno = 0;
   WriteUtf8(out_, report);
   // Some reports end without a line break; at a terminal the prompt must not
   // follow on the same line.
   if (prompt_ && !report.empty() && report.back() != u'\n') out_ << "\r\n";
   out_.flush();
-  if (!out_) throw HostFailure("cannot write the report");
+  CheckWritten(out_, "the report");
 }
 
 // A Variant passes as itself, so :arg-at can only name where it lies.
@@ -244,8 +246,9 @@ void Session::CheckVariantPlace(const Expr& value) const {
 }
 
 void Session::Write(std::string_view text) {
+  errno = 0;
   out_ << text << std::flush;
-  if (!out_) throw HostFailure("cannot write to standard output");
+  CheckWritten(out_, "to standard output");
 }
 
 void Session::SetVarFlags(std::string_view value) {

@@ -131,6 +131,15 @@ TEST(InteractiveSession, ErrorsLoseNothing) {
        "script:3:3: error: \"v\" is a Variant, which passes as itself: it lies at 1243012, not at "
        "1179648 (declare it with At 1179648, or give :arg-at off)\n",
        "Dim v = 1"},
+      // A report that fails takes back the argument cell it placed: low in the
+      // stack it would leave no room for any later call's frame, and
+      // elsewhere its memory is free again.
+      {{"Dim x As Long = 5", ":arg-at 196800", "? x", ":arg-at off", "? x"},
+       "Run-time error '28': Out of stack space\n",
+       "Dim x As Long = 5"},
+      {{":arg-at &H10000000", "? Null", ":arg-at off", "Dim x As Long At &H10000000 = 5", "? x"},
+       "Run-time error '94': Invalid use of Null\n",
+       "Dim x As Long At &H10000000 = 5"},
       {{"Dim x As Long At &H10000000", ":arg-at &H10000000", "? x"},
        "ravoduze: the 16-byte argument variant cannot go at 268435456: that memory is in use or "
        "cannot hold it\n",

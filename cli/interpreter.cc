@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <unordered_map>
@@ -130,6 +131,37 @@ class OnFailure {
   int exceptions_ = std::uncaught_exceptions();
 };
 
+// What a path names, for a message that refuses it.
+std::string KindOf(std::filesystem::file_type type) {
+  switch (type) {
+    case std::filesystem::file_type::directory:
+      return "a directory";
+    case std::filesystem::file_type::fifo:
+      return "a named pipe";
+    case std::filesystem::file_type::socket:
+      return "a socket";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return "a device";
+    default:
+      return "not a regular file";
+  }
+}
+
+// FileBytes reads regular files only, and finds out before opening: opening
+// a named pipe waits for a writer that may never come, and a directory or a
+// device has no byte count to match against the array.
+void CheckRegularFile(const std::string& path, const Expr& where) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::exists(status)) {
+    throw ScriptError(where.position, "cannot open " + Quote(path));
+  }
+  if (std::filesystem::is_regular_file(status)) return;
+  throw ScriptError(where.position, "cannot read " + Quote(path) + ": it is " +
+                                        KindOf(status.type()) + "; FileBytes reads a regular file");
+}
+
 uint32_t CellSize(const Declarator& d) {
   if (d.is_array) return 4;
   return d.type == vbVariant ? kVariantSize : StorageSize(d.type);
@@ -220,6 +252,8 @@ void Interpreter::PassFor(const Expr& e, std::optional<Address> arg_at,
   }
   std::optional<StackFrame> frame;  // pops the argument and its call's gap
   if (!arg_at) frame.emplace(process_.stack());
+  const Address stack_pointer = process_.stack().pointer();
+  const bool had_cell = arg_at && argument_cells_.count(*arg_at) != 0;
   const auto release = [&] {
     Free(value);
     if (arg_at && argument_cells_.count(*arg_at) != 0) {
@@ -230,6 +264,12 @@ void Interpreter::PassFor(const Expr& e, std::optional<Address> arg_at,
     use(PassOnce(variable, variable ? client_.Reference(*variable) : value.image, arg_at));
   } catch (...) {
     release();
+    // A cell placed for a call that failed is taken back: placed low in the
+    // stack it would push every later frame under it, out of stack space.
+    if (arg_at && !had_cell && argument_cells_.erase(*arg_at) != 0) {
+      client_.Withdraw(*arg_at);
+      process_.stack().Restore(stack_pointer);
+    }
     throw;
   }
   release();
@@ -381,9 +421,12 @@ void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
                       "Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")");
   }
   const std::string& path = call.args[0].text;
+  CheckRegularFile(path, call.args[0]);
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) throw ScriptError(call.args[0].position, "cannot open " + Quote(path));
-  const auto size = static_cast<uint64_t>(file.tellg());
+  const std::streamoff end = file.tellg();
+  if (end < 0) throw ScriptError(call.args[0].position, "cannot read " + Quote(path));
+  const auto size = static_cast<uint64_t>(end);
   AddressSpace& memory = process_.memory();
   const Address descriptor = ReadUInt32(memory, array.address);
   const uint64_t count = SafeArrayElementCount(memory, descriptor);

@@ -65,8 +65,10 @@ class Interpreter {
   // a temporary value is freed, so later declarations lie where a script
   // would put them. With `arg_at` the argument variant lies there; the cell
   // stays placed, holding Empty afterwards, and later calls with the same
-  // address reuse it. A Variant passes as itself, so with `arg_at` it must
-  // lie there (UsageError otherwise, as when the cell cannot go there).
+  // address reuse it. When `use` throws, a cell that this call placed is
+  // taken back, so a failed call leaves the process as it found it. A
+  // Variant passes as itself, so with `arg_at` it must lie there (UsageError
+  // otherwise, as when the cell cannot go there).
   void PassFor(const Expr& value, std::optional<automation::Address> arg_at,
                const std::function<void(automation::Address)>& use);
 

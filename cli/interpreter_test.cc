@@ -1,7 +1,10 @@
 #include "cli/interpreter.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -116,6 +119,28 @@ TEST_F(InterpreterTest, FileBytesFillsAByteArrayFromAFile) {
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim e = FileBytes(\"" + path + "\")"); }), "1:9: " + only_bytes);
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim d(1 To 4) As Byte = FileBytes(\"" + path + ".x\")"); }),
             "1:35: cannot open \"" + path + ".x\"");
+}
+
+// Opening a named pipe would wait for a writer and a directory has no byte
+// count: both are refused before they are opened.
+TEST_F(InterpreterTest, FileBytesRefusesWhatIsNotARegularFile) {
+  const std::string unique = std::to_string(getpid());
+  const std::string fifo = testing::TempDir() + "fifo_" + unique;
+  const std::string directory = testing::TempDir() + "dir_" + unique;
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directories(directory);
+  const struct {
+    std::string path, kind;
+  } cases[] = {{fifo, "a named pipe"}, {directory, "a directory"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ErrorTextOf([&] { Run("Dim a(1 To 4) As Byte = FileBytes(\"" + c.path + "\")"); }),
+              "1:35: cannot read \"" + c.path + "\": it is " + c.kind +
+                  "; FileBytes reads a regular file");
+    EXPECT_FALSE(interpreter_.Find("a").has_value());
+  }
+  std::filesystem::remove(fifo);
+  std::filesystem::remove(directory);
 }
 
 TEST_F(InterpreterTest, ObjectsStartAsNothing) {

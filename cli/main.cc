@@ -10,6 +10,8 @@
 #include <io.h>
 #else
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include "cli/run.h"
@@ -23,6 +25,13 @@ static bool StandardInputIsATerminal() {
 }
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+  // A reader that goes away (ravoduze ... | head) makes a write fail with
+  // EPIPE, which ends the run like a full disk: exit 3 and a message. The
+  // signal would kill the process silently instead. The library leaves the
+  // host's signals alone; only the program changes this one.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   const std::vector<std::string> args(argv + 1, argv + argc);
   return dudUdudADOD::cli::RunRavoduze(args, std::cin, std::cout, std::cerr,
                                        StandardInputIsATerminal());

@@ -108,15 +108,26 @@ class Utf8Blocks {
     size_t used = 0;
   };
 
+  // A long piece (a report of one long string comes whole) is converted a
+  // slice at a time, so that no block is sized for the widest UTF-8 of all
+  // of it at once.
   void Append(std::u16string_view piece) {
-    const size_t needed = automation::kMaxUtf8PerUnit * piece.size();
+    constexpr size_t kSlice = kBlock / automation::kMaxUtf8PerUnit;
+    while (!piece.empty()) {
+      size_t n = std::min(kSlice, piece.size());
+      if (n < piece.size() && piece[n - 1] >= 0xD800 && piece[n - 1] <= 0xDBFF) --n;
+      AppendSlice(piece.substr(0, n));
+      piece.remove_prefix(n);
+    }
+  }
+  void AppendSlice(std::u16string_view slice) {
+    const size_t needed = automation::kMaxUtf8PerUnit * slice.size();
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < needed) {
-      const size_t size = std::max(kBlock, needed);
-      blocks_.push_back(Block{std::unique_ptr<char[]>(new char[size]), size, 0});
+      blocks_.push_back(Block{std::unique_ptr<char[]>(new char[kBlock]), kBlock, 0});
     }
     Block& block = blocks_.back();
     char* start = block.bytes.get() + block.used;
-    block.used += static_cast<size_t>(automation::WriteUtf8(start, piece) - start);
+    block.used += static_cast<size_t>(automation::WriteUtf8(start, slice) - start);
   }
 
   std::vector<Block> blocks_;
@@ -135,15 +146,17 @@ void InspectAndWrite(const std::string& source, const Options& options, std::ost
     inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
                      options.debug, options.var_flags, options.vat_flags, options.sep);
   }
+  errno = 0;
   report.WriteTo(out);
   out.flush();
-  if (!out) throw HostFailure("cannot write the report");
+  CheckWritten(out, "the report");
 }
 
 void WriteReport(std::ostream& out, std::u16string_view report) {
+  errno = 0;
   WriteUtf8(out, report);
   out.flush();
-  if (!out) throw HostFailure("cannot write the report");
+  CheckWritten(out, "the report");
 }
 
 int Run(std::span<const std::string> args, std::istream& in, std::ostream& out, std::ostream& err,
@@ -187,6 +200,13 @@ void WriteUtf8(std::ostream& out, std::u16string_view text) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     text.remove_prefix(n);
   }
+}
+
+void CheckWritten(std::ostream& out, const std::string& what) {
+  if (out) return;
+  const int reason = errno;
+  throw HostFailure("cannot write " + what +
+                    (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
 }
 
 int ReportError(std::ostream& err, int first_line) {

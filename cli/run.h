@@ -44,6 +44,11 @@ class HostFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Throws HostFailure("cannot write " + what) unless `out` took everything
+// written to it. Clear errno before writing: when the system gave a reason
+// ("Broken pipe" for a reader that has gone), the message ends with it.
+void CheckWritten(std::ostream& out, const std::string& what);
+
 // Prints the exception being handled (call it only inside a catch block) as
 // the one line described above and returns its exit code. A ScriptError's
 // line is counted from `first_line`: a session parses each input line alone.

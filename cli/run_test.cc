@@ -69,15 +69,23 @@ TEST(RunRavoduze, ArgAtMovesTheArgumentVariant) {
 }
 
 // A report long enough to be gathered in many pieces, with characters outside
-// the basic plane wherever the pieces happen to break, comes out whole.
+// the basic plane wherever the pieces happen to break, comes out whole: the
+// pieces of an array's walk, and the one long piece of a single string,
+// converted a slice at a time (a leading "x" moves the pairs across the
+// slices' edges).
 TEST(RunRavoduze, LongReportsComeOutWholeAcrossPieces) {
-  std::string script = "Dim s(1 To 40000) As String = {";
-  for (int i = 0; i < 40000; ++i)
-    script += i == 0 ? "\"\xF0\x9F\x98\x80\"" : ", \"\xF0\x9F\x98\x80\"";
-  script += "}";
-  const CliResult r = RunCli({"--var-flags", "16", "--vat-flags", "16", script});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, Direct(script, 16, 16));
+  const std::string smiley = "\xF0\x9F\x98\x80";
+  std::string elements = "Dim s(1 To 40000) As String = {";
+  for (int i = 0; i < 40000; ++i) elements += (i == 0 ? "\"" : ", \"") + smiley + "\"";
+  elements += "}";
+  std::string one_string;
+  for (int i = 0; i < 200000; ++i) one_string += smiley;
+  for (const std::string& script : {elements, "Dim t As String = \"" + one_string + "\"",
+                                    "Dim t As String = \"x" + one_string + "\""}) {
+    const CliResult r = RunCli({"--var-flags", "16", "--vat-flags", "16", script});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.out == Direct(script, 16, 16)) << script.substr(0, 20);
+  }
 }
 
 TEST(RunRavoduze, FailuresPrintOneLineAndNoReport) {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "automation/bstr.h"
 #include "automation/checked_math.h"
 #include "automation/conversions.h"
 #include "automation/data_size.h"
@@ -28,6 +29,17 @@ constexpr std::u16string_view kCrLf = u"\r\n";
 // after a client's first local has its record at 1242400.
 constexpr uint32_t kFrameLocals = 84;
 
+// Appends a section's text: the report is one string, so it raises 14
+// rather than grow past what a string holds. The first section moves in.
+void AppendSection(std::u16string& report, std::u16string&& section) {
+  CheckStringSpace(report.size(), section.size());
+  if (report.empty()) {
+    report = std::move(section);
+  } else {
+    report += section;
+  }
+}
+
 // Appends the values section with the five switches; the section may change
 // CharASCII and OrdinalPos, which the main call does not read afterwards.
 void AppendValues(std::u16string& report, Process& process, Address var, std::u16string_view sep,
@@ -46,12 +58,12 @@ void ArrayReport(std::u16string& report, Process& process, Address var, int32_t 
   if ((flags & varDef) != 0) {
     int32_t dataBytes = total;
     report += kCrLf;
-    report += sections::VariableInfo(process, var, dataBytes);
+    AppendSection(report, sections::VariableInfo(process, var, dataBytes));
     report += kCrLf;
   }
   if ((flags & varSA_Stru) != 0) {
     report += kCrLf;
-    report += sections::SafeArrayInfo(process, record, (flags & varSA_Bounds) != 0);
+    AppendSection(report, sections::SafeArrayInfo(process, record, (flags & varSA_Bounds) != 0));
     report += kCrLf;
   }
   if ((flags & varValues) == 0) return;
@@ -75,7 +87,7 @@ void ValueReport(std::u16string& report, Process& process, Address var, int32_t 
                  const sections::ReportSink* sink) {
   if ((flags & varDef) != 0) {
     int32_t dataBytes = 0;
-    report += sections::VariableInfo(process, var, dataBytes);
+    AppendSection(report, sections::VariableInfo(process, var, dataBytes));
     report += kCrLf;
   }
   const int32_t total = DataSize(process, var);
@@ -127,7 +139,7 @@ void RavoDUZE::Build(std::u16string& report, const std::function<void(std::u16st
   const inspector::Switches switches = inspector::DecodeVatFlags(vatFlags.value_or(vatALLINFO));
   if ((flags & varARG) != 0) {
     int32_t argAddress = 0;
-    report += sections::VariantArgInfo(process, var, argAddress);
+    AppendSection(report, sections::VariantArgInfo(process, var, argAddress));
     report += u"\r\n\r\n";
   }
   if ((type & vbArray) != 0) {

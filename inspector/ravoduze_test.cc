@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "automation/variant_memory.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD {
@@ -155,6 +157,58 @@ TEST_F(MainCallTest, ErrorsLeaveNoTraceInTheProcess) {
   EXPECT_EQ(process_.memory().mapped_bytes(), mapped) << "the call's own blocks are freed";
   EXPECT_EQ(ErrorOf(0xFFFFFFF8, varValues), kInvalidArgument) << "a stray argument address";
   EXPECT_EQ(ErrorOf(0x7FFFFFFC, varValues), kOverflow) << "its data field lies past 2^31";
+}
+
+// The report is one string: however its text is made, a report that would
+// pass what a string holds raises 14 before that text takes memory. Here a
+// string claims almost all of it, and the values header tips it over.
+TEST_F(MainCallTest, ReportLongerThanAStringIsOutOfStringSpace) {
+  const Address huge = SysAllocString(process_, u"abc");
+  WriteUInt32(process_.memory(), huge - 4, 0x7FFFFFF0);  // its text is not there
+  const Variable s = client_.Dim(vbString);
+  WriteUInt32(process_.memory(), s.address, huge);
+  const Variable strings = Array(vbString, {{1, 2}});
+  WriteUInt32(process_.memory(), DataOf(strings), huge);
+  const Variable variants = Array(vbVariant, {{1, 2}});
+  StoreVariant(process_.memory(), DataOf(variants), VariantImage::String(huge));
+  const struct {
+    const char* name;
+    Address var;
+  } cases[] = {
+      {"a String held in the variant", client_.PassValue(VariantImage::String(huge))},
+      {"a String by reference", client_.Pass(s)},
+      {"a String element", client_.Pass(strings)},
+      {"a String in a Variant element", client_.Pass(variants)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ErrorOf(c.var, varValues), kOutOfStringSpace) << c.name;
+    // The same text alone in a string would fit: it is only not there.
+    EXPECT_EQ(ErrorOf(c.var, varDef), 0) << c.name;
+  }
+}
+
+// A long separator makes pieces of fewer elements, not longer pieces: what
+// the sink is handed at once stays near 64 Ki characters and one element.
+TEST_F(MainCallTest, ALongSeparatorKeepsThePiecesSmall) {
+  const Variable bytes = Array(vbByte, {{1, 100}});
+  const Variable longs = Array(vbLong, {{1, 100}});
+  const std::u16string sep(20000, u';');
+  for (const Variable& array : {bytes, longs}) {
+    for (int32_t vat_flags : {0, 2}) {  // the fast walk and the labelled one
+      const Address var = client_.Pass(array);
+      std::u16string joined;
+      size_t largest = 0;
+      inspector_.Report(
+          [&](std::u16string& text) {
+            largest = std::max(largest, text.size());
+            joined += text;
+            text.clear();
+          },
+          var, false, varValues, vat_flags, sep);
+      EXPECT_TRUE(joined == inspector_(var, false, varValues, vat_flags, sep));
+      EXPECT_LE(largest, (size_t{1} << 16) + sep.size() + 32) << "vatFlags " << vat_flags;
+    }
+  }
 }
 
 // The pieces a sink receives, joined, are the report the call returns,

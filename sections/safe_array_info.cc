@@ -1,6 +1,7 @@
 #include "sections/safe_array_info.h"
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "automation/checked_math.h"
@@ -48,6 +49,15 @@ constexpr std::array<HeadField, 5> kHeadFields = {{
     {u".pvData", 12, 4},
 }};
 
+// lLbound + cElements - 1, exact: an upper bound at either end of the Long
+// range exists and prints (2147483645 To 2147483647, or -2147483648 alone);
+// only one past the range, which no dimension can have, overflows.
+int32_t UpperBound(int32_t l_lbound, int32_t c_elements) {
+  const int64_t upper = int64_t{l_lbound} + c_elements - 1;
+  if (upper < INT32_MIN || upper > INT32_MAX) automation::Raise(automation::kOverflow);
+  return static_cast<int32_t>(upper);
+}
+
 // Bound i of the record on line 10 + i; the row of bound 0 also carries the
 // address of the first element in its Entry column.
 void PutBoundRow(TableGrid& grid, const automation::AddressSpace& memory, int32_t d, int32_t i,
@@ -65,7 +75,7 @@ void PutBoundRow(TableGrid& grid, const automation::AddressSpace& memory, int32_
   grid.PutNumberAt(line, kBoundColumn, i);
   grid.PutNumberAt(line, kCountColumn, c_elements);
   grid.PutNumberAt(line, kLowerColumn, l_lbound);
-  grid.PutNumberAt(line, kUpperColumn, automation::SubLong(AddLong(l_lbound, c_elements), 1));
+  grid.PutNumberAt(line, kUpperColumn, UpperBound(l_lbound, c_elements));
 }
 
 }  // namespace

@@ -128,6 +128,28 @@ TEST(SafeArrayInfo, BoundRowsFromLineTenOn) {
                    u"               59              1               7               7");
 }
 
+// Upper bounds at the ends of the Long range exist and print, whatever order
+// the sum is taken in: 2147483645 To 2147483647 as a client declares it, and
+// a dimension of one element at -2147483648. Both rows run past column 72.
+TEST(SafeArrayInfo, UpperBoundsAtTheEndsOfTheLongRangePrint) {
+  Process process;
+  automation::Client client(process);
+  const std::array<automation::DeclaredBound, 1> top{{{2147483645, 2147483647}}};
+  const automation::Variable array = client.DimArray(automation::vbLong, top);
+  process.stack().Place(1242400, automation::kSafeArrayDescSize);
+  int32_t total = 0;
+  automation::ReadSafeArrayDesc(process, 1242400, array.address, total);
+  EXPECT_SAME_TEXT(
+      BoundRows(SafeArrayInfo(process, 1242400, true)),
+      u"1536000        0               3               2147483645      2147483647\r\n");
+
+  Process bottom;
+  WriteRecord(bottom, kRecord, 1, 0, {{1, INT32_MIN}});
+  EXPECT_SAME_TEXT(
+      BoundRows(SafeArrayInfo(bottom, kRecord, true)),
+      u"0              0               1               -2147483648     -2147483648\r\n");
+}
+
 TEST(SafeArrayInfo, Failures) {
   struct Case {
     const char* name;
@@ -141,8 +163,8 @@ TEST(SafeArrayInfo, Failures) {
       // not read (that would be error 5 here).
       {"61 dimensions", kRecord, 61, {}, automation::kSafeArrayDescSize, 9},
       {"32767 dimensions", kRecord, INT16_MAX, {}, automation::kSafeArrayDescSize, 9},
-      // lLbound + cElements - 1, checked from left to right.
-      {"uBound overflows", kRecord, 1, {{1, INT32_MAX}}, automation::kSafeArrayDescSize, 6},
+      // Upper bounds that no dimension can have: one past either end of a Long.
+      {"uBound overflows", kRecord, 1, {{2, INT32_MAX}}, automation::kSafeArrayDescSize, 6},
       {"uBound underflows", kRecord, 1, {{0, INT32_MIN}}, automation::kSafeArrayDescSize, 6},
       {"D + 8 overflows", 0x7FFFFFF8u, 0, {}, 16, 6},
   };

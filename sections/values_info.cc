@@ -284,16 +284,20 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
   }
 }
 
-// The longest text a string of the platform can hold: 2 GiB of UTF-16 in a
-// 32-bit process. A walk whose text would pass it stops with error 14 before
+// A report is one string, so it holds at most kMaxStringChars characters. A
+// walk whose text would take the report past that stops with error 14 before
 // it takes the memory, however few bytes the array itself holds (a thousand
-// elements may all point at one long string).
-constexpr size_t kMaxText = 0x3FFFFFFF;
+// elements may all point at one long string, or a long separator follow
+// each of a million bytes).
 
-// How much text a walk gathers before it hands it to a sink.
+// How much text a walk gathers before it hands it to a sink: the most
+// UTF-16 a report in pieces holds at once, give or take one element.
 constexpr size_t kFlushAt = size_t{1} << 16;
-// Elements the fast path formats between two looks at the sink.
-constexpr size_t kFastChunk = size_t{1} << 14;
+
+// The widest text of one element of the fast path's types, separator aside.
+size_t WidestElement(uint16_t type) {
+  return type == vbByte ? 3 : type == vbInteger ? 6 : 11;  // "255", "-32768", "-2147483648"
+}
 
 class ArrayWalk {
  public:
@@ -309,25 +313,26 @@ class ArrayWalk {
   bool PlainElementsFast(uint16_t type, size_t count);
   void MaybeFlush() {
     if (sink_ != nullptr && out_.size() >= kFlushAt) {
-      flushed_ += out_.size() - start_;
+      flushed_ += out_.size();
       (*sink_)(out_);
-      start_ = out_.size();  // the sink empties the text
+      flushed_ -= out_.size();  // what the sink left is still to come
     }
   }
-  // The walk's text so far, handed over or not.
-  size_t Produced() const { return flushed_ + out_.size() - start_; }
-  // Raises 14 when `more` characters would take the text past kMaxText.
-  void Allow(size_t more) const {
-    if (more > kMaxText || Produced() > kMaxText - more) Raise(kOutOfStringSpace);
-  }
+  // The report so far, handed over or not: the sections before the values
+  // count too, since they are all one string.
+  size_t Produced() const { return flushed_ + out_.size(); }
+  // Raises 14 when `more` characters would take the report past a string.
+  void Allow(uint64_t more) const { CheckStringSpace(Produced(), more); }
+  // Allows for the text of an element that refers to a string, before the
+  // text takes memory; other elements' texts are short.
+  void AllowStringOf(uint16_t type, const uint8_t* cell) const;
 
   Process& process_;
   const AddressSpace& memory_;
   std::u16string& out_;
   std::u16string_view sep_;
   const ReportSink* sink_;
-  size_t start_ = out_.size();  // where the walk's text starts in out_
-  size_t flushed_ = 0;          // characters already handed to the sink
+  size_t flushed_ = 0;  // characters already handed to the sink
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
   const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one
@@ -381,12 +386,19 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   }
 }
 
-// The fast path, in chunks when a sink takes the text as it comes.
+// The fast path, in chunks when a sink takes the text as it comes. A chunk
+// is as many elements as fill the rest of a piece, counted at their widest,
+// so that a long separator makes a chunk of fewer elements, not a longer
+// piece.
 bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
-  const size_t chunk = sink_ != nullptr ? kFastChunk : count;
+  const size_t widest = WidestElement(type) + sep_.size();
   const auto size = static_cast<size_t>(desc_.cbElements);
-  for (size_t done = 0; done < count; done += chunk) {
-    const size_t n = std::min(chunk, count - done);
+  for (size_t done = 0, n = 0; done < count; done += n) {
+    n = count - done;
+    if (sink_ != nullptr) {
+      const size_t room = out_.size() < kFlushAt ? kFlushAt - out_.size() : 0;
+      n = std::min(n, std::max<size_t>(1, room / widest));
+    }
     Allow(n * (sep_.size() + 1));  // every element writes a digit and the separator
     if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_,
                                  sink_ == nullptr)) {
@@ -420,11 +432,7 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     std::memcpy(image.data_field(), cell, 8);
     out_.push_back(AnsiChar(VariantToLong(process_, image)));
   } else {
-    if (type == vbString) {
-      uint32_t bstr;
-      std::memcpy(&bstr, cell, 4);
-      Allow(SysStringByteLen(memory_, bstr) / 2);  // before its text takes memory
-    }
+    AllowStringOf(type, cell);
     AppendElementValue(out_, process_, type, cell, raw, size);
   }
   if (addr_len && type == vbString) {
@@ -439,12 +447,27 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
   out_ += sep_;
 }
 
+void ArrayWalk::AllowStringOf(uint16_t type, const uint8_t* cell) const {
+  if (type != vbString && type != vbVariant) return;
+  VariantImage value = VariantImage::OfType(vbString);
+  if (type == vbString) {
+    std::memcpy(value.data_field(), cell, 4);
+  } else {
+    std::memcpy(value.bytes().data(), cell, kVariantSize);
+    value = Dereference(memory_, value);
+    if (value.vt() != vbString) return;
+  }
+  Allow(SysStringByteLen(memory_, value.pointer()) / 2);
+}
+
 // The scalar line: the value's text, then for the string-like types (codes
 // 8 to 15) with AddrLen the address of the data field and the text's length.
+// The report is one string: `out` holds it all so far.
 void AppendScalar(std::u16string& out, Process& process, Address var, uint16_t type,
                   std::u16string_view sep, bool addr_len, bool halved) {
   const AddressSpace& memory = process.memory();
   const VariantImage value = LoadVariant(memory, var);
+  CheckStringSpace(out.size(), TextLength(process, value));  // before the text takes memory
   AppendVariantText(out, process, value);
   if (addr_len && (type & 8) != 0) {
     out += u"(^";
@@ -453,9 +476,10 @@ void AppendScalar(std::u16string& out, Process& process, Address var, uint16_t t
     AppendLength(out, LenB(process, value), halved);
     out += u")";
     out += sep;
-    return;
+  } else {
+    out += u"\r\n";
   }
-  out += u"\r\n";
+  CheckStringSpace(out.size(), 0);
 }
 
 }  // namespace

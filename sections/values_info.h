@@ -29,7 +29,9 @@ using ReportSink = std::function<void(std::u16string& text)>;
 
 // The same, appended to `out`: the main call builds its whole report in one
 // growing buffer. With a sink, `out` is handed to it whenever it has grown
-// past a few tens of thousands of characters, at element boundaries.
+// past a few tens of thousands of characters, at element boundaries. What
+// `out` already holds counts toward the one string a report is: text that
+// would take it past kMaxStringChars raises 14 before it takes memory.
 void AppendValuesInfo(std::u16string& out, automation::Process& process, automation::Address var,
                       std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
                       bool AddrLen, bool Legend, const ReportSink* sink = nullptr);
