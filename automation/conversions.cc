@@ -294,6 +294,8 @@ Decimal ToDecimal(const Process& process, const VariantImage& value) {
   }
 }
 
+}  // namespace
+
 const char16_t* BaseTypeName(uint16_t type) {
   switch (type) {
     case vbEmpty:
@@ -331,9 +333,7 @@ const char16_t* BaseTypeName(uint16_t type) {
   }
 }
 
-}  // namespace
-
-uint16_t VarType(const AddressSpace& memory, const VariantImage& v) {
+uint16_t VarType(const Memory& memory, const VariantImage& v) {
   return Dereference(memory, v).vt();
 }
 

@@ -31,12 +31,15 @@
 namespace dudUdudADOD::automation {
 
 // VarType: the type code, array bit included, never the by-reference bit.
-uint16_t VarType(const AddressSpace& memory, const VariantImage& v);
+uint16_t VarType(const Memory& memory, const VariantImage& v);
 
 // TypeName: "Long", "String", "Long()" for an array of Long, an object's class
 // name, "Nothing" for an object variable holding no object, "Empty", "Null",
 // "Unknown" for a DataObject and for codes the platform does not know.
 std::u16string TypeName(const Process& process, const VariantImage& v);
+// The name of a type code without the array bit; "Unknown" for DataObject,
+// user-defined types and codes the platform does not know.
+const char16_t* BaseTypeName(uint16_t type);
 
 // CStr: appends the value's text. Raises 94 for Null; 13 for a value without
 // a text form (an array other than an array of Byte, a user-defined type, an

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "automation/runtime_error.h"
+#include "automation/process.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::sections {

@@ -15,11 +15,11 @@
 #include <string>
 #include <string_view>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::sections {
 
-std::u16string ValuesInfo(automation::Process& process, automation::Address var,
+std::u16string ValuesInfo(automation::ClientProcess& process, automation::Address var,
                           std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
                           bool AddrLen, bool Legend);
 
@@ -30,7 +30,7 @@ using ReportSink = std::function<void(std::u16string& text)>;
 // The same, appended to `out`: the main call builds its whole report in one
 // growing buffer. With a sink, `out` is handed to it whenever it has grown
 // past a few tens of thousands of characters, at element boundaries.
-void AppendValuesInfo(std::u16string& out, automation::Process& process, automation::Address var,
+void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process, automation::Address var,
                       std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
                       bool AddrLen, bool Legend, const ReportSink* sink = nullptr);
 
