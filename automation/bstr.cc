@@ -35,10 +35,14 @@ uint32_t SysStringByteLen(const Memory& memory, Address bstr) {
 void AppendUtf16Bytes(std::u16string& out, const Memory& memory, Address at, uint64_t bytes) {
   const uint64_t chars = bytes / 2;
   if (chars == 0) return;
-  if (!memory.IsMapped(at, chars * 2)) Raise(kInvalidArgument);
+  // One run of memory, the common case, needs one look at the memory;
+  // anything else must be wholly readable before host memory is taken.
+  const uint8_t* in =
+      chars * 2 <= UINT32_MAX ? memory.Span(at, static_cast<uint32_t>(chars * 2)) : nullptr;
+  if (in == nullptr && !memory.IsMapped(at, chars * 2)) Raise(kInvalidArgument);
   const size_t start = out.size();
-  out.resize(start + static_cast<size_t>(chars));  // mapped, so at most 2^30
-  if (const uint8_t* in = memory.Span(at, static_cast<uint32_t>(chars * 2))) {
+  out.resize(start + static_cast<size_t>(chars));  // readable, so at most 2^31
+  if (in != nullptr) {
     for (size_t i = 0; i < chars; ++i) {
       out[start + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
     }

@@ -40,8 +40,7 @@ struct SafeArrayDesc {
 // A snapshot taken straight into a host record, for callers that never show
 // the record's own address: the same reading and the same errors as
 // ReadSafeArrayDesc. An array without storage leaves `desc` as it was.
-void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& desc,
-                           int32_t& total);
+void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& desc, int32_t& total);
 
 // The cell that holds the descriptor's address, for the argument variant at
 // `var`: with the by-reference bit, the address in its data field (the

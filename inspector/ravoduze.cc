@@ -25,8 +25,9 @@ constexpr std::u16string_view kCrLf = u"\r\n";
 
 // Appends the values section with the five switches; the section may change
 // CharASCII and OrdinalPos, which the main call does not read afterwards.
-void AppendValues(std::u16string& report, ClientProcess& process, Address var, std::u16string_view sep,
-                  inspector::Switches s, const sections::ReportSink* sink) {
+void AppendValues(std::u16string& report, ClientProcess& process, Address var,
+                  std::u16string_view sep, inspector::Switches s,
+                  const sections::ReportSink* sink) {
   sections::AppendValuesInfo(report, process, var, sep, s.Indexed, s.CharASCII, s.OrdinalPos,
                              s.AddrLen, s.Legend, sink);
 }

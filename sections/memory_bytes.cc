@@ -46,9 +46,10 @@ std::u16string MemoryBytes(ClientProcess& process, int32_t address, int32_t coun
   // variant that refers to it, as a caller's runtime would pass the array.
   automation::LocalFrame frame(process);
   const Address cell = process.PushLocal(4);
-  const std::array<uint8_t, 4> descriptor = {
-      static_cast<uint8_t>(bytes.descriptor()), static_cast<uint8_t>(bytes.descriptor() >> 8),
-      static_cast<uint8_t>(bytes.descriptor() >> 16), static_cast<uint8_t>(bytes.descriptor() >> 24)};
+  const std::array<uint8_t, 4> descriptor = {static_cast<uint8_t>(bytes.descriptor()),
+                                             static_cast<uint8_t>(bytes.descriptor() >> 8),
+                                             static_cast<uint8_t>(bytes.descriptor() >> 16),
+                                             static_cast<uint8_t>(bytes.descriptor() >> 24)};
   process.WriteLocal(cell, descriptor.data(), 4);
   const Address var = process.PushLocal(automation::kVariantSize);
   const automation::VariantImage image =

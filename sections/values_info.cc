@@ -296,7 +296,8 @@ constexpr size_t kFastChunk = size_t{1} << 14;
 
 class ArrayWalk {
  public:
-  ArrayWalk(ClientProcess& process, std::u16string& out, std::u16string_view sep, const ReportSink* sink)
+  ArrayWalk(ClientProcess& process, std::u16string& out, std::u16string_view sep,
+            const ReportSink* sink)
       : process_(process), memory_(process.memory()), out_(out), sep_(sep), sink_(sink) {}
 
   void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal, bool addr_len,
@@ -458,9 +459,9 @@ void AppendScalar(std::u16string& out, ClientProcess& process, Address var, uint
 
 }  // namespace
 
-void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var, std::u16string_view sep,
-                      bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend,
-                      const ReportSink* sink) {
+void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
+                      std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
+                      bool AddrLen, bool Legend, const ReportSink* sink) {
   const Memory& memory = process.memory();
   AddLong(static_cast<int32_t>(var), 8);  // the data field's address must exist
   const uint16_t type = VarType(memory, LoadVariant(memory, var));
@@ -478,8 +479,9 @@ void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var, 
   out += u"\r\n";
 }
 
-std::u16string ValuesInfo(ClientProcess& process, Address var, std::u16string_view sep, bool Indexed,
-                          bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend) {
+std::u16string ValuesInfo(ClientProcess& process, Address var, std::u16string_view sep,
+                          bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen,
+                          bool Legend) {
   std::u16string text;
   AppendValuesInfo(text, process, var, sep, Indexed, CharASCII, OrdinalPos, AddrLen, Legend);
   return text;

@@ -30,9 +30,10 @@ using ReportSink = std::function<void(std::u16string& text)>;
 // The same, appended to `out`: the main call builds its whole report in one
 // growing buffer. With a sink, `out` is handed to it whenever it has grown
 // past a few tens of thousands of characters, at element boundaries.
-void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process, automation::Address var,
-                      std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
-                      bool AddrLen, bool Legend, const ReportSink* sink = nullptr);
+void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process,
+                      automation::Address var, std::u16string_view sep, bool Indexed,
+                      bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend,
+                      const ReportSink* sink = nullptr);
 
 }  // namespace dudUdudADOD::sections
 

@@ -32,8 +32,8 @@ std::u16string_view BooleanText(bool value) { return value ? u"True" : u"False";
 
 // The value and its bytes for a value that is not an array; `data_bytes` is
 // its data size.
-void PutValueCells(TableGrid& grid, ClientProcess& process, Address var, uint16_t type, int32_t variable,
-                   int32_t data_bytes) {
+void PutValueCells(TableGrid& grid, ClientProcess& process, Address var, uint16_t type,
+                   int32_t variable, int32_t data_bytes) {
   if ((type & kStringLikeBit) != 0) {
     grid.Put(kValueColumn, u"***");
     grid.Put(kBytesColumn, u"***", true);
