@@ -24,11 +24,6 @@ namespace {
 
 constexpr std::u16string_view kCrLf = u"\r\n";
 
-// The main call's frame holds its locals and then its descriptor record; the
-// locals take this many bytes above the record. With it, a call made right
-// after a client's first local has its record at 1242400.
-constexpr uint32_t kFrameLocals = 84;
-
 // Appends a section's text: the report is one string, so it raises 14
 // rather than grow past what a string holds. The first section moves in.
 void AppendSection(std::u16string& report, std::u16string&& section) {

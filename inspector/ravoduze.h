@@ -25,6 +25,7 @@
 #include <string>
 
 #include "automation/process.h"
+#include "inspector/report_facts.h"
 
 namespace dudUdudADOD {
 
@@ -78,7 +79,21 @@ class RavoDUZE {
   std::u16string HELP();
   std::u16string About();
 
+  // The structured twin of the report the main call gives for the same
+  // `var` and `varFlags` (see report_facts.h), handed to `sink` in the
+  // report's order. A run-time error does not leave the call: the sink gets
+  // it, with the step that raised it, after the facts before it.
+  void Facts(FactsSink& sink, automation::Address var,
+             std::optional<int32_t> varFlags = std::nullopt);
+  // The same, held whole: for values of modest size.
+  ReportFacts Facts(automation::Address var, std::optional<int32_t> varFlags = std::nullopt);
+
  private:
+  // The main call's frame holds its locals and then its descriptor record;
+  // the locals take this many bytes above the record. With it, a call made
+  // right after a client's first local has its record at 1242400.
+  static constexpr uint32_t kFrameLocals = 84;
+
   void Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,
              automation::Address var, std::optional<int32_t> varFlags,
              std::optional<int32_t> vatFlags, std::optional<std::u16string> sep);
