@@ -98,7 +98,7 @@ void AddressSpace::Read(Address address, void* dest, uint32_t size) const {
   while (at < end) {
     auto it = BlockAt(static_cast<Address>(at));
     const uint64_t offset = at - it->first;
-    const uint64_t n = std::min<uint64_t>(end, End(it->first, it->second)) - at;
+    const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
     std::memcpy(out, it->second.data() + offset, n);
     out += n;
     at += n;
@@ -114,7 +114,7 @@ void AddressSpace::Write(Address address, const void* src, uint32_t size) {
   while (at < end) {
     auto it = blocks_.find(BlockAt(static_cast<Address>(at))->first);
     const uint64_t offset = at - it->first;
-    const uint64_t n = std::min<uint64_t>(end, End(it->first, it->second)) - at;
+    const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
     std::memmove(it->second.data() + offset, in, n);
     in += n;
     at += n;
@@ -139,15 +139,6 @@ void AddressSpace::ForEachBlock(
 namespace {
 
 template <typename T>
-T Load(const AddressSpace& memory, Address address) {
-  uint8_t b[sizeof(T)];
-  memory.Read(address, b, sizeof(T));
-  uint64_t v = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) v |= uint64_t{b[i]} << (8 * i);
-  return static_cast<T>(v);
-}
-
-template <typename T>
 void Store(AddressSpace& memory, Address address, T value) {
   uint8_t b[sizeof(T)];
   const auto v = static_cast<uint64_t>(value);
@@ -157,10 +148,6 @@ void Store(AddressSpace& memory, Address address, T value) {
 
 }  // namespace
 
-int16_t ReadInt16(const AddressSpace& m, Address a) { return Load<int16_t>(m, a); }
-uint16_t ReadUInt16(const AddressSpace& m, Address a) { return Load<uint16_t>(m, a); }
-int32_t ReadInt32(const AddressSpace& m, Address a) { return Load<int32_t>(m, a); }
-uint32_t ReadUInt32(const AddressSpace& m, Address a) { return Load<uint32_t>(m, a); }
 void WriteInt16(AddressSpace& m, Address a, int16_t v) { Store(m, a, v); }
 void WriteInt32(AddressSpace& m, Address a, int32_t v) { Store(m, a, v); }
 void WriteUInt32(AddressSpace& m, Address a, uint32_t v) { Store(m, a, v); }

@@ -23,11 +23,12 @@
 #include <map>
 #include <vector>
 
+#include "automation/memory.h"
+
 namespace dudUdudADOD::automation {
 
-using Address = uint32_t;
-
-class AddressSpace {
+// The model's implementation of Memory: everything mapped reads.
+class AddressSpace final : public Memory {
  public:
   static constexpr uint64_t kCapacity = uint64_t{1} << 31;
 
@@ -43,7 +44,7 @@ class AddressSpace {
   void Unmap(Address address);
 
   // True when every byte of [address, address + size) is mapped.
-  bool IsMapped(Address address, uint64_t size) const;
+  bool IsMapped(Address address, uint64_t size) const override;
   // True when no byte of [address, address + size) is mapped and the range
   // does not wrap past 2^32.
   bool IsFree(Address address, uint64_t size) const;
@@ -52,13 +53,13 @@ class AddressSpace {
   uint64_t OverlapEnd(Address address, uint64_t size) const;
 
   // Copies `size` bytes; raises 5 unless the whole range is mapped.
-  void Read(Address address, void* dest, uint32_t size) const;
+  void Read(Address address, void* dest, uint32_t size) const override;
   void Write(Address address, const void* src, uint32_t size);
 
   // The host bytes of [address, address + size) when they lie in one block,
   // otherwise nullptr. The fast path for long runs such as array data; the
   // pointer is valid until the block is unmapped.
-  const uint8_t* Span(Address address, uint32_t size) const;
+  const uint8_t* Span(Address address, uint32_t size) const override;
   uint8_t* MutableSpan(Address address, uint32_t size);
 
   uint64_t mapped_bytes() const { return mapped_bytes_; }
@@ -81,11 +82,8 @@ class AddressSpace {
   uint64_t mapped_bytes_ = 0;
 };
 
-// Little-endian loads and stores of the platform's integer widths.
-int16_t ReadInt16(const AddressSpace& memory, Address address);
-uint16_t ReadUInt16(const AddressSpace& memory, Address address);
-int32_t ReadInt32(const AddressSpace& memory, Address address);
-uint32_t ReadUInt32(const AddressSpace& memory, Address address);
+// Little-endian stores of the platform's integer widths (the loads are
+// memory.h's).
 void WriteInt16(AddressSpace& memory, Address address, int16_t value);
 void WriteInt32(AddressSpace& memory, Address address, int32_t value);
 void WriteUInt32(AddressSpace& memory, Address address, uint32_t value);

@@ -30,19 +30,23 @@ void SysFreeString(Process& process, Address bstr) {
   if (bstr != 0) process.heap().Free(bstr - kPrefix);
 }
 
-uint32_t SysStringByteLen(const AddressSpace& memory, Address bstr) {
+uint32_t SysStringByteLen(const Memory& memory, Address bstr) {
   if (bstr == 0) return 0;
   if (bstr < kPrefix) Raise(kInvalidArgument);
   return ReadUInt32(memory, bstr - kPrefix);
 }
 
-void AppendUtf16Bytes(std::u16string& out, const AddressSpace& memory, Address at, uint64_t bytes) {
+void AppendUtf16Bytes(std::u16string& out, const Memory& memory, Address at, uint64_t bytes) {
   const uint64_t chars = bytes / 2;
   if (chars == 0) return;
-  if (!memory.IsMapped(at, chars * 2)) Raise(kInvalidArgument);
+  // One run of memory, the common case, needs one look at the memory;
+  // anything else must be wholly readable before host memory is taken.
+  const uint8_t* in =
+      chars * 2 <= UINT32_MAX ? memory.Span(at, static_cast<uint32_t>(chars * 2)) : nullptr;
+  if (in == nullptr && !memory.IsMapped(at, chars * 2)) Raise(kInvalidArgument);
   const size_t start = out.size();
-  out.resize(start + chars);
-  if (const uint8_t* in = memory.Span(at, static_cast<uint32_t>(chars * 2))) {
+  out.resize(start + static_cast<size_t>(chars));  // readable, so at most 2^31
+  if (in != nullptr) {
     for (size_t i = 0; i < chars; ++i) {
       out[start + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
     }
@@ -53,11 +57,11 @@ void AppendUtf16Bytes(std::u16string& out, const AddressSpace& memory, Address a
   }
 }
 
-void AppendString(std::u16string& out, const AddressSpace& memory, Address bstr) {
+void AppendString(std::u16string& out, const Memory& memory, Address bstr) {
   AppendUtf16Bytes(out, memory, bstr, SysStringByteLen(memory, bstr));
 }
 
-std::u16string ReadString(const AddressSpace& memory, Address bstr) {
+std::u16string ReadString(const Memory& memory, Address bstr) {
   std::u16string text;
   AppendString(text, memory, bstr);
   return text;

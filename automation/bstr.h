@@ -30,18 +30,18 @@ void SysFreeString(Process& process, Address bstr);
 
 // The byte length from the prefix; 0 for the null string. Raises 5 when the
 // prefix cannot be read.
-uint32_t SysStringByteLen(const AddressSpace& memory, Address bstr);
+uint32_t SysStringByteLen(const Memory& memory, Address bstr);
 
 // The string's text: LenB / 2 characters (an odd last byte is dropped).
 // Raises 5, before taking any host memory, when the prefix or the text is not
 // mapped, so a wild length prefix cannot cause a runaway allocation.
-std::u16string ReadString(const AddressSpace& memory, Address bstr);
+std::u16string ReadString(const Memory& memory, Address bstr);
 // The same text appended to `out`, without a copy of its own: the values walk
 // calls this once per string element.
-void AppendString(std::u16string& out, const AddressSpace& memory, Address bstr);
+void AppendString(std::u16string& out, const Memory& memory, Address bstr);
 // Appends the text in `bytes` bytes of UTF-16 at `at` (an odd last byte is
 // dropped); raises 5, before taking host memory, unless all of it is mapped.
-void AppendUtf16Bytes(std::u16string& out, const AddressSpace& memory, Address at, uint64_t bytes);
+void AppendUtf16Bytes(std::u16string& out, const Memory& memory, Address at, uint64_t bytes);
 
 }  // namespace dudUdudADOD::automation
 

@@ -35,7 +35,7 @@ std::u16string TextOf(const Process& process, const VariantImage& value) {
 
 // An array of Byte reads as the text its data bytes spell; no storage, "".
 // The bytes of a Byte array's data; 0 without storage.
-uint64_t ByteArrayBytes(const AddressSpace& memory, Address descriptor) {
+uint64_t ByteArrayBytes(const Memory& memory, Address descriptor) {
   if (descriptor == 0) return 0;
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
   const uint64_t element_size = SafeArrayElementSize(memory, descriptor);
@@ -300,6 +300,8 @@ Decimal ToDecimal(const Process& process, const VariantImage& value) {
   }
 }
 
+}  // namespace
+
 const char16_t* BaseTypeName(uint16_t type) {
   switch (type) {
     case vbEmpty:
@@ -337,9 +339,7 @@ const char16_t* BaseTypeName(uint16_t type) {
   }
 }
 
-}  // namespace
-
-uint16_t VarType(const AddressSpace& memory, const VariantImage& v) {
+uint16_t VarType(const Memory& memory, const VariantImage& v) {
   const uint16_t vt = v.vt();
   if ((vt & kByRef) == 0) return vt;
   const auto type = static_cast<uint16_t>(vt & ~kByRef);
@@ -414,19 +414,16 @@ std::u16string VariantToText(const Process& process, const VariantImage& v) {
   return text;
 }
 
-uint64_t TextLength(const Process& process, const VariantImage& v) {
-  const AddressSpace& memory = process.memory();
-  const VariantImage value = Dereference(memory, v);
+uint64_t TextLength(const ClientProcess& process, const VariantImage& v) {
+  const VariantImage value = Dereference(process.memory(), v);
   switch (value.vt()) {
     case vbString:
-      return SysStringByteLen(memory, value.pointer()) / 2;
+      return process.SysStringByteLen(value.pointer()) / 2;
     case vbArray | vbByte:
-      return ByteArrayBytes(memory, value.pointer()) / 2;
-    case vbObject:
-    case vbDataObject:
-      return ObjectDefaultText(process, value.pointer()).size();
+      return ByteArrayBytes(process.memory(), value.pointer()) / 2;
     default:
-      return VariantToText(process, value).size();  // a few dozen characters at most
+      // An object's default text, or a few dozen characters at most.
+      return process.Text(value).size();
   }
 }
 

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <string>
 
+#include "automation/client_process.h"
 #include "automation/process.h"
 #include "automation/variant.h"
 
@@ -34,12 +35,15 @@ namespace dudUdudADOD::automation {
 // It reads no value: only a reference to a Variant is followed, to that
 // variant's type word (raises 5 when that cannot be read, 13 when it refers
 // on to another variant).
-uint16_t VarType(const AddressSpace& memory, const VariantImage& v);
+uint16_t VarType(const Memory& memory, const VariantImage& v);
 
 // TypeName: "Long", "String", "Long()" for an array of Long, an object's class
 // name, "Nothing" for an object variable holding no object, "Empty", "Null",
 // "Unknown" for a DataObject and for codes the platform does not know.
 std::u16string TypeName(const Process& process, const VariantImage& v);
+// The name of a type code without the array bit; "Unknown" for DataObject,
+// user-defined types and codes the platform does not know.
+const char16_t* BaseTypeName(uint16_t type);
 
 // CStr: appends the value's text. Raises 94 for Null; 13 for a value without
 // a text form (an array other than an array of Byte, a user-defined type, an
@@ -55,7 +59,7 @@ std::u16string VariantToText(const Process& process, const VariantImage& v);
 // memory, and their texts may be as long as a string can be). Raises what
 // AppendVariantText raises for a value without text, or for a string whose
 // length prefix cannot be read.
-uint64_t TextLength(const Process& process, const VariantImage& v);
+uint64_t TextLength(const ClientProcess& process, const VariantImage& v);
 
 // LenB of the value converted to a string: a string's own byte length (read
 // from its prefix, not copied), otherwise twice the length of its text.

@@ -3,14 +3,13 @@
 #include "automation/checked_math.h"
 #include "automation/conversions.h"
 #include "automation/runtime_error.h"
-#include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "automation/variant_memory.h"
 
 namespace dudUdudADOD::automation {
 
-int32_t DataSize(const Process& process, Address var) {
-  const AddressSpace& memory = process.memory();
+int32_t DataSize(const ClientProcess& process, Address var) {
+  const Memory& memory = process.memory();
   // Judged by the type code alone: a value is read only where its size
   // depends on it (a string's length, a Byte array's bounds).
   const VariantImage arg = LoadVariant(memory, var);
@@ -29,13 +28,13 @@ int32_t DataSize(const Process& process, Address var) {
     case vbByte:
       return 1;
     case vbString: {
-      const uint32_t bytes = LenB(process, arg);
+      const uint32_t bytes = process.LenB(arg);
       if (bytes > INT32_MAX) Raise(kOverflow);
       return static_cast<int32_t>(bytes);
     }
     case vbArray | vbByte: {
       const Address descriptor = Dereference(memory, arg).pointer();
-      return AddLong(SubLong(UBound(memory, descriptor), LBound(memory, descriptor)), 1);
+      return AddLong(SubLong(process.UBound(descriptor, 1), process.LBound(descriptor, 1)), 1);
     }
     default:
       return 0;

@@ -11,14 +11,14 @@
 
 #include <cstdint>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::automation {
 
 // The data size of the value that the argument variant at `var` holds or
 // refers to. Raises 9 for an array of Byte without storage, 6 when a count
 // does not fit a Long, 5 when the memory cannot be read.
-int32_t DataSize(const Process& process, Address var);
+int32_t DataSize(const ClientProcess& process, Address var);
 
 }  // namespace dudUdudADOD::automation
 

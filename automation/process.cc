@@ -1,9 +1,13 @@
 #include "automation/process.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
+#include "automation/bstr.h"
+#include "automation/conversions.h"
 #include "automation/runtime_error.h"
+#include "automation/safe_array.h"
 
 namespace dudUdudADOD::automation {
 
@@ -120,7 +124,7 @@ Address Stack::Push(uint32_t size) {
   if (uint8_t* bytes = memory_.MutableSpan(pointer_, static_cast<uint32_t>(rounded))) {
     std::fill(bytes, bytes + rounded, 0);
   } else if (rounded > 0) {
-    std::vector<uint8_t> zeros(rounded);
+    std::vector<uint8_t> zeros(static_cast<size_t>(rounded));
     memory_.Write(pointer_, zeros.data(), static_cast<uint32_t>(rounded));
   }
   return pointer_;
@@ -175,6 +179,59 @@ void RtlMoveMemory(Process& process, Address destination, Address source, uint32
   std::vector<uint8_t> bytes(count);
   memory.Read(source, bytes.data(), count);
   memory.Write(destination, bytes.data(), count);
+}
+
+void Process::MoveMemory(Address destination, Address source, uint32_t count) {
+  RtlMoveMemory(*this, destination, source, count);
+}
+
+Address Process::CallRecord(std::span<uint8_t> local) {
+  constexpr uint32_t kFrameLocals = 84;
+  stack_.Push(kFrameLocals);
+  return stack_.Push(static_cast<uint32_t>(local.size()));
+}
+
+void Process::WriteLocal(Address at, const void* bytes, uint32_t size) {
+  memory_.Write(at, bytes, size);
+}
+
+Address Process::NewByteArray(uint32_t count) {
+  if (count == 0 || count > AddressSpace::kCapacity) Raise(kOutOfMemory);
+  const std::array<DeclaredBound, 1> bounds{{{0, static_cast<int32_t>(count - 1)}}};
+  return SafeArrayCreate(*this, vbByte, bounds);
+}
+
+void Process::DestroyByteArray(Address descriptor) { SafeArrayDestroy(*this, descriptor); }
+
+std::u16string Process::TypeName(const VariantImage& v) const {
+  return automation::TypeName(*this, v);
+}
+
+void Process::AppendText(std::u16string& out, const VariantImage& v) const {
+  AppendVariantText(out, *this, v);
+}
+
+uint32_t Process::LenB(const VariantImage& v) const { return automation::LenB(*this, v); }
+
+int32_t Process::ToLong(const VariantImage& v) const { return VariantToLong(*this, v); }
+
+bool Process::HasDefaultValue(Address object) const {
+  const ObjectInfo* info = FindObject(object);
+  return info != nullptr && info->default_value.has_value();
+}
+
+char16_t Process::AnsiChar(int32_t code) const { return automation::AnsiChar(code); }
+
+int32_t Process::LBound(Address descriptor, int dimension) const {
+  return automation::LBound(memory_, descriptor, dimension);
+}
+
+int32_t Process::UBound(Address descriptor, int dimension) const {
+  return automation::UBound(memory_, descriptor, dimension);
+}
+
+uint32_t Process::SysStringByteLen(Address bstr) const {
+  return automation::SysStringByteLen(memory_, bstr);
 }
 
 }  // namespace dudUdudADOD::automation

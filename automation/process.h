@@ -21,6 +21,7 @@
 #include <string>
 
 #include "automation/address_space.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::automation {
 
@@ -129,14 +130,17 @@ struct ObjectInfo {
   std::optional<std::u16string> default_value;
 };
 
-class Process {
+// The model is the report's ClientProcess on every host: its services are
+// the model's own (conversions.h, safe_array.h, bstr.h), its working storage
+// the modelled stack and heap.
+class Process final : public ClientProcess {
  public:
   Process() : heap_(memory_), stack_(memory_) {}
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
   AddressSpace& memory() { return memory_; }
-  const AddressSpace& memory() const { return memory_; }
+  const AddressSpace& memory() const override { return memory_; }
   Heap& heap() { return heap_; }
   Stack& stack() { return stack_; }
 
@@ -144,6 +148,28 @@ class Process {
   Address NewObject(std::u16string class_name, std::optional<std::u16string> default_value);
   // The object at `address`, or nullptr when no object lives there.
   const ObjectInfo* FindObject(Address address) const;
+
+  // ClientProcess.
+  void MoveMemory(Address destination, Address source, uint32_t count) override;
+  // The record lies below the call's other locals (84 bytes), so a call made
+  // right after a client's first local has its record at 1242400.
+  Address CallRecord(std::span<uint8_t> local) override;
+  Address PushLocal(uint32_t size) override { return stack_.Push(size); }
+  void WriteLocal(Address at, const void* bytes, uint32_t size) override;
+  uint64_t LocalsMark() const override { return stack_.pointer(); }
+  void PopLocals(uint64_t mark) override { stack_.Restore(static_cast<Address>(mark)); }
+  Address NewByteArray(uint32_t count) override;
+  void DestroyByteArray(Address descriptor) override;
+  std::u16string TypeName(const VariantImage& v) const override;
+  void AppendText(std::u16string& out, const VariantImage& v) const override;
+  uint32_t LenB(const VariantImage& v) const override;
+  int32_t ToLong(const VariantImage& v) const override;
+  bool HasDefaultValue(Address object) const override;
+  char16_t AnsiChar(int32_t code) const override;
+  int32_t LBound(Address descriptor, int dimension) const override;
+  int32_t UBound(Address descriptor, int dimension) const override;
+  uint32_t SysStringByteLen(Address bstr) const override;
+  std::optional<LibraryVersion> OwnVersion() const override { return std::nullopt; }
 
  private:
   AddressSpace memory_;

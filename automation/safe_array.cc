@@ -248,23 +248,23 @@ Address SafeArrayCopy(Process& process, Address descriptor) {
   return ArrayCopier(process).Run(descriptor);
 }
 
-uint16_t SafeArrayDims(const AddressSpace& memory, Address descriptor) {
+uint16_t SafeArrayDims(const Memory& memory, Address descriptor) {
   return ReadUInt16(memory, descriptor);
 }
 
-uint32_t SafeArrayElementSize(const AddressSpace& memory, Address descriptor) {
+uint32_t SafeArrayElementSize(const Memory& memory, Address descriptor) {
   return ReadUInt32(memory, descriptor + 4);
 }
 
-Address SafeArrayData(const AddressSpace& memory, Address descriptor) {
+Address SafeArrayData(const Memory& memory, Address descriptor) {
   return ReadUInt32(memory, descriptor + 12);
 }
 
-uint16_t SafeArrayVarType(const AddressSpace& memory, Address descriptor) {
+uint16_t SafeArrayVarType(const Memory& memory, Address descriptor) {
   return static_cast<uint16_t>(ReadUInt32(memory, descriptor - 4));
 }
 
-uint64_t SafeArrayElementCount(const AddressSpace& memory, Address descriptor) {
+uint64_t SafeArrayElementCount(const Memory& memory, Address descriptor) {
   const uint16_t dims = SafeArrayDims(memory, descriptor);
   uint64_t count = 1;
   for (uint32_t k = 0; k < dims && count != 0; ++k) {
@@ -277,7 +277,7 @@ uint64_t SafeArrayElementCount(const AddressSpace& memory, Address descriptor) {
 namespace {
 
 // The stored bound entry of a dimension counted from 1 in declaration order.
-Address BoundEntry(const AddressSpace& memory, Address descriptor, int dimension) {
+Address BoundEntry(const Memory& memory, Address descriptor, int dimension) {
   if (descriptor == 0) Raise(kSubscriptOutOfRange);
   const int dims = SafeArrayDims(memory, descriptor);
   if (dimension < 1 || dimension > dims) Raise(kSubscriptOutOfRange);
@@ -286,11 +286,11 @@ Address BoundEntry(const AddressSpace& memory, Address descriptor, int dimension
 
 }  // namespace
 
-int32_t LBound(const AddressSpace& memory, Address descriptor, int dimension) {
+int32_t LBound(const Memory& memory, Address descriptor, int dimension) {
   return ReadInt32(memory, BoundEntry(memory, descriptor, dimension) + 4);
 }
 
-int32_t UBound(const AddressSpace& memory, Address descriptor, int dimension) {
+int32_t UBound(const Memory& memory, Address descriptor, int dimension) {
   const Address entry = BoundEntry(memory, descriptor, dimension);
   const int64_t upper = int64_t{ReadInt32(memory, entry + 4)} + ReadUInt32(memory, entry) - 1;
   if (upper > INT32_MAX || upper < INT32_MIN) Raise(kOverflow);

@@ -54,19 +54,19 @@ void SafeArrayClearElements(Process& process, Address descriptor);
 // A deep copy: new descriptor, new data, new strings. 0 copies to 0.
 Address SafeArrayCopy(Process& process, Address descriptor);
 
-uint16_t SafeArrayDims(const AddressSpace& memory, Address descriptor);
-uint32_t SafeArrayElementSize(const AddressSpace& memory, Address descriptor);
-Address SafeArrayData(const AddressSpace& memory, Address descriptor);
+uint16_t SafeArrayDims(const Memory& memory, Address descriptor);
+uint32_t SafeArrayElementSize(const Memory& memory, Address descriptor);
+Address SafeArrayData(const Memory& memory, Address descriptor);
 // The element type kept before the descriptor.
-uint16_t SafeArrayVarType(const AddressSpace& memory, Address descriptor);
+uint16_t SafeArrayVarType(const Memory& memory, Address descriptor);
 // Number of elements of all dimensions (64-bit: a lying descriptor may claim
 // more than a Long holds).
-uint64_t SafeArrayElementCount(const AddressSpace& memory, Address descriptor);
+uint64_t SafeArrayElementCount(const Memory& memory, Address descriptor);
 
 // LBound and UBound of a dimension counted from 1 in declaration order.
 // Raise 9 for an array without storage or a dimension it does not have.
-int32_t LBound(const AddressSpace& memory, Address descriptor, int dimension = 1);
-int32_t UBound(const AddressSpace& memory, Address descriptor, int dimension = 1);
+int32_t LBound(const Memory& memory, Address descriptor, int dimension = 1);
+int32_t UBound(const Memory& memory, Address descriptor, int dimension = 1);
 
 }  // namespace dudUdudADOD::automation
 

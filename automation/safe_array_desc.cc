@@ -37,7 +37,7 @@ int32_t TotalBytes(const SafeArrayDesc& d) {
 
 // The descriptor's address and its dimension count, refused when the record
 // cannot hold it. 0 means no storage.
-Address DescriptorAt(const AddressSpace& memory, Address cell, int16_t& dims) {
+Address DescriptorAt(const Memory& memory, Address cell, int16_t& dims) {
   const Address descriptor = ReadUInt32(memory, cell);
   if (descriptor == 0) return 0;
   dims = ReadInt16(memory, descriptor);
@@ -47,7 +47,7 @@ Address DescriptorAt(const AddressSpace& memory, Address cell, int16_t& dims) {
 
 }  // namespace
 
-SafeArrayDesc SafeArrayDesc::Load(const AddressSpace& memory, Address record) {
+SafeArrayDesc SafeArrayDesc::Load(const Memory& memory, Address record) {
   uint8_t image[kSafeArrayDescSize];
   memory.Read(record, image, kSafeArrayDescSize);
   SafeArrayDesc d;
@@ -55,7 +55,7 @@ SafeArrayDesc SafeArrayDesc::Load(const AddressSpace& memory, Address record) {
   return d;
 }
 
-void SnapshotSafeArrayDesc(const AddressSpace& memory, Address cell, SafeArrayDesc& desc,
+void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& desc,
                            int32_t& total) {
   int16_t dims = 0;
   const Address descriptor = DescriptorAt(memory, cell, dims);
@@ -70,21 +70,20 @@ void SnapshotSafeArrayDesc(const AddressSpace& memory, Address cell, SafeArrayDe
   total = TotalBytes(desc);
 }
 
-Address DescriptorCell(const AddressSpace& memory, Address var) {
+Address DescriptorCell(const Memory& memory, Address var) {
   const uint16_t vt = ReadUInt16(memory, var);
   const Address data_field = static_cast<Address>(AddLong(static_cast<int32_t>(var), 8));
   return (vt & kByRef) != 0 ? ReadUInt32(memory, data_field) : data_field;
 }
 
-void ReadSafeArrayDesc(Process& process, Address desc, Address cell, int32_t& total) {
+void ReadSafeArrayDesc(ClientProcess& process, Address desc, Address cell, int32_t& total) {
   int16_t dims = 0;
   const Address descriptor = DescriptorAt(process.memory(), cell, dims);
   if (descriptor == 0) {
     total = 0;
     return;
   }
-  RtlMoveMemory(process, desc, descriptor,
-                kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims));
+  process.MoveMemory(desc, descriptor, kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims));
   total = TotalBytes(SafeArrayDesc::Load(process.memory(), desc));
 }
 

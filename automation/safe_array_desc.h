@@ -14,7 +14,7 @@
 #include <array>
 #include <cstdint>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 #include "automation/safe_array.h"
 
 namespace dudUdudADOD::automation {
@@ -34,19 +34,18 @@ struct SafeArrayDesc {
   uint32_t pvData = 0;
   std::array<Bound, kMaxDims> rgsabound{};
 
-  static SafeArrayDesc Load(const AddressSpace& memory, Address record);
+  static SafeArrayDesc Load(const Memory& memory, Address record);
 };
 
 // A snapshot taken straight into a host record, for callers that never show
 // the record's own address: the same reading and the same errors as
 // ReadSafeArrayDesc. An array without storage leaves `desc` as it was.
-void SnapshotSafeArrayDesc(const AddressSpace& memory, Address cell, SafeArrayDesc& desc,
-                           int32_t& total);
+void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& desc, int32_t& total);
 
 // The cell that holds the descriptor's address, for the argument variant at
 // `var`: with the by-reference bit, the address in its data field (the
 // client's array variable); without it, the data field itself.
-Address DescriptorCell(const AddressSpace& memory, Address var);
+Address DescriptorCell(const Memory& memory, Address var);
 
 // Copies the descriptor whose address stands at `cell` into the record at
 // `desc` (16 bytes of head and exactly cDims bounds) and sets `total` to
@@ -55,7 +54,7 @@ Address DescriptorCell(const AddressSpace& memory, Address var);
 // storage) sets `total` to 0 and leaves the record as it was. A descriptor
 // that claims a negative number or more than 60 dimensions does not fit the
 // record: it is refused with error 9 before anything is copied.
-void ReadSafeArrayDesc(Process& process, Address desc, Address cell, int32_t& total);
+void ReadSafeArrayDesc(ClientProcess& process, Address desc, Address cell, int32_t& total);
 
 }  // namespace dudUdudADOD::automation
 

@@ -118,7 +118,7 @@ VariantImage VariantImage::OfDecimal(const automation::Decimal& d) {
   return v;
 }
 
-VariantImage LoadVariant(const AddressSpace& memory, Address address) {
+VariantImage LoadVariant(const Memory& memory, Address address) {
   VariantImage v;
   memory.Read(address, v.bytes().data(), kVariantSize);
   return v;

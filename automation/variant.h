@@ -121,7 +121,7 @@ class VariantImage {
   std::array<uint8_t, kVariantSize> bytes_{};
 };
 
-VariantImage LoadVariant(const AddressSpace& memory, Address address);
+VariantImage LoadVariant(const Memory& memory, Address address);
 void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v);
 
 // Bytes that a value of `type` (no by-reference or array bit) takes where it

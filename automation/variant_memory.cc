@@ -32,7 +32,7 @@ VariantImage VariantCopy(Process& process, const VariantImage& v) {
   return v;
 }
 
-VariantImage Dereference(const AddressSpace& memory, const VariantImage& v) {
+VariantImage Dereference(const Memory& memory, const VariantImage& v) {
   const uint16_t vt = v.vt();
   if ((vt & kByRef) == 0) return v;
   const auto type = static_cast<uint16_t>(vt & ~kByRef);

@@ -23,7 +23,7 @@ VariantImage VariantCopy(Process& process, const VariantImage& v);
 // reference to a variant is followed once; a variant that refers to another
 // variant-by-reference raises 13. Raises 5 when the referenced memory cannot
 // be read.
-VariantImage Dereference(const AddressSpace& memory, const VariantImage& v);
+VariantImage Dereference(const Memory& memory, const VariantImage& v);
 
 }  // namespace dudUdudADOD::automation
 

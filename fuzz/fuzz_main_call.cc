@@ -473,6 +473,7 @@ bool KnownError(int number) {
     case 7:
     case 9:
     case 13:
+    case 14:
     case 28:
     case 91:
     case 94:

@@ -77,10 +77,15 @@ std::u16string VersionString() {
 }
 
 std::u16string AboutText() {
+  return AboutText({kVersionInfo.major, kVersionInfo.minor, kVersionInfo.revision,
+                    std::u16string(kVersionInfo.comments)});
+}
+
+std::u16string AboutText(const automation::LibraryVersion& version) {
   std::u16string text;
-  AppendLine(text, kVersionInfo.comments);
+  AppendLine(text, version.comments);
   AppendLine(text, kAuthorCredit);
-  AppendLine(text, u"ver. " + VersionString());
+  AppendLine(text, u"ver. " + VersionString(version.major, version.minor, version.revision));
   for (std::u16string_view line : kDisclaimer) AppendLine(text, line);
   return text;
 }

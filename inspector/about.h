@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "automation/client_process.h"
+
 namespace dudUdudADOD::inspector {
 
 // The version as About prints it: major, ".", minor and revision, each in
@@ -21,8 +23,10 @@ std::u16string VersionString(int16_t major, int16_t minor, int16_t revision);
 std::u16string VersionString();
 
 // Five lines: the Comments text, the author credit, "ver. " and the version,
-// and a two-line disclaimer.
+// and a two-line disclaimer; from the compiled-in version information, or
+// from the one a library carries.
 std::u16string AboutText();
+std::u16string AboutText(const automation::LibraryVersion& version);
 
 // `about`, an empty line, then the usage text: how to declare an instance,
 // the three calls, the main call's parameters and every flag member.

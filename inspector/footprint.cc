@@ -22,7 +22,7 @@ constexpr uint32_t kStringOverhead = 4 + 2;  // length prefix and terminator
 
 class Measure {
  public:
-  explicit Measure(const Process& process) : memory_(process.memory()) {}
+  explicit Measure(const ClientProcess& process) : process_(process), memory_(process.memory()) {}
 
   FootprintFact Run(Address var) {
     const VariantImage arg = LoadVariant(memory_, var);
@@ -109,7 +109,7 @@ class Measure {
                             [](const auto& a, const auto& b) { return a.first == b.first; });
     strings_.erase(last, strings_.end());
     for (const auto& [bstr, parent] : strings_) {
-      const uint64_t size = uint64_t{SysStringByteLen(memory_, bstr)} + kStringOverhead;
+      const uint64_t size = uint64_t{process_.SysStringByteLen(bstr)} + kStringOverhead;
       Count(BlockKind::kString, size);
       if (listed_strings_ < kListedStrings) {
         fact_.blocks.push_back({BlockKind::kString, bstr - 4, size, parent, 0});
@@ -133,7 +133,8 @@ class Measure {
     fact_.total += size;
   }
 
-  const AddressSpace& memory_;
+  const ClientProcess& process_;
+  const Memory& memory_;
   FootprintFact fact_;
   std::vector<std::pair<Address, Address>> arrays_;  // descriptor, parent: still to measure
   std::unordered_set<Address> seen_arrays_;
@@ -159,7 +160,7 @@ std::string_view BlockKindName(BlockKind kind) {
   return "";
 }
 
-FootprintFact MeasureFootprint(const Process& process, Address var) {
+FootprintFact MeasureFootprint(const ClientProcess& process, Address var) {
   return Measure(process).Run(var);
 }
 

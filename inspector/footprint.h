@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD {
 
@@ -63,7 +63,7 @@ inline constexpr size_t kListedStrings = 64;
 
 // Measures the value behind the argument variant at `var`. Raises 5 where a
 // block's memory cannot be read.
-FootprintFact MeasureFootprint(const automation::Process& process, automation::Address var);
+FootprintFact MeasureFootprint(const automation::ClientProcess& process, automation::Address var);
 
 }  // namespace dudUdudADOD
 

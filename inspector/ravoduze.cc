@@ -37,15 +37,16 @@ void AppendSection(std::u16string& report, std::u16string&& section) {
 
 // Appends the values section with the five switches; the section may change
 // CharASCII and OrdinalPos, which the main call does not read afterwards.
-void AppendValues(std::u16string& report, Process& process, Address var, std::u16string_view sep,
-                  inspector::Switches s, const sections::ReportSink* sink) {
+void AppendValues(std::u16string& report, ClientProcess& process, Address var,
+                  std::u16string_view sep, inspector::Switches s,
+                  const sections::ReportSink* sink) {
   sections::AppendValuesInfo(report, process, var, sep, s.Indexed, s.CharASCII, s.OrdinalPos,
                              s.AddrLen, s.Legend, sink);
 }
 
 // The array path: one snapshot whatever the flags, then the definition, the
 // descriptor and the values header with the values, as flagged.
-void ArrayReport(std::u16string& report, Process& process, Address var, int32_t flags,
+void ArrayReport(std::u16string& report, ClientProcess& process, Address var, int32_t flags,
                  std::u16string_view sep, inspector::Switches switches, Address record,
                  const sections::ReportSink* sink) {
   int32_t total = 0;
@@ -77,7 +78,7 @@ void ArrayReport(std::u16string& report, Process& process, Address var, int32_t 
 }
 
 // The path of everything that is not an array.
-void ValueReport(std::u16string& report, Process& process, Address var, int32_t flags,
+void ValueReport(std::u16string& report, ClientProcess& process, Address var, int32_t flags,
                  std::u16string_view sep, inspector::Switches switches, int32_t entry,
                  const sections::ReportSink* sink) {
   if ((flags & varDef) != 0) {
@@ -121,12 +122,12 @@ void RavoDUZE::Build(std::u16string& report, const std::function<void(std::u16st
                      std::optional<std::u16string> sep) {
   const int32_t flags = varFlags.value_or(varALLINFO);
   const std::u16string separator = sep.value_or(u" ");
-  Process& process = process_;
-  const AddressSpace& memory = process.memory();
+  ClientProcess& process = process_;
+  const Memory& memory = process.memory();
 
-  StackFrame frame(process.stack());
-  process.stack().Push(kFrameLocals);
-  const Address record = process.stack().Push(kSafeArrayDescSize);  // cleared to zero
+  LocalFrame frame(process);
+  alignas(8) uint8_t local_record[kSafeArrayDescSize] = {};
+  const Address record = process.CallRecord(local_record);  // cleared to zero
 
   const int32_t entry =
       ReadInt32(memory, static_cast<Address>(AddLong(static_cast<int32_t>(var), 8)));
@@ -144,7 +145,12 @@ void RavoDUZE::Build(std::u16string& report, const std::function<void(std::u16st
   }
 }
 
-std::u16string RavoDUZE::About() { return inspector::AboutText(); }
+// The version information is the library's own where the component is a
+// library file, the compiled-in one over the model.
+std::u16string RavoDUZE::About() {
+  const std::optional<LibraryVersion> own = process_.OwnVersion();
+  return own ? inspector::AboutText(*own) : inspector::AboutText();
+}
 
 // The help text starts with the About text, taken through the class's own
 // public call.

@@ -1,8 +1,9 @@
 // RavoDUZE: the inspector class, its flag enumerations and its three public
 // calls.
 //
-// A client creates one over the process it runs in and hands the main call
-// the address of an argument variant (see automation/client.h for how a
+// A client creates one over the process it runs in (the model, or on Windows
+// the component's own process: see automation/client_process.h) and hands
+// the main call the address of an argument variant (see automation/client.h for how a
 // client builds one). The main call returns a report of how the variable lies
 // in memory; HELP and About return fixed texts. Every text's lines are
 // separated by CR LF.
@@ -24,7 +25,7 @@
 #include <optional>
 #include <string>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 #include "inspector/report_facts.h"
 
 namespace dudUdudADOD {
@@ -55,7 +56,7 @@ enum vatINFO : int32_t {
 
 class RavoDUZE {
  public:
-  explicit RavoDUZE(automation::Process& process) : process_(process) {}
+  explicit RavoDUZE(automation::ClientProcess& process) : process_(process) {}
 
   // The main call. `var` is the address of the argument variant. An omitted
   // parameter (nullopt) takes its default: DebugF False, varFlags 31,
@@ -89,16 +90,11 @@ class RavoDUZE {
   ReportFacts Facts(automation::Address var, std::optional<int32_t> varFlags = std::nullopt);
 
  private:
-  // The main call's frame holds its locals and then its descriptor record;
-  // the locals take this many bytes above the record. With it, a call made
-  // right after a client's first local has its record at 1242400.
-  static constexpr uint32_t kFrameLocals = 84;
-
   void Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,
              automation::Address var, std::optional<int32_t> varFlags,
              std::optional<int32_t> vatFlags, std::optional<std::u16string> sep);
 
-  automation::Process& process_;
+  automation::ClientProcess& process_;
 };
 
 }  // namespace dudUdudADOD

@@ -31,7 +31,7 @@ int64_t AddressOf(int32_t address) { return static_cast<uint32_t>(address); }
 
 // The Bytes column: `count` bytes at `address`. A count of 0 or less has no
 // first byte, the platform's subscript error, as in the text.
-std::vector<uint8_t> BytesAt(const AddressSpace& memory, int32_t address, int32_t count) {
+std::vector<uint8_t> BytesAt(const Memory& memory, int32_t address, int32_t count) {
   if (count <= 0) Raise(kSubscriptOutOfRange);
   std::vector<uint8_t> bytes(static_cast<size_t>(count));
   if (!memory.IsMapped(static_cast<Address>(address), bytes.size())) Raise(kInvalidArgument);
@@ -39,8 +39,8 @@ std::vector<uint8_t> BytesAt(const AddressSpace& memory, int32_t address, int32_
   return bytes;
 }
 
-FieldFact NumberRow(const AddressSpace& memory, int32_t base, int32_t offset,
-                    std::u16string_view field, std::u16string_view type, int32_t width) {
+FieldFact NumberRow(const Memory& memory, int32_t base, int32_t offset, std::u16string_view field,
+                    std::u16string_view type, int32_t width) {
   const int32_t address = AddLong(base, offset);
   const auto at = static_cast<Address>(address);
   const int32_t value = width == 2 ? ReadInt16(memory, at) : ReadInt32(memory, at);
@@ -56,7 +56,7 @@ FieldFact NumberRow(const AddressSpace& memory, int32_t base, int32_t offset,
 
 class FactsBuilder {
  public:
-  FactsBuilder(Process& process, FactsSink& sink)
+  FactsBuilder(ClientProcess& process, FactsSink& sink)
       : process_(process), memory_(process.memory()), sink_(sink) {}
 
   void Run(Address var, int32_t flags, Address record);
@@ -67,10 +67,10 @@ class FactsBuilder {
   DescriptorFact DescriptorSection(Address record, Address descriptor, bool with_bounds);
   void Elements(Address var, uint16_t type);
   void Scalar(Address var);
-  static void StringOf(ElementFact& element, const AddressSpace& memory, const VariantImage& v);
+  void StringOf(ElementFact& element, const VariantImage& v) const;
 
-  Process& process_;
-  const AddressSpace& memory_;
+  ClientProcess& process_;
+  const Memory& memory_;
   FactsSink& sink_;
   const char* step_ = "variant argument";
 };
@@ -137,7 +137,7 @@ SectionFact FactsBuilder::VariantSection(Address var) {
   }
   // Size, text, dump: the text's order, so the same step fails first.
   const int32_t size = DataSize(process_, var);
-  std::u16string text = VariantToText(process_, LoadVariant(memory_, var));
+  std::u16string text = process_.Text(LoadVariant(memory_, var));
   section.rows.push_back({AddressOf(data_field), 8, u"Value", u"Union", size, std::nullopt,
                           std::move(text), BytesAt(memory_, data_field, std::min(size, 8))});
   return section;
@@ -149,7 +149,7 @@ VariableFact FactsBuilder::VariableSection(Address var, int32_t data_bytes) {
   const bool by_ref = (type_word & kByRef) != 0;
   const auto type = static_cast<uint16_t>(type_word & ~kByRef);
   const int32_t variable = by_ref ? ReadInt32(memory_, static_cast<Address>(AddLong(a, 8))) : a;
-  VariableFact fact{TypeName(process_, LoadVariant(memory_, var)), (type & vbArray) != 0, by_ref,
+  VariableFact fact{process_.TypeName(LoadVariant(memory_, var)), (type & vbArray) != 0, by_ref,
                     SectionFact{"variable", AddressOf(variable), {}}};
   FieldFact row{AddressOf(variable), 0, u"variable", fact.type_name, data_bytes, std::nullopt,
                 std::nullopt,        {}};
@@ -157,7 +157,7 @@ VariableFact FactsBuilder::VariableSection(Address var, int32_t data_bytes) {
     row.size = DataSize(process_, var);
     // String-like codes (8 to 15) show "***" for value and bytes.
     if ((type & 8) == 0) {
-      row.text = VariantToText(process_, LoadVariant(memory_, var));
+      row.text = process_.Text(LoadVariant(memory_, var));
       row.bytes = BytesAt(memory_, variable, row.size);
     }
   }
@@ -197,12 +197,11 @@ DescriptorFact FactsBuilder::DescriptorSection(Address record, Address descripto
   return fact;
 }
 
-void FactsBuilder::StringOf(ElementFact& element, const AddressSpace& memory,
-                            const VariantImage& v) {
-  const VariantImage value = Dereference(memory, v);
+void FactsBuilder::StringOf(ElementFact& element, const VariantImage& v) const {
+  const VariantImage value = Dereference(memory_, v);
   if (value.vt() != vbString) return;
   element.string_address = value.pointer();
-  element.string_bytes = SysStringByteLen(memory, value.pointer());
+  element.string_bytes = process_.SysStringByteLen(value.pointer());
 }
 
 void FactsBuilder::Scalar(Address var) {
@@ -210,8 +209,8 @@ void FactsBuilder::Scalar(Address var) {
   ElementFact element;
   element.position = 1;
   element.address = (value.vt() & kByRef) != 0 ? value.pointer() : var + 8;
-  AppendVariantText(element.value, process_, value);
-  StringOf(element, memory_, value);
+  process_.AppendText(element.value, value);
+  StringOf(element, value);
   sink_.Element(element);
 }
 
@@ -250,7 +249,7 @@ void FactsBuilder::Elements(Address var, uint16_t type) {
       VariantImage v = VariantImage::OfType(vbString);
       std::copy_n(raw.begin(), element_type == vbString ? 4 : kVariantSize,
                   element_type == vbString ? v.data_field() : v.bytes().data());
-      StringOf(element, memory_, v);
+      StringOf(element, v);
     }
     sink_.Element(element);
   }
@@ -259,11 +258,11 @@ void FactsBuilder::Elements(Address var, uint16_t type) {
 }  // namespace
 
 void RavoDUZE::Facts(FactsSink& sink, Address var, std::optional<int32_t> varFlags) {
-  StackFrame frame(process_.stack());
+  LocalFrame frame(process_);
+  alignas(8) uint8_t local_record[kSafeArrayDescSize] = {};
   Address record = 0;
   try {
-    process_.stack().Push(kFrameLocals);
-    record = process_.stack().Push(kSafeArrayDescSize);  // cleared to zero
+    record = process_.CallRecord(local_record);  // cleared to zero
   } catch (const RuntimeError& e) {
     sink.Error({e.number(), e.description(), "call frame"});
     return;

@@ -12,17 +12,15 @@ namespace dudUdudADOD::sections {
 namespace {
 
 using automation::Address;
-using automation::Process;
+using automation::ClientProcess;
 
-// The dump's own Byte array on the process heap, destroyed when the dump
-// ends, whether it returns or raises.
+// The dump's own Byte array, destroyed when the dump ends, whether it returns
+// or raises.
 class ScopedByteArray {
  public:
-  ScopedByteArray(Process& process, int32_t count) : process_(process) {
-    const std::array<automation::DeclaredBound, 1> bounds{{{0, count - 1}}};
-    descriptor_ = automation::SafeArrayCreate(process, automation::vbByte, bounds);
-  }
-  ~ScopedByteArray() { automation::SafeArrayDestroy(process_, descriptor_); }
+  ScopedByteArray(ClientProcess& process, int32_t count)
+      : process_(process), descriptor_(process.NewByteArray(static_cast<uint32_t>(count))) {}
+  ~ScopedByteArray() { process_.DestroyByteArray(descriptor_); }
   ScopedByteArray(const ScopedByteArray&) = delete;
   ScopedByteArray& operator=(const ScopedByteArray&) = delete;
 
@@ -30,30 +28,33 @@ class ScopedByteArray {
   Address data() const { return automation::SafeArrayData(process_.memory(), descriptor_); }
 
  private:
-  Process& process_;
-  Address descriptor_ = 0;
+  ClientProcess& process_;
+  Address descriptor_;
 };
 
 }  // namespace
 
-std::u16string MemoryBytes(Process& process, int32_t address, int32_t count) {
+std::u16string MemoryBytes(ClientProcess& process, int32_t address, int32_t count) {
   // No element 0 to copy into: the platform's subscript error, raised before
   // anything is allocated or read (a negative count included).
   if (count <= 0) automation::Raise(automation::kSubscriptOutOfRange);
 
   ScopedByteArray bytes(process, count);
-  automation::RtlMoveMemory(process, bytes.data(), static_cast<Address>(address),
-                            static_cast<uint32_t>(count));
+  process.MoveMemory(bytes.data(), static_cast<Address>(address), static_cast<uint32_t>(count));
 
   // The array variable (a cell holding the descriptor's address) and a
   // variant that refers to it, as a caller's runtime would pass the array.
-  automation::StackFrame frame(process.stack());
-  const Address cell = process.stack().Push(4);
-  automation::WriteUInt32(process.memory(), cell, bytes.descriptor());
-  const Address var = process.stack().Push(automation::kVariantSize);
-  automation::StoreVariant(
-      process.memory(), var,
-      automation::VariantImage::Reference(automation::vbArray | automation::vbByte, cell));
+  automation::LocalFrame frame(process);
+  const Address cell = process.PushLocal(4);
+  const std::array<uint8_t, 4> descriptor = {static_cast<uint8_t>(bytes.descriptor()),
+                                             static_cast<uint8_t>(bytes.descriptor() >> 8),
+                                             static_cast<uint8_t>(bytes.descriptor() >> 16),
+                                             static_cast<uint8_t>(bytes.descriptor() >> 24)};
+  process.WriteLocal(cell, descriptor.data(), 4);
+  const Address var = process.PushLocal(automation::kVariantSize);
+  const automation::VariantImage image =
+      automation::VariantImage::Reference(automation::vbArray | automation::vbByte, cell);
+  process.WriteLocal(var, image.bytes().data(), automation::kVariantSize);
 
   // The switches are the dump's own: what the printer writes back stays here.
   bool char_ascii = false;

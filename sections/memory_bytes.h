@@ -13,11 +13,11 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::sections {
 
-std::u16string MemoryBytes(automation::Process& process, int32_t address, int32_t count);
+std::u16string MemoryBytes(automation::ClientProcess& process, int32_t address, int32_t count);
 
 }  // namespace dudUdudADOD::sections
 

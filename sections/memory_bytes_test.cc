@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "automation/process.h"
 #include "automation/runtime_error.h"
 #include "testutil/golden.h"
 

@@ -15,7 +15,7 @@ namespace {
 
 using automation::AddLong;
 using automation::Address;
-using automation::Process;
+using automation::ClientProcess;
 
 constexpr std::array<std::u16string_view, 5> kBoundHeadings = {u"Entry", u"Bound", u"cElements",
                                                                u"lBound", u"uBound"};
@@ -29,7 +29,7 @@ constexpr int32_t kLowerColumn = kTableColumns[3];
 constexpr int32_t kUpperColumn = kTableColumns[4];
 
 // The field at `address`, read with its width (2 or 4 bytes) and sign.
-int32_t ReadField(const automation::AddressSpace& memory, int32_t address, int32_t width) {
+int32_t ReadField(const automation::Memory& memory, int32_t address, int32_t width) {
   const auto at = static_cast<Address>(address);
   return width == 2 ? automation::ReadInt16(memory, at) : automation::ReadInt32(memory, at);
 }
@@ -60,7 +60,7 @@ int32_t UpperBound(int32_t l_lbound, int32_t c_elements) {
 
 // Bound i of the record on line 10 + i; the row of bound 0 also carries the
 // address of the first element in its Entry column.
-void PutBoundRow(TableGrid& grid, const automation::AddressSpace& memory, int32_t d, int32_t i,
+void PutBoundRow(TableGrid& grid, const automation::Memory& memory, int32_t d, int32_t i,
                  int32_t pv_data) {
   // The record holds 60 bounds. A record claiming more dimensions gets its
   // rows for bounds 0 to 59 and then the subscript error at bound 60, before
@@ -80,8 +80,8 @@ void PutBoundRow(TableGrid& grid, const automation::AddressSpace& memory, int32_
 
 }  // namespace
 
-std::u16string SafeArrayInfo(Process& process, Address desc, bool withBounds) {
-  const automation::AddressSpace& memory = process.memory();
+std::u16string SafeArrayInfo(ClientProcess& process, Address desc, bool withBounds) {
+  const automation::Memory& memory = process.memory();
   const auto d = static_cast<int32_t>(desc);
 
   // Ten lines of 72 spaces, each ended by CR LF: an empty eleventh line follows.

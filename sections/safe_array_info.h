@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::sections {
 
 // `desc` is the address of the SafeArrayDesc record.
-std::u16string SafeArrayInfo(automation::Process& process, automation::Address desc,
+std::u16string SafeArrayInfo(automation::ClientProcess& process, automation::Address desc,
                              bool withBounds);
 
 }  // namespace dudUdudADOD::sections

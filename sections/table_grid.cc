@@ -49,7 +49,7 @@ void PutHeadings(TableGrid& grid, std::span<const std::u16string_view> headings)
   }
 }
 
-void PutFieldRow(TableGrid& grid, automation::Process& process, const FieldRow& row) {
+void PutFieldRow(TableGrid& grid, automation::ClientProcess& process, const FieldRow& row) {
   if (row.entry) grid.PutNumber(kEntryColumn, *row.entry);
   grid.Put(kVariableColumn, row.name);
   grid.PutNumber(kAddressColumn, row.address);

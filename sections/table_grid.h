@@ -23,7 +23,7 @@
 #include <string_view>
 #include <utility>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 #include "layout/put_text.h"
 
 namespace dudUdudADOD::sections {
@@ -92,7 +92,7 @@ struct FieldRow {
   int32_t width = 0;  // 2 or 4
   int32_t value = 0;
 };
-void PutFieldRow(TableGrid& grid, automation::Process& process, const FieldRow& row);
+void PutFieldRow(TableGrid& grid, automation::ClientProcess& process, const FieldRow& row);
 
 }  // namespace dudUdudADOD::sections
 

@@ -44,19 +44,18 @@ void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordin
 // A Variant element shows its own value's text. Where the platform has no text
 // (Null, an array, an object without a default value, Nothing) it shows the
 // value's type name instead, so one odd element does not hide the others.
-void AppendVariantElement(std::u16string& out, const Process& process, const VariantImage& v) {
+void AppendVariantElement(std::u16string& out, const ClientProcess& process,
+                          const VariantImage& v) {
   const VariantImage value = Dereference(process.memory(), v);
   const uint16_t vt = value.vt();
   // Nothing (address 0) and stray addresses find no object either.
-  const ObjectInfo* object =
-      vt == vbObject || vt == vbDataObject ? process.FindObject(value.pointer()) : nullptr;
   const bool textless_object =
-      (vt == vbObject || vt == vbDataObject) && (object == nullptr || !object->default_value);
+      (vt == vbObject || vt == vbDataObject) && !process.HasDefaultValue(value.pointer());
   if (vt == vbNull || (vt & vbArray) != 0 || vt > vbByte || textless_object) {
-    out += TypeName(process, value);
+    out += process.TypeName(value);
     return;
   }
-  AppendVariantText(out, process, value);
+  process.AppendText(out, value);
 }
 
 // Elements of a user-defined or unknown type have no value text: their bytes
@@ -76,7 +75,7 @@ namespace {
 
 // One element's value text from its raw bytes (`cell` holds the first bytes
 // of the element, zero-padded to 16; `raw` all `raw_size` of them).
-void AppendElementValue(std::u16string& out, const Process& process, uint16_t type,
+void AppendElementValue(std::u16string& out, const ClientProcess& process, uint16_t type,
                         const uint8_t* cell, const uint8_t* raw, size_t raw_size) {
   VariantImage image = VariantImage::OfType(type);
   switch (type) {
@@ -98,7 +97,7 @@ void AppendElementValue(std::u16string& out, const Process& process, uint16_t ty
     case vbString: {
       uint32_t bstr;
       std::memcpy(&bstr, cell, 4);
-      AppendString(out, process.memory(), bstr);
+      process.AppendString(out, bstr);
       return;
     }
     case vbEmpty:
@@ -112,7 +111,7 @@ void AppendElementValue(std::u16string& out, const Process& process, uint16_t ty
     case vbDecimal:
       std::memcpy(image.bytes().data(), cell, kVariantSize);
       image.set_vt(vbDecimal);
-      AppendVariantText(out, process, image);
+      process.AppendText(out, image);
       return;
     case vbSingle: {
       float v;
@@ -137,7 +136,7 @@ void AppendElementValue(std::u16string& out, const Process& process, uint16_t ty
     case vbDataObject:
     case vbError:
       std::memcpy(image.data_field(), cell, 8);
-      AppendVariantText(out, process, image);
+      process.AppendText(out, image);
       return;
     default:
       AppendHexBytes(out, raw, raw_size);
@@ -301,7 +300,8 @@ size_t WidestElement(uint16_t type) {
 
 class ArrayWalk {
  public:
-  ArrayWalk(Process& process, std::u16string& out, std::u16string_view sep, const ReportSink* sink)
+  ArrayWalk(ClientProcess& process, std::u16string& out, std::u16string_view sep,
+            const ReportSink* sink)
       : process_(process), memory_(process.memory()), out_(out), sep_(sep), sink_(sink) {}
 
   void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal, bool addr_len,
@@ -327,8 +327,8 @@ class ArrayWalk {
   // text takes memory; other elements' texts are short.
   void AllowStringOf(uint16_t type, const uint8_t* cell) const;
 
-  Process& process_;
-  const AddressSpace& memory_;
+  ClientProcess& process_;
+  const Memory& memory_;
   std::u16string& out_;
   std::u16string_view sep_;
   const ReportSink* sink_;
@@ -430,7 +430,7 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
   if (char_ascii) {
     VariantImage image = VariantImage::OfType(type);
     std::memcpy(image.data_field(), cell, 8);
-    out_.push_back(AnsiChar(VariantToLong(process_, image)));
+    out_.push_back(process_.AnsiChar(process_.ToLong(image)));
   } else {
     AllowStringOf(type, cell);
     AppendElementValue(out_, process_, type, cell, raw, size);
@@ -441,7 +441,7 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     out_ += u"(^";
     AppendInteger(out_, static_cast<int32_t>(bstr));
     out_ += u"/";
-    AppendLength(out_, SysStringByteLen(memory_, bstr), halved);
+    AppendLength(out_, process_.SysStringByteLen(bstr), halved);
     out_ += u")";
   }
   out_ += sep_;
@@ -457,23 +457,22 @@ void ArrayWalk::AllowStringOf(uint16_t type, const uint8_t* cell) const {
     value = Dereference(memory_, value);
     if (value.vt() != vbString) return;
   }
-  Allow(SysStringByteLen(memory_, value.pointer()) / 2);
+  Allow(process_.SysStringByteLen(value.pointer()) / 2);
 }
 
 // The scalar line: the value's text, then for the string-like types (codes
 // 8 to 15) with AddrLen the address of the data field and the text's length.
 // The report is one string: `out` holds it all so far.
-void AppendScalar(std::u16string& out, Process& process, Address var, uint16_t type,
+void AppendScalar(std::u16string& out, ClientProcess& process, Address var, uint16_t type,
                   std::u16string_view sep, bool addr_len, bool halved) {
-  const AddressSpace& memory = process.memory();
-  const VariantImage value = LoadVariant(memory, var);
+  const VariantImage value = LoadVariant(process.memory(), var);
   CheckStringSpace(out.size(), TextLength(process, value));  // before the text takes memory
-  AppendVariantText(out, process, value);
+  process.AppendText(out, value);
   if (addr_len && (type & 8) != 0) {
     out += u"(^";
     AppendInteger(out, AddLong(static_cast<int32_t>(var), 8));
     out += u"/";
-    AppendLength(out, LenB(process, value), halved);
+    AppendLength(out, process.LenB(value), halved);
     out += u")";
     out += sep;
   } else {
@@ -484,10 +483,10 @@ void AppendScalar(std::u16string& out, Process& process, Address var, uint16_t t
 
 }  // namespace
 
-void AppendValuesInfo(std::u16string& out, Process& process, Address var, std::u16string_view sep,
-                      bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend,
-                      const ReportSink* sink) {
-  const AddressSpace& memory = process.memory();
+void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
+                      std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
+                      bool AddrLen, bool Legend, const ReportSink* sink) {
+  const Memory& memory = process.memory();
   AddLong(static_cast<int32_t>(var), 8);  // the data field's address must exist
   const uint16_t type = VarType(memory, LoadVariant(memory, var));
   // The length factor comes from CharASCII as passed; the switch itself is
@@ -504,7 +503,7 @@ void AppendValuesInfo(std::u16string& out, Process& process, Address var, std::u
   out += u"\r\n";
 }
 
-void AppendElementText(std::u16string& out, const Process& process, uint16_t type,
+void AppendElementText(std::u16string& out, const ClientProcess& process, uint16_t type,
                        const uint8_t* raw, size_t raw_size) {
   uint8_t cell[kVariantSize] = {};
   std::memcpy(cell, raw, std::min<size_t>(raw_size, kVariantSize));
@@ -515,8 +514,9 @@ size_t ElementTextBytes(uint16_t type, int32_t element_size) {
   return CellBytes(type, element_size);
 }
 
-std::u16string ValuesInfo(Process& process, Address var, std::u16string_view sep, bool Indexed,
-                          bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend) {
+std::u16string ValuesInfo(ClientProcess& process, Address var, std::u16string_view sep,
+                          bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen,
+                          bool Legend) {
   std::u16string text;
   AppendValuesInfo(text, process, var, sep, Indexed, CharASCII, OrdinalPos, AddrLen, Legend);
   return text;

@@ -15,11 +15,11 @@
 #include <string>
 #include <string_view>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::sections {
 
-std::u16string ValuesInfo(automation::Process& process, automation::Address var,
+std::u16string ValuesInfo(automation::ClientProcess& process, automation::Address var,
                           std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
                           bool AddrLen, bool Legend);
 
@@ -32,14 +32,15 @@ using ReportSink = std::function<void(std::u16string& text)>;
 // past a few tens of thousands of characters, at element boundaries. What
 // `out` already holds counts toward the one string a report is: text that
 // would take it past kMaxStringChars raises 14 before it takes memory.
-void AppendValuesInfo(std::u16string& out, automation::Process& process, automation::Address var,
-                      std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
-                      bool AddrLen, bool Legend, const ReportSink* sink = nullptr);
+void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process,
+                      automation::Address var, std::u16string_view sep, bool Indexed,
+                      bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend,
+                      const ReportSink* sink = nullptr);
 
 // One array element's value text as the walk writes it, without label,
 // character or separator (for the structured twin). `raw` holds the first
 // ElementTextBytes(type, cbElements) bytes of the element.
-void AppendElementText(std::u16string& out, const automation::Process& process, uint16_t type,
+void AppendElementText(std::u16string& out, const automation::ClientProcess& process, uint16_t type,
                        const uint8_t* raw, size_t raw_size);
 size_t ElementTextBytes(uint16_t type, int32_t element_size);
 

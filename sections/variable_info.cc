@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "automation/checked_math.h"
-#include "automation/conversions.h"
 #include "automation/data_size.h"
 #include "automation/variant.h"
 #include "sections/memory_bytes.h"
@@ -15,7 +14,7 @@ namespace dudUdudADOD::sections {
 namespace {
 
 using automation::Address;
-using automation::Process;
+using automation::ClientProcess;
 
 // This table's headings stand at the shared column positions.
 constexpr int32_t kTypeNameColumn = kTableColumns[0];
@@ -33,8 +32,8 @@ std::u16string_view BooleanText(bool value) { return value ? u"True" : u"False";
 
 // The value and its bytes for a value that is not an array; `data_bytes` is
 // its data size.
-void PutValueCells(TableGrid& grid, Process& process, Address var, uint16_t type, int32_t variable,
-                   int32_t data_bytes) {
+void PutValueCells(TableGrid& grid, ClientProcess& process, Address var, uint16_t type,
+                   int32_t variable, int32_t data_bytes) {
   if ((type & kStringLikeBit) != 0) {
     grid.Put(kValueColumn, u"***");
     grid.Put(kBytesColumn, u"***", true);
@@ -43,15 +42,14 @@ void PutValueCells(TableGrid& grid, Process& process, Address var, uint16_t type
     grid.Put(kBytesColumn, u"", true);
     return;
   }
-  grid.Put(kValueColumn,
-           automation::VariantToText(process, automation::LoadVariant(process.memory(), var)));
+  grid.Put(kValueColumn, process.Text(automation::LoadVariant(process.memory(), var)));
   grid.Put(kBytesColumn, MemoryBytes(process, variable, data_bytes), true);
 }
 
 }  // namespace
 
-std::u16string VariableInfo(Process& process, Address var, int32_t& dataBytes) {
-  const automation::AddressSpace& memory = process.memory();
+std::u16string VariableInfo(ClientProcess& process, Address var, int32_t& dataBytes) {
+  const automation::Memory& memory = process.memory();
   const auto a = static_cast<int32_t>(var);
   const auto type_word = static_cast<uint16_t>(automation::ReadInt16(memory, var));
   const bool by_ref = (type_word & automation::kByRef) != 0;
@@ -65,7 +63,7 @@ std::u16string VariableInfo(Process& process, Address var, int32_t& dataBytes) {
   TableGrid grid(PrefilledText(128, 1, 2));
   grid.Put(kEntryColumn, u"/// VARIABLE ///", true);
   PutHeadings(grid, kHeadings);
-  grid.Put(kTypeNameColumn, automation::TypeName(process, automation::LoadVariant(memory, var)));
+  grid.Put(kTypeNameColumn, process.TypeName(automation::LoadVariant(memory, var)));
   const bool is_array = (type & automation::vbArray) != 0;
   grid.Put(kArrayColumn, BooleanText(is_array));
   grid.PutNumber(kAddressColumn, variable);

@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::sections {
 
 // For an array `dataBytes` holds the total of data bytes and is only printed;
 // for anything else it is set to the value's data size.
-std::u16string VariableInfo(automation::Process& process, automation::Address var,
+std::u16string VariableInfo(automation::ClientProcess& process, automation::Address var,
                             int32_t& dataBytes);
 
 }  // namespace dudUdudADOD::sections

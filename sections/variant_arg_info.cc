@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "automation/checked_math.h"
-#include "automation/conversions.h"
 #include "automation/data_size.h"
 #include "automation/variant.h"
 #include "sections/memory_bytes.h"
@@ -17,7 +16,7 @@ namespace {
 
 using automation::AddLong;
 using automation::Address;
-using automation::Process;
+using automation::ClientProcess;
 
 // The data field is 8 bytes long; a dump of a value held in the variant never
 // reads past it, even when the value's data size is larger (a string of more
@@ -28,7 +27,7 @@ constexpr int32_t kDataFieldBytes = 8;
 Address At(int32_t address) { return static_cast<Address>(address); }
 
 // Line 7 when the variant refers to its value: the address it holds.
-void PutPointerRow(TableGrid& grid, Process& process, int32_t data_field) {
+void PutPointerRow(TableGrid& grid, ClientProcess& process, int32_t data_field) {
   grid.Put(kLenBColumn, u"4");
   grid.PutNumber(kValueColumn, automation::ReadInt32(process.memory(), At(data_field)));
   grid.Put(kVariableColumn, u"Pointer");
@@ -41,11 +40,10 @@ void PutPointerRow(TableGrid& grid, Process& process, int32_t data_field) {
 // the dump come in this order, so that a value without a text form (Null: 94,
 // an array other than of Byte: 13) fails in the conversion before a data size
 // of 0 fails in the dump (9).
-void PutHeldValueRow(TableGrid& grid, Process& process, Address var, int32_t data_field) {
+void PutHeldValueRow(TableGrid& grid, ClientProcess& process, Address var, int32_t data_field) {
   const int32_t size = automation::DataSize(process, var);
   grid.PutNumber(kLenBColumn, size);
-  grid.Put(kValueColumn,
-           automation::VariantToText(process, automation::LoadVariant(process.memory(), var)));
+  grid.Put(kValueColumn, process.Text(automation::LoadVariant(process.memory(), var)));
   grid.Put(kVariableColumn, u"Value");
   grid.PutNumber(kAddressColumn, data_field);
   grid.Put(kTypeColumn, u"Union");
@@ -54,8 +52,8 @@ void PutHeldValueRow(TableGrid& grid, Process& process, Address var, int32_t dat
 
 }  // namespace
 
-std::u16string VariantArgInfo(Process& process, Address var, int32_t& argAddress) {
-  const automation::AddressSpace& memory = process.memory();
+std::u16string VariantArgInfo(ClientProcess& process, Address var, int32_t& argAddress) {
+  const automation::Memory& memory = process.memory();
   const auto a = static_cast<int32_t>(var);
   argAddress = a;
   // Four bytes: the type code and, above it, the first reserved word.

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/process.h"
+#include "automation/client_process.h"
 
 namespace dudUdudADOD::sections {
 
 // `var` is the argument variant's address; `argAddress` receives it.
-std::u16string VariantArgInfo(automation::Process& process, automation::Address var,
+std::u16string VariantArgInfo(automation::ClientProcess& process, automation::Address var,
                               int32_t& argAddress);
 
 }  // namespace dudUdudADOD::sections

@@ -1,0 +1,25 @@
+#include "automation/memory.h"
+
+#include <cstddef>
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+template <typename T>
+T Load(const Memory& memory, Address address) {
+  uint8_t b[sizeof(T)];
+  memory.Read(address, b, sizeof(T));
+  uint64_t v = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) v |= uint64_t{b[i]} << (8 * i);
+  return static_cast<T>(v);
+}
+
+}  // namespace
+
+int16_t ReadInt16(const Memory& m, Address a) { return Load<int16_t>(m, a); }
+uint16_t ReadUInt16(const Memory& m, Address a) { return Load<uint16_t>(m, a); }
+int32_t ReadInt32(const Memory& m, Address a) { return Load<int32_t>(m, a); }
+uint32_t ReadUInt32(const Memory& m, Address a) { return Load<uint32_t>(m, a); }
+
+}  // namespace dudUdudADOD::automation

@@ -1,0 +1,43 @@
+// Memory: the client's memory as the report reads it, by 32-bit address.
+//
+// The report code reads every byte of the caller's variables through this
+// interface and never through a raw pointer it made itself. Two memories
+// implement it: the model's AddressSpace (address_space.h) and, on Windows,
+// the component's own process guarded page by page (windows/).
+//
+// Contract:
+//  - Read copies a range or raises run-time error 5 and copies nothing: a
+//    range that cannot be read never faults the process and never yields
+//    made-up bytes. A range may span several blocks or regions.
+//  - IsMapped tells, without raising, whether Read of that range would work.
+//  - Span gives the bytes of a readable range as one host run, or nullptr
+//    when the range is not readable or not one run (callers fall back to
+//    Read). The pointer is good until the memory changes, and never beyond
+//    the public call that took it.
+#ifndef DUD_AUTOMATION_MEMORY_H_
+#define DUD_AUTOMATION_MEMORY_H_
+
+#include <cstdint>
+
+namespace dudUdudADOD::automation {
+
+using Address = uint32_t;
+
+class Memory {
+ public:
+  virtual ~Memory() = default;
+
+  virtual void Read(Address address, void* dest, uint32_t size) const = 0;
+  virtual bool IsMapped(Address address, uint64_t size) const = 0;
+  virtual const uint8_t* Span(Address address, uint32_t size) const = 0;
+};
+
+// Little-endian loads of the platform's integer widths; raise 5 like Read.
+int16_t ReadInt16(const Memory& memory, Address address);
+uint16_t ReadUInt16(const Memory& memory, Address address);
+int32_t ReadInt32(const Memory& memory, Address address);
+uint32_t ReadUInt32(const Memory& memory, Address address);
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_MEMORY_H_

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# wine_test.sh PREFIX PROGRAM [ARGS...]: runs a cross-built GoogleTest program
+# under Wine as ctest's emulator, in the Wine prefix PREFIX.
+#
+# A pass needs GoogleTest's own closing line with at least one test: a
+# 32-bit program under a Wine that lacks its 32-bit part exits 0 and prints
+# nothing, and that must fail, not pass.
+#
+# Wine runs under an en-US locale so that the runtime's text forms (dates,
+# numbers) are the ones the tests expect.
+set -u
+export WINEPREFIX=$1
+shift
+export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+out=$(wine "$@" 2>&1)
+rc=$?
+printf '%s\n' "$out"
+if [ "$rc" -ne 0 ]; then
+  echo "wine_test: $1 exited with $rc" >&2
+  exit "$rc"
+fi
+if ! grep -Eq '^\[  PASSED  \] [1-9][0-9]* tests?\.' <<<"$out"; then
+  echo "wine_test: $1 reported no passing test (did Wine run it at all?)" >&2
+  exit 1
+fi

@@ -1,0 +1,45 @@
+// The DLL's entry point and its four exports, the standard entry points of
+// an in-process Automation server. dudUdudADOD.def exports them undecorated
+// and nothing else.
+// clang-format off
+#include "windows/win32.h"
+#include <initguid.h>  // the type library's GUIDs are defined here, once
+// clang-format on
+
+#include "windows/class_factory.h"
+#include "windows/registration.h"
+#include "windows/server_module.h"
+#include "windows/type_library.h"
+
+using dudUdudADOD::windows::ClassFactory;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    dudUdudADOD::windows::SetServerModule(instance);
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualCLSID(clsid, CLSID_RavoDUZE)) return CLASS_E_CLASSNOTAVAILABLE;
+  auto* factory = new (std::nothrow) ClassFactory();
+  if (factory == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = factory->QueryInterface(iid, out);
+  factory->Release();
+  return hr;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+  return dudUdudADOD::windows::CanUnload() ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+  return dudUdudADOD::windows::Register(dudUdudADOD::windows::ServerModule());
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+  return dudUdudADOD::windows::Unregister();
+}
