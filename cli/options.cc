@@ -67,7 +67,7 @@ void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
   slot = std::move(value);
 }
 
-constexpr std::array<OptionRow, 11> kOptions = {{
+constexpr std::array<OptionRow, 14> kOptions = {{
     {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
      [](Options& o, std::string_view v) {
        SetOnce(o.var_flags, FlagWordValue(v, FlagWord::kVar, "--var-flags"), "--var-flags");
@@ -96,6 +96,24 @@ constexpr std::array<OptionRow, 11> kOptions = {{
      [](Options& o, std::string_view v) {
        SetOnce(o.arg_at, AddressValue(v, "--arg-at"), "--arg-at");
      }},
+    {"",
+     "--json",
+     "",
+     "prints the report's facts as one JSON document instead of the text",
+     {},
+     [](Options& o, std::string_view) { o.json = true; }},
+    {"",
+     "--footprint",
+     "",
+     "prints every byte the value occupies, by kind of block, instead",
+     {},
+     [](Options& o, std::string_view) { o.footprint = true; }},
+    {"",
+     "--svg",
+     "FILE",
+     "also draws the value's memory map as an SVG picture into FILE",
+     {},
+     [](Options& o, std::string_view v) { SetOnce(o.svg, std::string(v), "--svg"); }},
     {"-f",
      "--file",
      "FILE",

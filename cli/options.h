@@ -28,6 +28,9 @@ struct Options {
   std::optional<std::string> script;  // given on the command line
   std::optional<std::string> file;    // -f FILE; "-" is standard input
   bool interactive = false;           // -i: statements from standard input, line by line
+  bool json = false;                  // the structured twin instead of the text
+  bool footprint = false;             // the footprint table instead of the text
+  std::optional<std::string> svg;     // draws the memory map into this file
   bool help = false;
   bool version = false;
   bool help_text = false;  // the component's HELP text

@@ -8,16 +8,19 @@
 #include <istream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/facts_output.h"
 #include "cli/interactive.h"
 #include "cli/interpreter.h"
 #include "cli/options.h"
 #include "cli/parser.h"
+#include "cli/svg_picture.h"
 #include "inspector/ravoduze.h"
 
 namespace dudUdudADOD::cli {
@@ -134,7 +137,67 @@ class Utf8Blocks {
   char16_t carry_ = 0;
 };
 
-// Runs the script in a process of its own and writes its report.
+// Keeps only what --footprint and --svg need of a twin.
+struct FootprintOnly : FactsSink {
+  std::optional<FootprintFact> footprint;
+  void Variant(const SectionFact&) override {}
+  void Variable(const VariableFact&) override {}
+  void Descriptor(const DescriptorFact&) override {}
+  void ValuesHeader(const ValuesHeaderFact&) override {}
+  void Element(const ElementFact&) override {}
+  void Footprint(const FootprintFact& f) override { footprint = f; }
+  void Error(const ErrorFact& e) override { automation::Raise(e.number); }
+};
+
+FootprintFact MeasureOf(RavoDUZE& inspector, automation::Address argument) {
+  FootprintOnly facts;
+  inspector.Facts(facts, argument, varNOTHING);  // the footprint needs no section
+  return *facts.footprint;
+}
+
+void DrawPicture(const automation::Process& process, const FootprintFact& footprint,
+                 const std::string& path) {
+  std::ofstream file(path, std::ios::binary);
+  if (!file) {
+    throw UsageError("cannot write the picture to " + Quote(path, kMaxPathInMessage) + ": " +
+                     std::strerror(errno));
+  }
+  errno = 0;
+  WriteSvg(file, process, footprint);
+  file.flush();
+  CheckWritten(file, "the picture");
+}
+
+// The twin as JSON, written while it is gathered: a run-time error ends the
+// document with the error and then ends the run like a failed report.
+void WriteJson(RavoDUZE& inspector, automation::Address argument, const Options& options,
+               std::ostream& out) {
+  JsonFacts json(out);
+  struct Tee : FactsSink {
+    JsonFacts& json;
+    int error = 0;
+    explicit Tee(JsonFacts& j) : json(j) {}
+    void Variant(const SectionFact& f) override { json.Variant(f); }
+    void Variable(const VariableFact& f) override { json.Variable(f); }
+    void Descriptor(const DescriptorFact& f) override { json.Descriptor(f); }
+    void ValuesHeader(const ValuesHeaderFact& f) override { json.ValuesHeader(f); }
+    void Element(const ElementFact& f) override { json.Element(f); }
+    void Footprint(const FootprintFact& f) override { json.Footprint(f); }
+    void Error(const ErrorFact& e) override {
+      json.Error(e);
+      error = e.number;
+    }
+  } tee(json);
+  errno = 0;
+  inspector.Facts(tee, argument, options.var_flags);
+  json.Finish();
+  out.flush();
+  CheckWritten(out, "the report");
+  if (tee.error != 0) automation::Raise(tee.error);
+}
+
+// Runs the script in a process of its own and writes its report, or what
+// --json, --footprint and --svg ask for instead.
 void InspectAndWrite(const std::string& source, const Options& options, std::ostream& out) {
   Utf8Blocks report;
   {
@@ -143,6 +206,14 @@ void InspectAndWrite(const std::string& source, const Options& options, std::ost
     Interpreter interpreter(*process);
     const automation::Address argument = interpreter.Run(script, options.arg_at);
     RavoDUZE inspector(*process);
+    if (options.svg) DrawPicture(*process, MeasureOf(inspector, argument), *options.svg);
+    if (options.json) return WriteJson(inspector, argument, options, out);
+    if (options.footprint) {
+      errno = 0;
+      WriteFootprintTable(out, MeasureOf(inspector, argument));
+      out.flush();
+      return CheckWritten(out, "the footprint");
+    }
     inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
                      options.debug, options.var_flags, options.vat_flags, options.sep);
   }

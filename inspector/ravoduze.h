@@ -26,6 +26,7 @@
 #include <string>
 
 #include "automation/client_process.h"
+#include "inspector/report_facts.h"
 
 namespace dudUdudADOD {
 
@@ -78,6 +79,15 @@ class RavoDUZE {
 
   std::u16string HELP();
   std::u16string About();
+
+  // The structured twin of the report the main call gives for the same
+  // `var` and `varFlags` (see report_facts.h), handed to `sink` in the
+  // report's order. A run-time error does not leave the call: the sink gets
+  // it, with the step that raised it, after the facts before it.
+  void Facts(FactsSink& sink, automation::Address var,
+             std::optional<int32_t> varFlags = std::nullopt);
+  // The same, held whole: for values of modest size.
+  ReportFacts Facts(automation::Address var, std::optional<int32_t> varFlags = std::nullopt);
 
  private:
   void Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,

@@ -503,6 +503,17 @@ void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
   out += u"\r\n";
 }
 
+void AppendElementText(std::u16string& out, const ClientProcess& process, uint16_t type,
+                       const uint8_t* raw, size_t raw_size) {
+  uint8_t cell[kVariantSize] = {};
+  std::memcpy(cell, raw, std::min<size_t>(raw_size, kVariantSize));
+  AppendElementValue(out, process, type, cell, raw, raw_size);
+}
+
+size_t ElementTextBytes(uint16_t type, int32_t element_size) {
+  return CellBytes(type, element_size);
+}
+
 std::u16string ValuesInfo(ClientProcess& process, Address var, std::u16string_view sep,
                           bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen,
                           bool Legend) {
