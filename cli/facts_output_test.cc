@@ -252,8 +252,9 @@ TEST(FactsJsonTest, ReadsBackAsTheTwin) {
     const nlohmann::json j =
         nlohmann::json::parse(RunCli({"--json", "--var-flags", std::to_string(flags), script}));
     EXPECT_EQ(j.at("format"), "ravoduze-facts");
-    if (f.variant)
+    if (f.variant) {
       EXPECT_EQ(j.at("variant").at("rows").at(0).at("value"), *f.variant->rows[0].number);
+    }
     EXPECT_EQ(j.at("variable").at("type_name"), ToUtf8(f.variable->type_name)) << script;
     EXPECT_EQ(j.at("variable").at("address"), f.variable->section.address) << script;
     const nlohmann::json& items = j.at("values").at("items");
