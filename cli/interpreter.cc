@@ -582,6 +582,7 @@ int64_t Interpreter::EvalWhole(const Expr& e, int64_t low, int64_t high, const s
 }
 
 Interpreter::Value Interpreter::Eval(const Expr& e) {
+  last_position_ = e.position;
   switch (e.kind) {
     case ExprKind::kLiteral:
       return Value{e.literal};
@@ -594,8 +595,11 @@ Interpreter::Value Interpreter::Eval(const Expr& e) {
       if (v.raw || (v.image.vt() & kByRef) == 0) return v;
       return Value{VariantCopy(process_, Dereference(process_.memory(), v.image)), true};
     }
-    case ExprKind::kNegate:
-      return Negate(Eval(e.args[0]));
+    case ExprKind::kNegate: {
+      Value inner = Eval(e.args[0]);
+      last_position_ = e.position;
+      return Negate(inner);
+    }
     case ExprKind::kConvert:
       return Convert(e);
     case ExprKind::kArray:
@@ -666,6 +670,7 @@ Interpreter::Value Interpreter::Negate(Value v) {
 
 Interpreter::Value Interpreter::Convert(const Expr& e) {
   Value v = Eval(e.args[0]);
+  last_position_ = e.position;
   if (e.type == vbVariant) {  // CVar: the value itself, as a temporary
     if (v.owned || v.raw) return v;
     return Value{VariantCopy(process_, Dereference(process_.memory(), v.image)), true};

@@ -72,6 +72,10 @@ class Interpreter {
   void PassFor(const Expr& value, std::optional<automation::Address> arg_at,
                const std::function<void(automation::Address)>& use);
 
+  // Where the expression evaluated last stands: after a run-time error, the
+  // value that raised it or the one just before it.
+  Position last_position() const { return last_position_; }
+
   // A declared variable, looked up without regard to case.
   std::optional<automation::Variable> Find(std::string_view name) const;
 
@@ -123,6 +127,7 @@ class Interpreter {
   std::optional<automation::Address> arg_at_;
   const Declarator* variant_target_ = nullptr;    // the Variant that --arg-at places
   std::set<automation::Address> argument_cells_;  // placed by PassFor, reused
+  Position last_position_;
 };
 
 }  // namespace dudUdudADOD::cli

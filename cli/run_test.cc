@@ -88,7 +88,7 @@ TEST(RunRavoduze, LongReportsComeOutWholeAcrossPieces) {
   }
 }
 
-TEST(RunRavoduze, FailuresPrintOneLineAndNoReport) {
+TEST(RunRavoduze, QuietFailuresPrintTheErrorAndNoReport) {
   const std::string directory = std::filesystem::temp_directory_path().string();
   const struct {
     std::vector<std::string> args;
@@ -102,8 +102,10 @@ TEST(RunRavoduze, FailuresPrintOneLineAndNoReport) {
       {{"RawVariant(8, 0, 0, 0, 12, 0)"},
        "1 Run-time error '5': Invalid procedure call or argument\n"},
       {{"Dim x As Long\nDim y As Long At 1243024"},
-       "2 script:2:18: error: cannot place \"y\" At 1243024 (4 bytes): that memory is in use or "
-       "cannot hold a variable\n"},
+       "2 <script>:2:18: error: cannot place \"y\" At 1243024 (4 bytes): that memory is in use or "
+       "cannot hold a variable\n"
+       " 2 | Dim y As Long At 1243024\n"
+       "   |                  ^\n"},
       {{"--arg-at", "1243020"},
        "2 ravoduze: --arg-at 1243020: the 16-byte argument variant cannot go there: that memory "
        "is in use or cannot hold it\n"},
@@ -115,7 +117,9 @@ TEST(RunRavoduze, FailuresPrintOneLineAndNoReport) {
       {{"-f", directory}, "2 ravoduze: cannot read \"" + directory + "\": it is a directory\n"},
   };
   for (const auto& c : cases) {
-    const CliResult r = RunCli(c.args);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "--quiet");
+    const CliResult r = RunCli(args);
     EXPECT_EQ(std::to_string(r.code) + " " + r.err, c.exit);
     EXPECT_EQ(r.out, "") << c.args.back();
   }
