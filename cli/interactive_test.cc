@@ -126,8 +126,7 @@ TEST(InteractiveSession, ErrorsLoseNothing) {
       {{"", "' a comment", "Dim x As Long = 5", "Dim y As Integer = CInt(40000)", "Dim x As Lng",
         "? y", ":nope", "? x"},
        "Run-time error '6': Overflow\n"
-       "<stdin>:5:10: error: unknown type \"Lng\" (expected Integer, Long, Single, Double, "
-       "Currency, Date, String, Boolean, Byte, Variant or Object)\n"
+       "<stdin>:5:10: error: unknown type \"Lng\" (did you mean \"Long\"?)\n"
        "<stdin>:6:3: error: \"y\" is not declared: declare it first with Dim\n"
        "<stdin>:7:1: error: unknown command \":nope\": :help lists the commands\n",
        "Dim x As Long = 5"},

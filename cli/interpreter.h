@@ -83,6 +83,7 @@ class Interpreter {
   struct Symbol {
     automation::Variable variable;
     bool raw = false;  // holds RawVariant bytes, which it does not own
+    std::string name;  // as declared, for "did you mean"
   };
   struct Value {
     automation::VariantImage image;
@@ -109,6 +110,8 @@ class Interpreter {
                                std::optional<automation::Address> at);
 
   Symbol& Lookup(const Name& name);
+  std::vector<std::string_view> DeclaredNames() const;
+  automation::Variable Element(const Name& name, std::span<const Expr> indexes);
   std::vector<automation::DeclaredBound> EvalBounds(std::span<const Bound> bounds);
   int64_t EvalWhole(const Expr& e, int64_t low, int64_t high, const std::string& what);
 

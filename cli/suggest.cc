@@ -34,8 +34,9 @@ size_t Distance(std::string_view a, std::string_view b, size_t limit) {
 
 std::optional<std::string> ClosestWord(std::string_view word,
                                        std::span<const std::string_view> candidates) {
-  // Names are short; a long word is no slip of the keyboard.
-  if (word.empty() || word.size() > 64) return std::nullopt;
+  // Any one- or two-letter name is a slip away from another; a long word is
+  // no slip of the keyboard.
+  if (word.size() < 3 || word.size() > 64) return std::nullopt;
   const size_t limit = word.size() <= 4 ? 1 : 2;
   std::optional<std::string> best;
   size_t best_distance = limit + 1;

@@ -3,8 +3,9 @@
 // Used by the parser (keywords, types, functions) and the interpreter
 // (variable names). Words compare without regard to case, as the language
 // does. A candidate is offered only when it is close enough to be a slip of
-// the keyboard: at most one edit for words of up to four letters, two for
-// longer ones, counting a swap of neighbours as one edit.
+// the keyboard: at most one edit for words of three or four letters, two
+// for longer ones, counting a swap of neighbours as one edit; words of one
+// or two letters get no suggestion, as any other short name is that close.
 #ifndef DUD_CLI_SUGGEST_H_
 #define DUD_CLI_SUGGEST_H_
 
