@@ -15,9 +15,11 @@
 //   nothing, or a comment
 // The options given on the command line are the session's first options.
 //
-// `preload` (-i -f FILE), when given, runs first as statements, as if its
-// lines had been typed; a failing statement in it is reported with the
-// file's name and the session starts all the same.
+// `preload` (-i -f FILE), when given, runs first as a script whose every
+// variable stays. Its errors are reported with the file's name and the
+// session starts all the same: a script error runs none of it (it is parsed
+// whole, as a one-shot script is), a run-time error keeps the statements
+// before the failing one.
 //
 // Reports go to `out` as UTF-8 byte for byte, as in the one-shot mode, and
 // are flushed at once. A line that fails prints its error to `err` in the

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -239,6 +241,39 @@ TEST(InteractiveSession, AnOutputThatFailsEndsTheSession) {
   const CliResult r = testutil::RunCli({"-i"}, "Dim x As Long = 5\n? x\n? x\n", false, &device);
   EXPECT_EQ(r.code, 3);
   EXPECT_EQ(r.err, "ravoduze: cannot write the report\n");
+}
+
+// :x dumps memory as --dump does; -f FILE runs first and its errors name it;
+// a piped session's exit status is that of its worst failing line.
+TEST(InteractiveSession, DumpsPreloadsAndTellsAPipeWhatFailed) {
+  const std::string script = "Dim s As String = \"abc\"";
+  const CliResult dump = Session({script, ":x 0x140000 20"});
+  EXPECT_EQ(dump.code, 0) << dump.err;
+  EXPECT_EQ(dump.out, testutil::RunCli({"--dump", "0x140000:20", script}).out);
+  EXPECT_EQ(Session({":x"}).err,
+            "<stdin>:1:3: error: :x: give an address, as in :x 1310720 or :x 0x140000 16\n"
+            " 1 | :x\n"
+            "   |   ^\n");
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "ravoduze_pre.bas";
+  std::ofstream(path, std::ios::binary) << script << "\nDim t As Integer = 40000\n";
+  const CliResult pre = Session({"? s"}, {"-f", path.string()});
+  EXPECT_EQ(pre.out, OneShot({script}));
+  EXPECT_EQ(pre.err, "Run-time error '6': Overflow\n");  // the statements before it stand
+  EXPECT_EQ(pre.code, 1);
+  // A script error in the file runs none of it, as in the one-shot mode.
+  std::ofstream(path, std::ios::binary) << script << "\nDim t As Lng\n";
+  const CliResult bad = Session({"? s"}, {"-f", path.string()});
+  std::filesystem::remove(path);
+  EXPECT_EQ(Headlines(bad.err),
+            path.string() + ":2:10: error: unknown type \"Lng\" (did you mean \"Long\"?)\n" +
+                "<stdin>:1:3: error: \"s\" is not declared: declare it first with Dim\n");
+  const CliResult run_time = Session({"Dim o As Object", "? o", "Dim x As Long"});
+  EXPECT_EQ(run_time.code, 1);
+  EXPECT_EQ(run_time.err,
+            "Run-time error '91': Object variable or With block variable not set\n"
+            "ravoduze: hint: the error comes from the values section (varValues); :var-flags 15 "
+            "leaves it out and prints the rest\n");
+  EXPECT_EQ(Session({"Dim o As Object", "? o"}, {}, true).code, 0);  // a person saw it
 }
 
 TEST(InteractiveSession, TakesNoScript) {
