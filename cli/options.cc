@@ -335,6 +335,8 @@ constexpr std::string_view kDetails =
     "  Dim d() As Long; ReDim d(1 To 4)        Erase d      Dim o As Object\n"
     "  Dim x As Long At 1243000 = 5            Set o = New Foo(\"default value\")\n"
     "  v = Array(1, \"two\", 3.5)       CInt(40000)       RawVariant(8, 0, 0, 0, 0, 0)\n"
+    "  a(2) = 5     m(1, 4)     ReDim Preserve d(1 To 8)     Dim o As New Foo\n"
+    "  Dim b() As Byte = FileBytes(\"data.bin\")      x = 0x140000\n"
     "Types: Integer Long Single Double Currency Date String Boolean Byte Variant\n"
     "Object. Conversions: CByte CInt CLng CSng CDbl CCur CDate CStr CBool CDec CVErr\n"
     "CVar. The last statement's variable is inspected; a last statement that is only\n"
