@@ -444,7 +444,7 @@ Expr Parser::ParseUnary() {
   const Token sign = Advance();
   Nest nest(*this, sign.position);
   const bool negative = sign.kind == TokenKind::kMinus;
-  if (negative && current_.kind == TokenKind::kNumber && current_.text[0] != '&') {
+  if (negative && current_.kind == TokenKind::kNumber && !IsRadixNumber(current_.text)) {
     return Literal(sign.position, NumberLiteral(Advance(), true));
   }
   // A sign makes a value of a variable, as parentheses do.
