@@ -1,5 +1,8 @@
 #include "automation/client.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "automation/bstr.h"
 #include "automation/conversions.h"
 #include "automation/runtime_error.h"
@@ -107,6 +110,38 @@ void Client::ReDim(const Variable& array, std::span<const DeclaredBound> bounds)
   AddressSpace& memory = process_.memory();
   SafeArrayDestroy(process_, ReadUInt32(memory, array.address));
   WriteUInt32(memory, array.address, descriptor);
+}
+
+void Client::ReDimPreserve(const Variable& array, std::span<const DeclaredBound> bounds) {
+  if (array.kind != VariableKind::kDynamicArray) Raise(kTypeMismatch);
+  AddressSpace& memory = process_.memory();
+  const Address old = ReadUInt32(memory, array.address);
+  if (old == 0) return ReDim(array, bounds);
+  const size_t dims = SafeArrayDims(memory, old);
+  if (bounds.size() != dims) Raise(kSubscriptOutOfRange);
+  for (size_t k = 0; k + 1 < dims; ++k) {
+    const int dimension = static_cast<int>(k + 1);
+    if (bounds[k].lower != LBound(memory, old, dimension) ||
+        bounds[k].upper != UBound(memory, old, dimension)) {
+      Raise(kSubscriptOutOfRange);
+    }
+  }
+  const Address fresh = SafeArrayCreate(process_, array.type, bounds);
+  const uint64_t kept =
+      std::min(SafeArrayElementCount(memory, old), SafeArrayElementCount(memory, fresh)) *
+      SafeArrayElementSize(memory, old);
+  // The kept elements change owner: their strings and variants move with
+  // their bytes, and the old array no longer holds them when it is freed.
+  std::vector<uint8_t> moved(static_cast<size_t>(kept));
+  const auto size = static_cast<uint32_t>(kept);
+  if (size != 0) {
+    memory.Read(SafeArrayData(memory, old), moved.data(), size);
+    memory.Write(SafeArrayData(memory, fresh), moved.data(), size);
+    std::fill(moved.begin(), moved.end(), uint8_t{0});
+    memory.Write(SafeArrayData(memory, old), moved.data(), size);
+  }
+  SafeArrayDestroy(process_, old);
+  WriteUInt32(memory, array.address, fresh);
 }
 
 void Client::Erase(const Variable& array) {

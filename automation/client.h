@@ -60,6 +60,12 @@ class Client {
   // ReDim of a dynamic array (its old contents are freed); raises 13 for a
   // fixed array.
   void ReDim(const Variable& array, std::span<const DeclaredBound> bounds);
+  // ReDim Preserve: new bounds that differ from the old ones in the last
+  // dimension only (raises 9 otherwise), keeping the elements that both
+  // hold. Since the last dimension changes slowest in memory, those are the
+  // first elements of the data, moved over whole; the rest of the old ones
+  // are freed. An array without storage is simply dimensioned.
+  void ReDimPreserve(const Variable& array, std::span<const DeclaredBound> bounds);
   // Erase: a dynamic array loses its storage; a fixed array is zeroed.
   void Erase(const Variable& array);
 

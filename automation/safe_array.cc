@@ -297,4 +297,24 @@ int32_t UBound(const Memory& memory, Address descriptor, int dimension) {
   return static_cast<int32_t>(upper);
 }
 
+Address SafeArrayElementAddress(const AddressSpace& memory, Address descriptor,
+                                std::span<const int32_t> indexes) {
+  if (descriptor == 0 || indexes.size() != SafeArrayDims(memory, descriptor)) {
+    Raise(kSubscriptOutOfRange);
+  }
+  // The first declared dimension changes fastest in the data.
+  uint64_t offset = 0;
+  uint64_t stride = 1;
+  for (size_t k = 0; k < indexes.size(); ++k) {
+    const int dimension = static_cast<int>(k + 1);
+    const int32_t lower = LBound(memory, descriptor, dimension);
+    const int32_t upper = UBound(memory, descriptor, dimension);
+    if (indexes[k] < lower || indexes[k] > upper) Raise(kSubscriptOutOfRange);
+    offset += static_cast<uint64_t>(int64_t{indexes[k]} - lower) * stride;
+    stride *= static_cast<uint64_t>(int64_t{upper} - lower + 1);
+  }
+  return static_cast<Address>(SafeArrayData(memory, descriptor) +
+                              offset * SafeArrayElementSize(memory, descriptor));
+}
+
 }  // namespace dudUdudADOD::automation

@@ -68,6 +68,12 @@ uint64_t SafeArrayElementCount(const Memory& memory, Address descriptor);
 int32_t LBound(const Memory& memory, Address descriptor, int dimension = 1);
 int32_t UBound(const Memory& memory, Address descriptor, int dimension = 1);
 
+// The address of the element at `indexes`, one per dimension in declaration
+// order, as a(i, j) finds it. Raises 9 for an array without storage, a count
+// of indexes other than its dimensions' or an index outside its bounds.
+Address SafeArrayElementAddress(const AddressSpace& memory, Address descriptor,
+                                std::span<const int32_t> indexes);
+
 }  // namespace dudUdudADOD::automation
 
 #endif  // DUD_AUTOMATION_SAFE_ARRAY_H_

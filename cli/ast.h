@@ -2,9 +2,10 @@
 // interpreter runs.
 //
 // A script is a list of statements: Dim (one or more declarators), ReDim,
-// Erase, an assignment, or a lone expression. Expressions are literals,
-// variables, conversions, Array(...), New, RawVariant(...), a sign, and
-// parentheses, which make a variable's value a temporary.
+// Erase, an assignment (to a variable or an array's element), or a lone
+// expression. Expressions are literals, variables, array elements,
+// conversions, Array(...), New, RawVariant(...), a sign, and parentheses,
+// which make a variable's value a temporary.
 #ifndef DUD_CLI_AST_H_
 #define DUD_CLI_AST_H_
 
@@ -31,6 +32,8 @@ enum class ExprKind {
   kNew,         // New `text`, with args[0] as its default value when given
   kRawVariant,  // RawVariant(vt, reserved1, reserved2, reserved3, low32, high32)
   kFileBytes,   // FileBytes("path"): args[0] is the file name, a string literal
+  kElement,     // `text`(args...): an array's element, or a call of an unknown
+                // function, which only the declared names can tell apart
 };
 
 struct Expr {
@@ -58,9 +61,10 @@ struct Declarator {
   bool is_array = false;
   std::vector<Bound> bounds;  // empty for a dynamic array: Dim d()
   uint16_t type = automation::vbVariant;
-  std::optional<Expr> at;     // At ADDR
-  std::optional<Expr> value;  // = value
-  bool has_list = false;      // = {values...}
+  std::optional<Expr> at;         // At ADDR
+  std::optional<Expr> value;      // = value
+  std::optional<Name> new_class;  // As New CLASS: an Object holding a new one
+  bool has_list = false;          // = {values...}
   std::vector<Expr> list;
   Position list_position;
 };
@@ -72,6 +76,7 @@ struct DimStatement {
 struct ReDimStatement {
   Name name;
   std::vector<Bound> bounds;
+  bool preserve = false;  // ReDim Preserve: keeps the elements
 };
 
 struct EraseStatement {
@@ -81,6 +86,8 @@ struct EraseStatement {
 struct AssignStatement {
   Name name;
   Expr value;
+  bool element = false;  // name(indexes) = value
+  std::vector<Expr> indexes;
 };
 
 struct ExprStatement {

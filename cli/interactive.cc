@@ -1,16 +1,21 @@
 #include "cli/interactive.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <istream>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "automation/process.h"
+#include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/hints.h"
 #include "cli/interpreter.h"
+#include "cli/memory_dump.h"
 #include "cli/parser.h"
 #include "cli/run.h"
 #include "cli/script_error.h"
@@ -33,6 +38,7 @@ constexpr std::string_view kHelp =
     "                     (default one space)\n"
     ":arg-at [ADDR|off]   places the argument variant at ADDR (default off)\n"
     ":debug [on|off]      passes DebugF True (default off)\n"
+    ":x ADDR [COUNT]      dumps COUNT bytes (default 64) of memory from ADDR\n"
     ":help                prints this help\n"
     ":quit                ends the session, as the end of input does\n"
     "A command without a value goes back to the default. N and ADDR are written\n"
@@ -124,6 +130,11 @@ class Session {
 
   // Runs one input line; false when it ends the session.
   bool Handle(std::string line);
+  // Runs a script's statements, as -i -f FILE does before the first line.
+  void Preload(const ScriptSource& source) { interpreter_.RunStatements(ParseScript(source.text)); }
+
+  // The hint or note lines the last line left for standard error, once.
+  std::string TakeHints() { return std::exchange(hints_, std::string()); }
 
  private:
   struct Command {
@@ -143,17 +154,20 @@ class Session {
   void SetArgAt(std::string_view value);
   void SetDebug(std::string_view value);
   void Help(std::string_view value);
+  void Dump(std::string_view value);
 
-  static const std::array<Command, 6> kCommands;
+  static const std::array<Command, 7> kCommands;
 
   Options options_;
   std::ostream& out_;
   bool prompt_;
   automation::Process process_;
   Interpreter interpreter_{process_};
+  std::string hints_;
 };
 
-const std::array<Session::Command, 6> Session::kCommands = {{
+const std::array<Session::Command, 7> Session::kCommands = {{
+    {"x", &Session::Dump},
     {"var-flags", &Session::SetVarFlags},
     {"vat-flags", &Session::SetVatFlags},
     {"sep", &Session::SetSep},
@@ -220,8 +234,14 @@ void Session::Inspect(const Expr& value) {
   std::u16string report;
   interpreter_.PassFor(value, options_.arg_at, [&](automation::Address argument) {
     RavoDUZE inspector(process_);
-    report =
-        inspector(argument, options_.debug, options_.var_flags, options_.vat_flags, options_.sep);
+    try {
+      report =
+          inspector(argument, options_.debug, options_.var_flags, options_.vat_flags, options_.sep);
+    } catch (const RuntimeError&) {
+      if (!options_.quiet) hints_ = FailureHint(process_, argument, options_, ":");
+      throw;
+    }
+    if (!options_.quiet) hints_ = CharAsciiNote(process_, argument, options_, ":");
   });
   errno = 0;
   WriteUtf8(out_, report);
@@ -281,6 +301,11 @@ void Session::SetDebug(std::string_view value) {
   }
 }
 
+void Session::Dump(std::string_view value) {
+  if (value.empty()) throw UsageError(":x: give an address, as in :x 1310720 or :x 0x140000 16");
+  Write(MemoryDump(process_.memory(), MemoryRangeValue(value, ":x")));
+}
+
 void Session::Help(std::string_view) {
   const auto number = [](const std::optional<int32_t>& n, int32_t fallback) {
     return std::to_string(n.value_or(fallback));
@@ -292,25 +317,69 @@ void Session::Help(std::string_view) {
         (options_.debug.value_or(false) ? "on" : "off") + "\n");
 }
 
+// Where the session's lines come from: an editor at a terminal, else the
+// input stream (with "> " written to `out` when prompting).
+class LineSource {
+ public:
+  LineSource(std::istream& in, std::ostream& out, bool prompt, LineEditor* editor)
+      : in_(in), out_(out), prompt_(prompt), editor_(editor) {}
+
+  LineStatus Next(std::string& line) {
+    if (editor_ != nullptr) {
+      out_.flush();
+      std::optional<std::string> typed = editor_->ReadLine("> ");
+      if (!typed) return LineStatus::kEnd;
+      line = std::move(*typed);
+      if (line.size() > kMaxScriptBytes) return LineStatus::kTooLong;
+      if (line.find_first_not_of(" \t") != std::string::npos) editor_->Remember(line);
+      return LineStatus::kLine;
+    }
+    if (prompt_) out_ << "> " << std::flush;
+    return ReadLine(in_, line);
+  }
+
+ private:
+  std::istream& in_;
+  std::ostream& out_;
+  bool prompt_;
+  LineEditor* editor_;
+};
+
 }  // namespace
 
-int RunSession(const Options& options, std::istream& in, std::ostream& out, std::ostream& err,
-               bool prompt) {
+int RunSession(const Options& options, const ScriptSource* preload, std::istream& in,
+               std::ostream& out, std::ostream& err, bool prompt, LineEditor* editor) {
   Session session(options, out, prompt);
   if (prompt) out << VersionText() << kGreeting;
+  int worst = kOk;
+  const auto failed = [&](const ScriptText& where) {
+    const int code = ReportError(err, where);
+    err << session.TakeHints();
+    worst = std::max(worst, code);
+    return code;
+  };
+  if (preload != nullptr) {
+    try {
+      session.Preload(*preload);
+    } catch (...) {
+      failed(preload->View());
+    }
+  }
+  LineSource lines(in, out, prompt, editor);
   std::string line;
   for (int number = 1;; ++number) {
-    if (prompt) out << "> " << std::flush;
-    const LineStatus status = ReadLine(in, line);
+    const LineStatus status = lines.Next(line);
     if (status == LineStatus::kEnd) break;
+    const std::string text = status == LineStatus::kTooLong ? std::string() : line;
     try {
       if (status == LineStatus::kTooLong) {
         throw ScriptError({1, 1}, "the line is longer than " +
                                       std::to_string(kMaxScriptBytes >> 20) + " MiB: skipped");
       }
       if (!session.Handle(std::move(line))) break;
+      err << session.TakeHints();
     } catch (...) {
-      if (ReportError(err, number) == kHostFailure && !out) return kHostFailure;
+      if (failed({"<stdin>", text, number}) == kHostFailure && !out) return kHostFailure;
     }
     if (!out) {
       err << "ravoduze: cannot write to standard output\n";
@@ -318,7 +387,7 @@ int RunSession(const Options& options, std::istream& in, std::ostream& out, std:
     }
   }
   if (prompt) out << '\n' << std::flush;
-  return kOk;
+  return prompt ? kOk : worst;
 }
 
 }  // namespace dudUdudADOD::cli

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/run.h"
@@ -23,6 +27,26 @@ CliResult Session(const std::vector<std::string>& lines, std::vector<std::string
   for (const std::string& line : lines) input += line + "\n";
   args.insert(args.begin(), "-i");
   return testutil::RunCli(args, input, terminal);
+}
+
+// Standard error without the excerpts under script errors and without hints:
+// the lines that say what went wrong.
+std::string Headlines(const std::string& err) {
+  std::string kept;
+  size_t start = 0;
+  while (start < err.size()) {
+    const size_t end = std::min(err.find('\n', start), err.size() - 1) + 1;
+    const std::string_view line(err.data() + start, end - start);
+    if (!line.starts_with(" ") && !line.starts_with("ravoduze: hint:")) kept += line;
+    start = end;
+  }
+  return kept;
+}
+
+// A piped session's exit code: that of the worst line that failed.
+int WorstCode(const std::string& err) {
+  if (err.find(": error: ") != std::string::npos || err.starts_with("ravoduze: ")) return 2;
+  return err.empty() ? 0 : 1;
 }
 
 // The one-shot mode's report for the same options and script.
@@ -94,7 +118,7 @@ TEST(InteractiveSession, TheSameArgumentAddressServesEveryInspection) {
 // of the session as it was.
 TEST(InteractiveSession, ErrorsLoseNothing) {
   const auto not_declared = [](const std::string& name) {
-    return "script:2:3: error: \"" + name + "\" is not declared: declare it first with Dim\n";
+    return "<stdin>:2:3: error: \"" + name + "\" is not declared: declare it first with Dim\n";
   };
   const struct {
     std::vector<std::string> lines;
@@ -104,15 +128,14 @@ TEST(InteractiveSession, ErrorsLoseNothing) {
       {{"", "' a comment", "Dim x As Long = 5", "Dim y As Integer = CInt(40000)", "Dim x As Lng",
         "? y", ":nope", "? x"},
        "Run-time error '6': Overflow\n"
-       "script:5:10: error: unknown type \"Lng\" (expected Integer, Long, Single, Double, "
-       "Currency, Date, String, Boolean, Byte, Variant or Object)\n"
-       "script:6:3: error: \"y\" is not declared: declare it first with Dim\n"
-       "script:7:1: error: unknown command \":nope\": :help lists the commands\n",
+       "<stdin>:5:10: error: unknown type \"Lng\" (did you mean \"Long\"?)\n"
+       "<stdin>:6:3: error: \"y\" is not declared: declare it first with Dim\n"
+       "<stdin>:7:1: error: unknown command \":nope\": :help lists the commands\n",
        "Dim x As Long = 5"},
       // A Dim that fails declares nothing: its names are free afterwards and its
       // stack slots were popped, so declaring them again puts them where a script would.
       {{"Dim x As Long = 1, x As Long = 2", "? x", "Dim x As Long = 3", "? x"},
-       "script:1:20: error: \"x\" is already declared\n" + not_declared("x"),
+       "<stdin>:1:20: error: \"x\" is already declared\n" + not_declared("x"),
        "Dim x As Long = 3; x"},
       {{"Dim s(1 To 2) As String = {\"a\", CInt(40000)}, t As String", "? s",
         "Dim s(1 To 2) As String = {\"a\", \"b\"}", "? s"},
@@ -125,10 +148,10 @@ TEST(InteractiveSession, ErrorsLoseNothing) {
       // Statements before the failing one on its line stand.
       {{"Dim a As Long = 1; Dim b As Long = CInt(40000)", "? a", "? b"},
        "Run-time error '6': Overflow\n"
-       "script:3:3: error: \"b\" is not declared: declare it first with Dim\n",
+       "<stdin>:3:3: error: \"b\" is not declared: declare it first with Dim\n",
        "Dim a As Long = 1"},
       {{"Dim v = 1", ":arg-at &H120000", "? v", ":arg-at off", "? v"},
-       "script:3:3: error: \"v\" is a Variant, which passes as itself: it lies at 1243012, not at "
+       "<stdin>:3:3: error: \"v\" is a Variant, which passes as itself: it lies at 1243012, not at "
        "1179648 (declare it with At 1179648, or give :arg-at off)\n",
        "Dim v = 1"},
       // A report that fails takes back the argument cell it placed: low in the
@@ -145,13 +168,13 @@ TEST(InteractiveSession, ErrorsLoseNothing) {
        "cannot hold it\n",
        ""},
       {{"Dim x As Long = 5", "'" + std::string(kMaxScriptBytes, 'x'), "? x"},
-       "script:2:1: error: the line is longer than 16 MiB: skipped\n",
+       "<stdin>:2:1: error: the line is longer than 16 MiB: skipped\n",
        "Dim x As Long = 5"},
   };
   for (const auto& c : cases) {
     const CliResult r = Session(c.lines);
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.code, WorstCode(c.err));
+    EXPECT_EQ(Headlines(r.err), c.err);
     EXPECT_EQ(r.out, c.script.empty() ? "" : OneShot({c.script})) << c.lines.front();
   }
 }
@@ -161,22 +184,22 @@ TEST(InteractiveSession, ABadLineIsReportedAndTheSessionGoesOn) {
     std::string line;
     std::string error;
   } cases[] = {
-      {"? x = 6", "script:2:1: error: ? takes one variable name or value, as in ? x or ? CInt(7)"},
+      {"? x = 6", "<stdin>:2:1: error: ? takes one variable name or value, as in ? x or ? CInt(7)"},
       {":var-flags lots",
-       "script:2:12: error: :var-flags: \"lots\" is not a flag word: give a number (31, -1, &H1F) "
+       "<stdin>:2:12: error: :var-flags: \"lots\" is not a flag word: give a number (31, -1, 0x1F) "
        "or names joined by + (varNOTHING, varARG, varDef, varSA_Stru, varSA_Bounds, varValues, "
        "varALLINFO)"},
       {":arg-at here",
-       "script:2:9: error: :arg-at: \"here\" is not an address: give 0 to 4294967295, "
-       "-2147483648 to -1, or &H hex"},
-      {":debug maybe", "script:2:8: error: :debug: give on or off, not \"maybe\""},
-      {":sep \"a", "script:2:6: error: :sep: the text in quotes has no closing quote"},
+       "<stdin>:2:9: error: :arg-at: \"here\" is not an address: give 0 to 4294967295, "
+       "-2147483648 to -1, or hex (0x12F790)"},
+      {":debug maybe", "<stdin>:2:8: error: :debug: give on or off, not \"maybe\""},
+      {":sep \"a", "<stdin>:2:6: error: :sep: the text in quotes has no closing quote"},
       {"? CInt(40000)", "Run-time error '6': Overflow"},
   };
   for (const auto& c : cases) {
     const CliResult r = Session({"Dim x As Long = 5", c.line, "? x"});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.err, c.error + "\n");
+    EXPECT_EQ(r.code, WorstCode(c.error));
+    EXPECT_EQ(Headlines(r.err), c.error + "\n");
     EXPECT_EQ(r.out, OneShot({"Dim x As Long = 5"})) << c.line;
   }
 }
@@ -220,13 +243,49 @@ TEST(InteractiveSession, AnOutputThatFailsEndsTheSession) {
   EXPECT_EQ(r.err, "ravoduze: cannot write the report\n");
 }
 
+// :x dumps memory as --dump does; -f FILE runs first and its errors name it;
+// a piped session's exit status is that of its worst failing line.
+TEST(InteractiveSession, DumpsPreloadsAndTellsAPipeWhatFailed) {
+  const std::string script = "Dim s As String = \"abc\"";
+  const CliResult dump = Session({script, ":x 0x140000 20"});
+  EXPECT_EQ(dump.code, 0) << dump.err;
+  EXPECT_EQ(dump.out, testutil::RunCli({"--dump", "0x140000:20", script}).out);
+  EXPECT_EQ(Session({":x"}).err,
+            "<stdin>:1:3: error: :x: give an address, as in :x 1310720 or :x 0x140000 16\n"
+            " 1 | :x\n"
+            "   |   ^\n");
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "ravoduze_pre.bas";
+  std::ofstream(path, std::ios::binary) << script << "\nDim t As Integer = 40000\n";
+  const CliResult pre = Session({"? s"}, {"-f", path.string()});
+  EXPECT_EQ(pre.out, OneShot({script}));
+  EXPECT_EQ(pre.err, "Run-time error '6': Overflow\n");  // the statements before it stand
+  EXPECT_EQ(pre.code, 1);
+  // A script error in the file runs none of it, as in the one-shot mode.
+  std::ofstream(path, std::ios::binary) << script << "\nDim t As Lng\n";
+  const CliResult bad = Session({"? s"}, {"-f", path.string()});
+  std::filesystem::remove(path);
+  EXPECT_EQ(Headlines(bad.err),
+            path.string() + ":2:10: error: unknown type \"Lng\" (did you mean \"Long\"?)\n" +
+                "<stdin>:1:3: error: \"s\" is not declared: declare it first with Dim\n");
+  const CliResult run_time = Session({"Dim o As Object", "? o", "Dim x As Long"});
+  EXPECT_EQ(run_time.code, 1);
+  EXPECT_EQ(run_time.err,
+            "Run-time error '91': Object variable or With block variable not set\n"
+            "ravoduze: hint: the error comes from the values section (varValues); :var-flags 15 "
+            "leaves it out and prints the rest\n");
+  EXPECT_EQ(Session({"Dim o As Object", "? o"}, {}, true).code, 0);  // a person saw it
+}
+
 TEST(InteractiveSession, TakesNoScript) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"Dim x = 1"}, std::vector<std::string>{"-f", "-"}}) {
     const CliResult r = Session({}, args);
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err,
-              "ravoduze: -i reads the statements from standard input: give no script and no -f\n");
+    EXPECT_EQ(r.err, args[0] == "-f"
+                         ? "ravoduze: -i reads standard input line by line already: give -f a "
+                           "file, not -\n"
+                         : "ravoduze: -i reads the statements from standard input: give no "
+                           "script (-f FILE runs a file first)\n");
   }
 }
 

@@ -19,6 +19,7 @@
 #include "automation/utf8.h"
 #include "automation/variant_memory.h"
 #include "cli/parser.h"
+#include "cli/suggest.h"
 
 namespace dudUdudADOD::cli {
 
@@ -304,10 +305,53 @@ Address Interpreter::PassOnce(const std::optional<Variable>& variable, const Var
 Interpreter::Symbol& Interpreter::Lookup(const Name& name) {
   auto it = symbols_.find(Upper(name.text));
   if (it == symbols_.end()) {
-    throw ScriptError(name.position,
-                      Quote(name.text) + " is not declared: declare it first with Dim");
+    throw ScriptError(name.position, Quote(name.text) + " is not declared" +
+                                         DidYouMean(name.text, DeclaredNames()) +
+                                         ": declare it first with Dim");
   }
   return it->second;
+}
+
+std::vector<std::string_view> Interpreter::DeclaredNames() const {
+  std::vector<std::string_view> names;
+  for (const auto& [key, symbol] : symbols_) names.push_back(symbol.name);
+  return names;
+}
+
+// NAME(indexes): an element of an array variable, or of the array a
+// Variant holds. A name that is not declared may be a misspelled function.
+Variable Interpreter::Element(const Name& name, std::span<const Expr> indexes) {
+  if (symbols_.count(Upper(name.text)) == 0) {
+    std::vector<std::string_view> known = DeclaredNames();
+    known.insert(known.end(), FunctionNames().begin(), FunctionNames().end());
+    throw ScriptError(name.position, "unknown function or array " + Quote(name.text) +
+                                         DidYouMean(name.text, known));
+  }
+  const Variable& variable = Lookup(name).variable;
+  AddressSpace& memory = process_.memory();
+  Address descriptor = 0;
+  if (variable.kind == VariableKind::kFixedArray || variable.kind == VariableKind::kDynamicArray) {
+    descriptor = ReadUInt32(memory, variable.address);
+  } else {
+    const VariantImage held = Dereference(memory, LoadVariant(memory, variable.address));
+    if (variable.kind != VariableKind::kVariant || (held.vt() & vbArray) == 0) {
+      throw ScriptError(name.position, Quote(name.text) + " is not an array, so " +
+                                           Quote(name.text + "(...)") + " has no elements");
+    }
+    descriptor = held.pointer();
+  }
+  std::vector<int32_t> at;
+  for (const Expr& index : indexes) {
+    Value v = Eval(index);
+    OnFailure free_value([&] { Free(v); });
+    at.push_back(VariantToLong(process_, v.image));
+    Free(v);
+  }
+  last_position_ = name.position;
+  const Address element = SafeArrayElementAddress(memory, descriptor, at);
+  const uint16_t type = SafeArrayVarType(memory, descriptor);
+  return Variable{type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar, type,
+                  element};
 }
 
 void Interpreter::Declare(const Declarator& d) {
@@ -324,7 +368,7 @@ void Interpreter::Declare(const Declarator& d) {
                      std::to_string(*at));
   }
   if (from_option) at = arg_at_;
-  Symbol& symbol = symbols_[key] = Symbol{Place(d, at, from_option), false};
+  Symbol& symbol = symbols_[key] = Symbol{Place(d, at, from_option), false, d.name.text};
   try {
     Initialize(symbol, d);
   } catch (...) {
@@ -378,7 +422,13 @@ void Interpreter::DeclareAll(const DimStatement& dim) {
 
 // The value a declaration gives: a list, a file's bytes or an expression.
 void Interpreter::Initialize(Symbol& symbol, const Declarator& d) {
-  if (d.has_list) {
+  if (d.new_class) {
+    Expr make;
+    make.kind = ExprKind::kNew;
+    make.position = d.new_class->position;
+    make.text = d.new_class->text;
+    AssignTo(symbol.variable, Eval(make), &symbol.raw);
+  } else if (d.has_list) {
     AssignList(symbol.variable, d);
   } else if (d.value && d.value->kind == ExprKind::kFileBytes) {
     FillFromFile(symbol.variable, d);
@@ -412,13 +462,13 @@ Variable Interpreter::Place(const Declarator& d, std::optional<Address> at, bool
 
 // Dim a(...) As Byte = FileBytes("path"): the file's bytes, in order, straight
 // into the array's data. The file must hold exactly as many bytes as the
-// array has elements.
+// array has elements; a dynamic array, Dim a() As Byte, takes as many.
 void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
   const Expr& call = *d.value;
-  if (array.kind != VariableKind::kFixedArray || array.type != vbByte) {
+  if (!d.is_array || array.type != vbByte) {
     throw ScriptError(call.position,
-                      "FileBytes fills a Byte array declared with bounds, as in "
-                      "Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")");
+                      "FileBytes fills a Byte array, as in Dim a() As Byte = "
+                      "FileBytes(\"data.bin\") or Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")");
   }
   const std::string& path = call.args[0].text;
   CheckRegularFile(path, call.args[0]);
@@ -428,6 +478,12 @@ void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
   if (end < 0) throw ScriptError(call.args[0].position, "cannot read " + Quote(path));
   const auto size = static_cast<uint64_t>(end);
   AddressSpace& memory = process_.memory();
+  if (array.kind == VariableKind::kDynamicArray) {
+    // Sized by the file: 0 To size - 1.
+    if (size > static_cast<uint64_t>(INT32_MAX)) Raise(kOutOfMemory);
+    const DeclaredBound bound{0, static_cast<int32_t>(size) - 1};
+    client_.ReDim(array, std::span(&bound, 1));
+  }
   const Address descriptor = ReadUInt32(memory, array.address);
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
   if (size != count) {
@@ -509,6 +565,16 @@ void Interpreter::AssignTo(const Variable& variable, Value value, bool* raw) {
 }
 
 void Interpreter::Assign(const AssignStatement& assign) {
+  if (assign.element) {
+    const Variable element = Element(assign.name, assign.indexes);
+    Value value = Eval(assign.value);
+    if (element.kind == VariableKind::kVariant) {
+      OnFailure free_value([&] { Free(value); });
+      CheckNesting(value, assign.value);
+    }
+    AssignTo(element, value, nullptr);
+    return;
+  }
   Symbol& symbol = Lookup(assign.name);
   if (symbol.variable.kind == VariableKind::kFixedArray) {
     throw ScriptError(assign.name.position,
@@ -529,7 +595,17 @@ void Interpreter::ReDim(const ReDimStatement& redim) {
                   " has fixed bounds (declare it as " + Quote("Dim " + redim.name.text + "()") + ")"
             : "ReDim needs a dynamic array: " + Quote(redim.name.text) + " is not an array");
   }
-  client_.ReDim(symbol.variable, EvalBounds(redim.bounds));
+  const std::vector<DeclaredBound> bounds = EvalBounds(redim.bounds);
+  if (!redim.preserve) return client_.ReDim(symbol.variable, bounds);
+  try {
+    client_.ReDimPreserve(symbol.variable, bounds);
+  } catch (const RuntimeError& e) {
+    if (e.number() != kSubscriptOutOfRange) throw;
+    throw ScriptError(
+        redim.name.position,
+        "ReDim Preserve changes only the last dimension's bounds: " + Quote(redim.name.text) +
+            " keeps its number of dimensions and the " + "bounds of the others");
+  }
 }
 
 void Interpreter::Erase(const EraseStatement& erase) {
@@ -582,6 +658,7 @@ int64_t Interpreter::EvalWhole(const Expr& e, int64_t low, int64_t high, const s
 }
 
 Interpreter::Value Interpreter::Eval(const Expr& e) {
+  last_position_ = e.position;
   switch (e.kind) {
     case ExprKind::kLiteral:
       return Value{e.literal};
@@ -594,8 +671,11 @@ Interpreter::Value Interpreter::Eval(const Expr& e) {
       if (v.raw || (v.image.vt() & kByRef) == 0) return v;
       return Value{VariantCopy(process_, Dereference(process_.memory(), v.image)), true};
     }
-    case ExprKind::kNegate:
-      return Negate(Eval(e.args[0]));
+    case ExprKind::kNegate: {
+      Value inner = Eval(e.args[0]);
+      last_position_ = e.position;
+      return Negate(inner);
+    }
     case ExprKind::kConvert:
       return Convert(e);
     case ExprKind::kArray:
@@ -604,6 +684,8 @@ Interpreter::Value Interpreter::Eval(const Expr& e) {
       return NewObject(e);
     case ExprKind::kRawVariant:
       return Raw(e);
+    case ExprKind::kElement:
+      return Value{client_.Reference(Element(Name{e.text, e.position}, e.args))};
     case ExprKind::kFileBytes:
       throw ScriptError(e.position,
                         "FileBytes fills a Byte array where it is declared, as in "
@@ -666,6 +748,7 @@ Interpreter::Value Interpreter::Negate(Value v) {
 
 Interpreter::Value Interpreter::Convert(const Expr& e) {
   Value v = Eval(e.args[0]);
+  last_position_ = e.position;
   if (e.type == vbVariant) {  // CVar: the value itself, as a temporary
     if (v.owned || v.raw) return v;
     return Value{VariantCopy(process_, Dereference(process_.memory(), v.image)), true};

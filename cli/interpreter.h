@@ -72,6 +72,10 @@ class Interpreter {
   void PassFor(const Expr& value, std::optional<automation::Address> arg_at,
                const std::function<void(automation::Address)>& use);
 
+  // Where the expression evaluated last stands: after a run-time error, the
+  // value that raised it or the one just before it.
+  Position last_position() const { return last_position_; }
+
   // A declared variable, looked up without regard to case.
   std::optional<automation::Variable> Find(std::string_view name) const;
 
@@ -79,6 +83,7 @@ class Interpreter {
   struct Symbol {
     automation::Variable variable;
     bool raw = false;  // holds RawVariant bytes, which it does not own
+    std::string name;  // as declared, for "did you mean"
   };
   struct Value {
     automation::VariantImage image;
@@ -105,6 +110,8 @@ class Interpreter {
                                std::optional<automation::Address> at);
 
   Symbol& Lookup(const Name& name);
+  std::vector<std::string_view> DeclaredNames() const;
+  automation::Variable Element(const Name& name, std::span<const Expr> indexes);
   std::vector<automation::DeclaredBound> EvalBounds(std::span<const Bound> bounds);
   int64_t EvalWhole(const Expr& e, int64_t low, int64_t high, const std::string& what);
 
@@ -123,6 +130,7 @@ class Interpreter {
   std::optional<automation::Address> arg_at_;
   const Declarator* variant_target_ = nullptr;    // the Variant that --arg-at places
   std::set<automation::Address> argument_cells_;  // placed by PassFor, reused
+  Position last_position_;
 };
 
 }  // namespace dudUdudADOD::cli

@@ -110,8 +110,8 @@ TEST_F(InterpreterTest, FileBytesFillsAByteArrayFromAFile) {
   Run("Dim a(1 To 4) As Byte = FileBytes(\"" + path + "\")");
   EXPECT_EQ(Data("a", 4), (std::vector<uint8_t>{1, 255, 0, 72}));
   const std::string only_bytes =
-      "FileBytes fills a Byte array declared with bounds, as in Dim a(1 To 4) As Byte = "
-      "FileBytes(\"data.bin\")";
+      "FileBytes fills a Byte array, as in Dim a() As Byte = FileBytes(\"data.bin\") or Dim "
+      "a(1 To 4) As Byte = FileBytes(\"data.bin\")";
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim b(1 To 5) As Byte = FileBytes(\"" + path + "\")"); }),
             "1:25: \"" + path + "\" holds 4 bytes but \"b\" has 5 elements");
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim c(1 To 4) As Long = FileBytes(\"" + path + "\")"); }),
@@ -119,6 +119,69 @@ TEST_F(InterpreterTest, FileBytesFillsAByteArrayFromAFile) {
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim e = FileBytes(\"" + path + "\")"); }), "1:9: " + only_bytes);
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim d(1 To 4) As Byte = FileBytes(\"" + path + ".x\")"); }),
             "1:35: cannot open \"" + path + ".x\"");
+  // A dynamic array takes the file's size, from 0; an empty file leaves it
+  // with no elements.
+  Run("Dim f() As Byte = FileBytes(\"" + path + "\")");
+  EXPECT_EQ(UBound(process_.memory(), Pointer("f")), 3);
+  EXPECT_EQ(Data("f", 4), (std::vector<uint8_t>{1, 255, 0, 72}));
+  std::ofstream(path, std::ios::binary | std::ios::trunc);
+  Run("Dim g() As Byte = FileBytes(\"" + path + "\")");
+  EXPECT_EQ(SafeArrayElementCount(process_.memory(), Pointer("g")), 0u);
+}
+
+// Elements are read and assigned by index, the first dimension fastest in
+// memory, and checked against the bounds as the platform checks them.
+TEST_F(InterpreterTest, ElementsByIndex) {
+  Run("Dim m(1 To 2, 0 To 1) As Integer\nm(2, 1) = 7\nm(1, 0) = m(2, 1)");
+  EXPECT_EQ(Data("m", 8), (std::vector<uint8_t>{7, 0, 0, 0, 0, 0, 7, 0}));
+  Run("Dim s(2) As String\ns(1) = \"ab\"\nDim v = Array(1, 2)\nv(0) = s(1)");
+  const Address held = LoadVariant(process_.memory(), Var("v").address).pointer();
+  const VariantImage first = LoadVariant(process_.memory(), SafeArrayData(process_.memory(), held));
+  EXPECT_EQ(first.vt(), vbString);  // a Variant's array takes elements of any type
+  // An element passed alone is a reference into the array's data.
+  const Address arg = Run("m(2, 1)");
+  EXPECT_EQ(Arg(arg).vt(), kByRef | vbInteger);
+  EXPECT_EQ(Arg(arg).pointer(), SafeArrayData(process_.memory(), Pointer("m")) + 6);
+  const struct {
+    const char* script;
+    int error;
+  } out_of_range[] = {{"m(3, 0)", kSubscriptOutOfRange},
+                      {"m(1)", kSubscriptOutOfRange},
+                      {"m(1, -1) = 5", kSubscriptOutOfRange},
+                      {"Dim d() As Long: d(0) = 1", kSubscriptOutOfRange},
+                      {"m(\"x\", 0)", kTypeMismatch}};
+  for (const auto& c : out_of_range) {
+    EXPECT_EQ(ErrorOf([&] { Run(c.script); }), c.error) << c.script;
+  }
+  EXPECT_EQ(ErrorTextOf([&] { Run("Dim n As Long: n(1) = 2"); }),
+            "1:16: \"n\" is not an array, so \"n(...)\" has no elements");
+  EXPECT_EQ(ErrorTextOf([&] { Run("CLong(5)"); }),
+            "1:1: unknown function or array \"CLong\" (did you mean \"CLng\"?)");
+}
+
+TEST_F(InterpreterTest, ReDimPreserveKeepsTheElementsOfTheLastDimension) {
+  Run("Dim d() As String: ReDim d(1 To 2): d(1) = \"x\": d(2) = \"y\"\n"
+      "ReDim Preserve d(1 To 3)");
+  const Address data = SafeArrayData(process_.memory(), Pointer("d"));
+  EXPECT_EQ(ToUtf8(ReadString(process_.memory(), ReadUInt32(process_.memory(), data + 4))), "y");
+  EXPECT_EQ(ReadUInt32(process_.memory(), data + 8), 0u);
+  // Shrinking frees what no longer fits; an array without storage is sized.
+  Run("ReDim Preserve d(1 To 1): Dim e() As Long: ReDim Preserve e(2)");
+  EXPECT_EQ(SafeArrayElementCount(process_.memory(), Pointer("d")), 1u);
+  EXPECT_EQ(UBound(process_.memory(), Pointer("e")), 2);
+  Run("Dim g() As Long: ReDim g(1 To 2, 1 To 2): g(2, 1) = 5: ReDim Preserve g(1 To 2, 1 To 3)");
+  EXPECT_EQ(Data("g", 4), (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(ReadInt32(process_.memory(), SafeArrayData(process_.memory(), Pointer("g")) + 4), 5);
+  EXPECT_EQ(ErrorTextOf([&] { Run("ReDim Preserve g(1 To 3, 1 To 3)"); }),
+            "1:16: ReDim Preserve changes only the last dimension's bounds: \"g\" keeps its number "
+            "of dimensions and the bounds of the others");
+}
+
+TEST_F(InterpreterTest, AsNewGivesTheVariableANewObject) {
+  Run("Dim o As New Foo");
+  const Address object = ReadUInt32(process_.memory(), Var("o").address);
+  EXPECT_NE(object, 0u);
+  EXPECT_EQ(ToUtf8(TypeName(process_, VariantImage::Object(object))), "Foo");
 }
 
 // Opening a named pipe would wait for a writer and a directory has no byte

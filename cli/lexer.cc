@@ -112,8 +112,8 @@ Token Lexer::Next() {
   token.position = position_;
   if (AtEnd()) return token;
   const char c = Peek();
+  if (c == '&' || (c == '0' && (Peek(1) == 'x' || Peek(1) == 'X'))) return LexRadixNumber();
   if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) return LexNumber();
-  if (c == '&') return LexRadixNumber();
   if (c == '"') return LexString();
   if (c == '#') return LexDate();
   if (IsLetter(c)) return LexWord();
@@ -169,10 +169,12 @@ Token Lexer::LexNumber() {
 Token Lexer::LexRadixNumber() {
   Token token{TokenKind::kNumber, position_, {}, 0};
   const size_t start = at_;
-  const char radix = static_cast<char>(Peek(1) & ~0x20);  // upper case
-  if (radix != 'H' && radix != 'O') {
-    Fail("unexpected \"&\" (hexadecimal numbers are written &HFF, octal ones &O17)");
+  char radix = static_cast<char>(Peek(1) & ~0x20);  // upper case
+  if (radix != 'H' && radix != 'O' && radix != 'X') {
+    Fail("unexpected \"&\" (hexadecimal numbers are written &HFF or 0xFF, octal ones &O17)");
   }
+  const bool c_style = radix == 'X';
+  if (c_style) radix = 'H';
   Advance();
   Advance();
   const auto is_digit = [radix](char c) {
@@ -180,8 +182,9 @@ Token Lexer::LexRadixNumber() {
                         : c >= '0' && c <= '7';
   };
   if (!is_digit(Peek())) {
-    Fail(radix == 'H' ? "expected hexadecimal digits after \"&H\""
-                      : "expected octal digits after \"&O\"");
+    Fail(c_style        ? "expected hexadecimal digits after \"0x\""
+         : radix == 'H' ? "expected hexadecimal digits after \"&H\""
+                        : "expected octal digits after \"&O\"");
   }
   while (is_digit(Peek())) Advance();
   token.text = std::string(source_.substr(start, at_ - start));

@@ -7,8 +7,8 @@
 // Contract:
 //  - Words (keywords and names) are letters, digits and "_" starting with a
 //    letter; the parser compares keywords without regard to case.
-//  - Numbers keep their text: decimal ("12", "1.5", "1E3", ".5"), "&H" hex
-//    and "&O" octal, each with an optional type suffix (% & ! # @), which is
+//  - Numbers keep their text: decimal ("12", "1.5", "1E3", ".5"), "&H" or
+//    "0x" hex and "&O" octal, each with an optional type suffix (% & ! # @), which is
 //    split off into `suffix`. A "#" right after a number is its suffix;
 //    elsewhere "#" opens a date literal that closes on the same line.
 //  - String literals are in double quotes, "" standing for one quote; `text`

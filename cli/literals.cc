@@ -129,7 +129,8 @@ VariantImage WholeLiteral(const Token& token, bool negative) {
 }
 
 VariantImage RadixLiteral(const Token& token) {
-  const bool hex = (token.text[1] & ~0x20) == 'H';
+  const char radix = static_cast<char>(token.text[1] & ~0x20);
+  const bool hex = radix == 'H' || radix == 'X';
   uint64_t value = 0;
   for (size_t i = 2; i < token.text.size(); ++i) {
     const char c = token.text[i];
@@ -154,7 +155,7 @@ VariantImage RadixLiteral(const Token& token) {
 }  // namespace
 
 VariantImage NumberLiteral(const Token& token, bool negative) {
-  if (token.text[0] == '&') return RadixLiteral(token);
+  if (IsRadixNumber(token.text)) return RadixLiteral(token);
   switch (token.suffix) {
     case '!':
       return VariantImage::Single(ParseSingle(token, negative));

@@ -1,6 +1,7 @@
 // ravoduze: declares variables the way a BASIC-family program does, passes
 // one to the inspector and prints its report. Everything is in RunRavoduze;
-// main only tells it whether standard input is a terminal (for -i's prompt).
+// main only tells it which standard streams are terminals (for -i's prompt,
+// reading a piped script and ending a report's line at a terminal).
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -14,13 +15,14 @@
 #include <csignal>
 #endif
 
+#include "cli/line_editor.h"
 #include "cli/run.h"
 
-static bool StandardInputIsATerminal() {
+static bool IsATerminal(FILE* stream) {
 #ifdef _WIN32
-  return _isatty(_fileno(stdin)) != 0;
+  return _isatty(_fileno(stream)) != 0;
 #else
-  return isatty(STDIN_FILENO) != 0;
+  return isatty(fileno(stream)) != 0;
 #endif
 }
 
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 #endif
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return dudUdudADOD::cli::RunRavoduze(args, std::cin, std::cout, std::cerr,
-                                       StandardInputIsATerminal());
+  return dudUdudADOD::cli::RunRavoduze(
+      args, std::cin, std::cout, std::cerr,
+      {IsATerminal(stdin), IsATerminal(stdout), &dudUdudADOD::cli::MakeTerminalEditor});
 }

@@ -1,11 +1,20 @@
 // The built program, run as a shell runs it, for what only main() decides:
 // a standard output whose reader has gone ends the run with exit 3 and a
-// message, not with the signal that the failing write raises.
+// message, not with the signal that the failing write raises; and typed at
+// a terminal, -i edits lines and recalls them from a history that outlives
+// the session.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -77,6 +86,100 @@ TEST(Program, AClosedPipeIsAWriteFailureNotASignal) {
     EXPECT_EQ(outcome.code, 3);
     EXPECT_EQ(outcome.err, "ravoduze: cannot write the report: Broken pipe\n");
   }
+}
+
+// ravoduze -i on a pseudo-terminal, typed into a line at a time: each line
+// is sent once the prompt asks for it.
+class TypedSession {
+ public:
+  explicit TypedSession(const std::string& state_home) {
+    pid_ = forkpty(&terminal_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      setenv("XDG_STATE_HOME", state_home.c_str(), 1);
+      setenv("TERM", "dumb", 1);
+      execl(DUD_RAVODUZE_PATH, DUD_RAVODUZE_PATH, "-i", "--var-flags", "16", "--vat-flags", "0",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~TypedSession() {
+    if (terminal_ >= 0) close(terminal_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+
+  bool started() const { return pid_ > 0; }
+
+  // Reads until the screen shows `text` after what was read before; false
+  // at the end of output. The wait is a guard against a hang, not a timing.
+  bool WaitFor(const std::string& text) {
+    while (screen_.find(text, seen_) == std::string::npos) {
+      pollfd ready{terminal_, POLLIN, 0};
+      if (poll(&ready, 1, 20000) <= 0) return false;
+      char buffer[4096];
+      const ssize_t n = read(terminal_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      screen_.append(buffer, static_cast<size_t>(n));
+    }
+    seen_ = screen_.find(text, seen_) + text.size();
+    return true;
+  }
+  void Type(const std::string& keys) {
+    ASSERT_EQ(write(terminal_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+  // Everything up to the end of output.
+  std::string Finish() {
+    WaitFor(std::string(1, '\0'));  // never shown: reads to the end
+    return screen_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int terminal_ = -1;
+  std::string screen_;
+  size_t seen_ = 0;
+};
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(Program, ATypedSessionEditsLinesAndKeepsAHistory) {
+  if (!DUD_LINE_EDITING) GTEST_SKIP() << "built without libedit: -i reads plain lines";
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("ravoduze_pty_" + std::to_string(getpid()));
+  std::filesystem::remove_all(home);
+  {
+    TypedSession session(home.string());
+    ASSERT_TRUE(session.started());
+    // A prompt at the start of a line: the editor redraws a line being
+    // edited from its prompt too.
+    ASSERT_TRUE(session.WaitFor("\n> "));
+    // A typo mended with backspace and the arrows, then recalled with the
+    // up arrow: the report comes twice.
+    session.Type(
+        "Dim s As String = \"ax\x7f"
+        "c\x1b[Db\x1b[C\"\r");
+    ASSERT_TRUE(session.WaitFor("\n> "));
+    session.Type("? s\r");
+    ASSERT_TRUE(session.WaitFor("\n> "));
+    session.Type("\x1b[A\r");
+    ASSERT_TRUE(session.WaitFor("\n> "));
+    session.Type("\x04");  // Ctrl-D: the end of input
+    const std::string screen = session.Finish();
+    EXPECT_EQ(Count(screen, "\nabc\r"), 2u) << screen;
+    EXPECT_EQ(screen.find("error"), std::string::npos) << screen;
+  }
+  std::ifstream history(home / "ravoduze" / "history");
+  std::stringstream file;
+  file << history.rdbuf();
+  std::string kept = file.str();
+  // The library writes a space as \040.
+  for (size_t at; (at = kept.find("\\040")) != std::string::npos;) kept.replace(at, 4, " ");
+  EXPECT_NE(kept.find("\n? s\n"), std::string::npos) << kept;
+  EXPECT_NE(kept.find("\"abc\""), std::string::npos) << kept;
+  std::filesystem::remove_all(home);
 }
 
 }  // namespace

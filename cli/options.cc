@@ -67,7 +67,7 @@ void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
   slot = std::move(value);
 }
 
-constexpr std::array<OptionRow, 14> kOptions = {{
+constexpr std::array<OptionRow, 18> kOptions = {{
     {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
      [](Options& o, std::string_view v) {
        SetOnce(o.var_flags, FlagWordValue(v, FlagWord::kVar, "--var-flags"), "--var-flags");
@@ -123,9 +123,29 @@ constexpr std::array<OptionRow, 14> kOptions = {{
     {"-i",
      "--interactive",
      "",
-     "runs statements typed line by line; ? NAME inspects",
+     "runs statements typed line by line (-f FILE first)",
      {},
      [](Options& o, std::string_view) { o.interactive = true; }},
+    {"",
+     "--dump",
+     "ADDR[:COUNT]",
+     "dumps COUNT bytes (default 64) from ADDR, no report",
+     {},
+     [](Options& o, std::string_view v) {
+       SetOnce(o.dump, MemoryRangeValue(v, "--dump"), "--dump");
+     }},
+    {"",
+     "--lf",
+     "",
+     "writes the report's lines ending in LF instead of CR LF",
+     {},
+     [](Options& o, std::string_view) { o.lf = true; }},
+    {"-q",
+     "--quiet",
+     "",
+     "prints no hints on standard error, only errors",
+     {},
+     [](Options& o, std::string_view) { o.quiet = true; }},
     {"-h",
      "--help",
      "",
@@ -165,10 +185,16 @@ bool SameName(std::string_view a, std::string_view b) {
   });
 }
 
-// Decimal (with "-") or &H hex of up to 8 digits, as a 64-bit number; hex
-// gives the unsigned 32-bit pattern.
+// "&H..." or "0x...", in any case.
+bool IsHex(std::string_view text) {
+  return text.size() > 2 && ((text[0] == '&' && (text[1] == 'H' || text[1] == 'h')) ||
+                             (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')));
+}
+
+// Decimal (with "-") or &H or 0x hex of up to 8 digits, as a 64-bit number;
+// hex gives the unsigned 32-bit pattern.
 std::optional<int64_t> ParseNumber(std::string_view text) {
-  const bool hex = text.size() > 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h');
+  const bool hex = IsHex(text);
   if (hex) text.remove_prefix(2);
   if (text.empty() || (hex && text.size() > 8) || text.size() > 12) return std::nullopt;
   int64_t value = 0;
@@ -191,7 +217,7 @@ std::optional<int32_t> ParseFlagTerm(std::string_view term, std::span<const Memb
   }
   const std::optional<int64_t> n = ParseNumber(term);
   if (!n || *n < INT32_MIN || *n > UINT32_MAX) return std::nullopt;
-  if (*n > INT32_MAX && term[0] != '&') return std::nullopt;  // decimal stays signed
+  if (*n > INT32_MAX && !IsHex(term)) return std::nullopt;  // decimal stays signed
   return static_cast<int32_t>(static_cast<uint32_t>(*n));
 }
 
@@ -217,7 +243,7 @@ int32_t FlagWordValue(std::string_view text, FlagWord word, std::string_view opt
     names += (names.empty() ? "" : ", ") + std::string(m.name);
   }
   throw UsageError(std::string(option) + ": " + Quote(text) +
-                   " is not a flag word: give a number (31, -1, &H1F) or names joined by + (" +
+                   " is not a flag word: give a number (31, -1, 0x1F) or names joined by + (" +
                    names + ")");
 }
 
@@ -229,8 +255,24 @@ std::optional<automation::Address> ParseAddress(std::string_view text) {
 
 automation::Address AddressValue(std::string_view text, std::string_view option) {
   if (std::optional<automation::Address> at = ParseAddress(text)) return *at;
-  throw UsageError(std::string(option) + ": " + Quote(text) +
-                   " is not an address: give 0 to 4294967295, -2147483648 to -1, or &H hex");
+  throw UsageError(
+      std::string(option) + ": " + Quote(text) +
+      " is not an address: give 0 to 4294967295, -2147483648 to -1, or hex (0x12F790)");
+}
+
+MemoryRange MemoryRangeValue(std::string_view text, std::string_view option) {
+  const size_t split = text.find_first_of(": \t");
+  MemoryRange range{AddressValue(text.substr(0, split), option), kDefaultDumpBytes};
+  if (split == std::string_view::npos) return range;
+  std::string_view count = text.substr(split + 1);
+  while (!count.empty() && (count.front() == ' ' || count.front() == '\t')) count.remove_prefix(1);
+  const std::optional<int64_t> n = ParseNumber(count);
+  if (!n || *n < 1 || *n > kMaxDumpBytes) {
+    throw UsageError(std::string(option) + ": " + Quote(count) +
+                     " is not a byte count: give 1 to " + std::to_string(kMaxDumpBytes));
+  }
+  range.count = static_cast<uint32_t>(*n);
+  return range;
 }
 
 std::string VersionText() {
@@ -268,6 +310,8 @@ Options ParseOptions(std::span<const std::string> args) {
     const std::string& arg = args[i];
     if (!only_script && arg == "--") {
       only_script = true;
+    } else if (!only_script && arg == "-") {
+      SetOnce(options.file, std::string(arg), "the script from standard input (-)");
     } else if (!only_script && arg.size() >= 2 && arg[0] == '-') {
       ApplyOption(options, args, i);
     } else if (options.script) {
@@ -284,21 +328,24 @@ Options ParseOptions(std::span<const std::string> args) {
 }
 
 constexpr std::string_view kIntro =
-    "Usage: ravoduze [OPTION]... [SCRIPT | -f FILE]\n"
-    "       ravoduze -i [OPTION]...\n"
+    "Usage: ravoduze [OPTION]... [SCRIPT | -f FILE | -]\n"
+    "       ravoduze -i [OPTION]... [-f FILE]\n"
     "\n"
     "Runs SCRIPT, a few BASIC-style statements that declare variables, passes the\n"
     "last one to the inspector and prints its report: how the variable lies in the\n"
-    "memory of a modelled 32-bit client. Without a script: Dim x As Long = 5\n"
+    "memory of a modelled 32-bit client. The script may also come from a file, or\n"
+    "from standard input (\"-\", or a pipe). Without one: Dim x As Long = 5\n"
     "With -i, reads statements from standard input one line at a time, keeping\n"
     "every variable, and prints the report of any variable asked for with ? NAME.\n"
+    "Hints about a failed or surprising report go to standard error (-q: none).\n"
     "\n"
     "Options:\n";
 
 constexpr std::string_view kDetails =
     "\n"
-    "N is a number (31, -1, &H1F) or names joined by + (varARG+varValues), in any\n"
-    "case. ADDR is 0 to 4294967295, &H hex, or -2147483648 to -1 for the same bits.\n"
+    "N is a number (31, -1, 0x1F, &H1F) or names joined by + (varARG+varValues), in\n"
+    "any case. ADDR is 0 to 4294967295, hex (0x12F790 or &H12F790), or -2147483648\n"
+    "to -1 for the same bits.\n"
     "\n"
     "Script: statements on separate lines or separated by \";\", ' starts a comment.\n"
     "  Dim x As Long = 5            Dim s As String = \"a\"\"b\"     Dim v = #1/2/2000#\n"
@@ -306,6 +353,8 @@ constexpr std::string_view kDetails =
     "  Dim d() As Long; ReDim d(1 To 4)        Erase d      Dim o As Object\n"
     "  Dim x As Long At 1243000 = 5            Set o = New Foo(\"default value\")\n"
     "  v = Array(1, \"two\", 3.5)       CInt(40000)       RawVariant(8, 0, 0, 0, 0, 0)\n"
+    "  a(2) = 5     m(1, 4)     ReDim Preserve d(1 To 8)     Dim o As New Foo\n"
+    "  Dim b() As Byte = FileBytes(\"data.bin\")      x = 0x140000\n"
     "Types: Integer Long Single Double Currency Date String Boolean Byte Variant\n"
     "Object. Conversions: CByte CInt CLng CSng CDbl CCur CDate CStr CBool CDec CVErr\n"
     "CVar. The last statement's variable is inspected; a last statement that is only\n"
@@ -315,14 +364,16 @@ constexpr std::string_view kDetails =
     "  ravoduze 'Dim x As Long = 5'\n"
     "  ravoduze --var-flags varValues 'Dim a(1 To 4) As Byte = {72, 0, 105, 0}'\n"
     "  ravoduze --vat-flags vatIndexed+vatLegend --sep , 'Dim m(1, 2) As Byte'\n"
-    "  ravoduze --arg-at &H120000 'Dim v As Variant = \"text\"'\n"
-    "  echo 'RawVariant(3, 1, 2, 3, 5, 0)' | ravoduze -f -\n"
-    "  printf 'Dim x As Long = 5\\n? x\\n' | ravoduze -i     (type :help in a session)\n"
+    "  ravoduze --arg-at 0x120000 'Dim v As Variant = \"text\"'\n"
+    "  echo 'RawVariant(3, 1, 2, 3, 5, 0)' | ravoduze\n"
+    "  ravoduze --dump 0x140000:16 'Dim s As String = \"abc\"'\n"
+    "  printf 'Dim x As Long = 5\\n? x\\n:x 1243024 4\\n' | ravoduze -i  # see :help\n"
     "\n"
     "Exit status: 0 the report was printed, or the -i session ended;\n"
     "1 a run-time error (\"Run-time error 'N': ...\" on standard error, no report);\n"
     "2 a script error or a usage error; 3 the host failed (out of memory, or the\n"
-    "report could not be written).\n";
+    "output could not be written). A piped -i session exits 1 or 2 when a line\n"
+    "failed so.\n";
 
 // The names a flag word accepts, wrapped under the option's help.
 static void AppendMembers(std::string& text, std::span<const Member> members) {

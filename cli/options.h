@@ -19,6 +19,17 @@
 
 namespace dudUdudADOD::cli {
 
+// A run of memory to dump: `count` bytes from `address`.
+struct MemoryRange {
+  automation::Address address = 0;
+  uint32_t count = 0;
+};
+
+// What --dump and :x show when no COUNT is given: four rows.
+inline constexpr uint32_t kDefaultDumpBytes = 64;
+// The most they show at once.
+inline constexpr uint32_t kMaxDumpBytes = uint32_t{1} << 20;
+
 struct Options {
   std::optional<int32_t> var_flags;
   std::optional<int32_t> vat_flags;
@@ -31,6 +42,9 @@ struct Options {
   bool json = false;                  // the structured twin instead of the text
   bool footprint = false;             // the footprint table instead of the text
   std::optional<std::string> svg;     // draws the memory map into this file
+  bool quiet = false;                 // -q: no hints on standard error
+  bool lf = false;                    // --lf: the report's CR LF line ends written as LF
+  std::optional<MemoryRange> dump;    // --dump ADDR[:COUNT], after the script has run
   bool help = false;
   bool version = false;
   bool help_text = false;  // the component's HELP text
@@ -48,7 +62,7 @@ std::string UsageText();
 // Which flag word a value is for: it decides the member names accepted.
 enum class FlagWord { kVar, kVat };
 
-// A flag word: a decimal number (negative allowed), &H hex (up to 8 digits,
+// A flag word: a decimal number (negative allowed), &H or 0x hex (up to 8 digits,
 // a 32-bit pattern), or terms joined by "+" (member names in any case, or
 // numbers), combined bit by bit. nullopt when the text is none of these.
 std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word);
@@ -57,10 +71,14 @@ std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word);
 int32_t FlagWordValue(std::string_view text, FlagWord word, std::string_view option);
 
 // An address: decimal 0 to 4294967295 or -2147483648 to -1 (the same 32-bit
-// pattern), or &H hex up to 8 digits. nullopt otherwise.
+// pattern), or &H or 0x hex up to 8 digits. nullopt otherwise.
 std::optional<automation::Address> ParseAddress(std::string_view text);
 // The same, raising UsageError naming `option` when the text is not one.
 automation::Address AddressValue(std::string_view text, std::string_view option);
+
+// "ADDR" or "ADDR:COUNT" (COUNT 1 to kMaxDumpBytes, decimal or hex; ADDR as
+// above), as --dump and :x take them; raises UsageError naming `option`.
+MemoryRange MemoryRangeValue(std::string_view text, std::string_view option);
 
 }  // namespace dudUdudADOD::cli
 

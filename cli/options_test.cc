@@ -26,12 +26,14 @@ TEST(ParseFlagWord, NumbersAndMemberNamesJoinedByPlus) {
                {"VARARG + varvalues", kVar, 17},
                {"varALLINFO+16", kVar, 31},
                {"vatIndexed+vatLegend", kVat, 34},
-               {"vatStdSep+&H20", kVat, 33}};
+               {"vatStdSep+&H20", kVat, 33},
+               {"0x1F", kVar, 31},
+               {"0XffffFFFF", kVar, -1}};
   for (const auto& c : cases) EXPECT_EQ(ParseFlagWord(c.text, c.word), c.value) << c.text;
   // Empty terms, the other word's names, out of range, not numbers.
   EXPECT_EQ(ParseFlagWord("varARG", kVat), std::nullopt);
   for (const char* text : {"", "varARG+", "vatIndexed", "2147483648", "&H100000000", "1.5", "&H",
-                           "&H-1", "0x1F", "varARGS"}) {
+                           "&H-1", "0x", "0x-1", "varARGS"}) {
     EXPECT_EQ(ParseFlagWord(text, kVar), std::nullopt) << text;
   }
 }
@@ -44,7 +46,8 @@ TEST(ParseAddress, UnsignedSignedOrHex) {
       {"4294967295", 4294967295u},   {"-1", 4294967295u},           {"-2147483648", 2147483648u},
       {"&H12F790", 1243024u},        {"&hffffffff", 4294967295u},   {"4294967296", std::nullopt},
       {"-2147483649", std::nullopt}, {"&H1FFFFFFFF", std::nullopt}, {"", std::nullopt},
-      {"12ab", std::nullopt},        {" 12", std::nullopt}};
+      {"12ab", std::nullopt},        {" 12", std::nullopt},         {"0x12F790", 1243024u},
+      {"0X00140000", 1310720u},      {"0x100000000", std::nullopt}};
   for (const auto& c : cases) EXPECT_EQ(ParseAddress(c.text), c.value) << c.text;
 }
 
@@ -81,15 +84,15 @@ TEST(ParseOptions, BadCommandLinesSayWhatWasWrong) {
     std::string message;
   } cases[] = {
       {{"--var-flags", "bogus"},
-       "--var-flags: \"bogus\" is not a flag word: give a number (31, -1, &H1F) or names joined "
+       "--var-flags: \"bogus\" is not a flag word: give a number (31, -1, 0x1F) or names joined "
        "by + (varNOTHING, varARG, varDef, varSA_Stru, varSA_Bounds, varValues, varALLINFO)"},
       {{"--vat-flags=varARG"},
-       "--vat-flags: \"varARG\" is not a flag word: give a number (31, -1, &H1F) or names joined "
+       "--vat-flags: \"varARG\" is not a flag word: give a number (31, -1, 0x1F) or names joined "
        "by + (vatNOTHING, vatStdSep, vatIndexed, vatCharASCII, vatOrdinalPos, vatAddrLen, "
        "vatLegend, vatALLINFO)"},
       {{"--arg-at", "4294967296"},
        "--arg-at: \"4294967296\" is not an address: give 0 to 4294967295, -2147483648 to -1, or "
-       "&H hex"},
+       "hex (0x12F790)"},
       {{"--var-flags"}, "--var-flags needs a value (N)"},
       {{"-f"}, "-f needs a value (FILE)"},
       {{"--debug=1"}, "--debug takes no value"},

@@ -9,6 +9,7 @@
 #include "automation/safe_array.h"
 #include "cli/lexer.h"
 #include "cli/literals.h"
+#include "cli/suggest.h"
 
 namespace dudUdudADOD::cli {
 
@@ -55,6 +56,20 @@ constexpr std::array<std::string_view, 19> kKeywords = {
     "At",    "New",        "True",     "False", "Empty",     "Null", "Nothing",
     "Array", "RawVariant", "Preserve", "Rem",   "FileBytes",
 };
+
+constexpr std::array<std::string_view, 11> kTypeNames = {
+    "Integer", "Long",    "Single", "Double",  "Currency", "Date",
+    "String",  "Boolean", "Byte",   "Variant", "Object",
+};
+
+constexpr std::array<std::string_view, 15> kFunctionNames = {
+    "CByte", "CInt", "CLng",  "CSng", "CDbl",  "CCur",       "CDate",     "CStr",
+    "CBool", "CDec", "CVErr", "CVar", "Array", "RawVariant", "FileBytes",
+};
+
+// The words that start a statement, for "did you mean" after a slip.
+constexpr std::array<std::string_view, 6> kStatementWords = {"Dim", "ReDim", "Erase",
+                                                             "Set", "Let",   "Preserve"};
 
 constexpr std::string_view kTypeList =
     "Integer, Long, Single, Double, Currency, Date, String, Boolean, Byte, Variant or Object";
@@ -130,6 +145,7 @@ class Parser {
   bool Accept(TokenKind kind);
   bool AcceptKeyword(std::string_view keyword);
   [[noreturn]] void Expected(const std::string& what) const;
+  void NotAStatement(const Statement& statement) const;
   void Expect(TokenKind kind, const std::string& what);
   Name ExpectName(const std::string& what);
 
@@ -137,6 +153,7 @@ class Parser {
   DimStatement ParseDim();
   Declarator ParseDeclarator();
   void ParseClause(Declarator& d);
+  void ParseAsNew(Declarator& d);
   uint16_t ParseType();
   std::vector<Bound> ParseBounds();
   void ParseList(Declarator& d);
@@ -211,10 +228,31 @@ Script Parser::Parse() {
     if (current_.kind == TokenKind::kMinus || current_.kind == TokenKind::kPlus) {
       Expected("end of statement (a script has no arithmetic)");
     }
-    if (!EndsStatement(current_.kind)) Expected("end of statement");
+    if (!EndsStatement(current_.kind)) {
+      NotAStatement(script.statements.back());
+      Expected("end of statement");
+    }
   }
   script.end = current_.position;
   return script;
+}
+
+// A lone name followed by more words is no statement the language has:
+// a misspelled keyword, or a Print that a script does not need.
+void Parser::NotAStatement(const Statement& statement) const {
+  const auto* alone = std::get_if<ExprStatement>(&statement);
+  if (alone == nullptr || alone->value.kind != ExprKind::kVariable) return;
+  const Expr& word = alone->value;
+  if (SameWord(word.text, "Print") || SameWord(word.text, "Debug")) {
+    throw ScriptError(word.position,
+                      "a script needs no " + Quote(word.text) +
+                          ": it inspects what its last statement names, so write the name "
+                          "or value alone (in -i, ? VALUE prints a report)");
+  }
+  throw ScriptError(word.position, "unknown statement " + Quote(word.text) +
+                                       DidYouMean(word.text, kStatementWords) +
+                                       ": a statement is Dim, ReDim, Erase, an assignment or a "
+                                       "value");
 }
 
 Statement Parser::ParseStatement() {
@@ -229,7 +267,13 @@ Statement Parser::ParseStatement() {
       PeekNext().kind == TokenKind::kEquals) {
     return ParseAssign();
   }
-  return ExprStatement{ParseExpression()};
+  Expr value = ParseExpression();
+  if (value.kind == ExprKind::kElement && current_.kind == TokenKind::kEquals) {
+    Advance();
+    return AssignStatement{Name{value.text, value.position}, ParseExpression(), true,
+                           std::move(value.args)};
+  }
+  return ExprStatement{std::move(value)};
 }
 
 DimStatement Parser::ParseDim() {
@@ -248,10 +292,35 @@ Declarator Parser::ParseDeclarator() {
     d.is_array = true;
     if (!Accept(TokenKind::kRightParen)) d.bounds = ParseBounds();
   }
-  if (AcceptKeyword("As")) d.type = ParseType();
+  if (AcceptKeyword("As")) {
+    if (IsKeyword(current_, "New")) {
+      ParseAsNew(d);
+    } else {
+      d.type = ParseType();
+    }
+  }
   ParseClause(d);
   ParseClause(d);
+  if (d.new_class && (d.value || d.has_list)) {
+    throw ScriptError(d.new_class->position, Quote(d.name.text) +
+                                                 " is declared As New, which gives it its object: "
+                                                 "it takes no initial value");
+  }
   return d;
+}
+
+// After "As": "New CLASS", an Object variable holding a new object.
+void Parser::ParseAsNew(Declarator& d) {
+  const Position at = Advance().position;  // New
+  if (d.is_array) {
+    throw ScriptError(at,
+                      "an array cannot be declared As New: declare it As Object and Set "
+                      "each element to New CLASS");
+  }
+  if (current_.kind != TokenKind::kWord) Expected("a class name after \"New\"");
+  d.type = automation::vbObject;
+  Token name = Advance();
+  d.new_class = Name{std::move(name.text), name.position};
 }
 
 // "At ADDR" or "= value", each at most once, in either order.
@@ -281,8 +350,11 @@ uint16_t Parser::ParseType() {
       Advance();
       return *type;
     }
-    throw ScriptError(current_.position, "unknown type " + Quote(current_.text) + " (expected " +
-                                             std::string(kTypeList) + ")");
+    const std::string suggestion = DidYouMean(current_.text, kTypeNames);
+    throw ScriptError(
+        current_.position,
+        "unknown type " + Quote(current_.text) +
+            (suggestion.empty() ? " (expected " + std::string(kTypeList) + ")" : suggestion));
   }
   Expected("a type after \"As\" (" + std::string(kTypeList) + ")");
 }
@@ -332,12 +404,8 @@ void Parser::ParseList(Declarator& d) {
 
 ReDimStatement Parser::ParseReDim() {
   Advance();  // ReDim
-  if (IsKeyword(current_, "Preserve")) {
-    throw ScriptError(current_.position,
-                      "ReDim Preserve is not supported: ReDim gives the array new, zero-filled "
-                      "storage");
-  }
   ReDimStatement redim;
+  redim.preserve = AcceptKeyword("Preserve");
   redim.name = ExpectName("the name of a dynamic array after \"ReDim\"");
   Expect(TokenKind::kLeftParen, "\"(\" and the new bounds after " + Quote(redim.name.text));
   redim.bounds = ParseBounds();
@@ -355,8 +423,16 @@ EraseStatement Parser::ParseErase() {
 
 AssignStatement Parser::ParseAssign() {
   Name name = ExpectName("a variable name");
-  Expect(TokenKind::kEquals, "\"=\" after " + Quote(name.text));
-  return AssignStatement{std::move(name), ParseExpression()};
+  AssignStatement assign;
+  assign.name = std::move(name);
+  if (current_.kind == TokenKind::kLeftParen) {
+    assign.element = true;
+    assign.indexes =
+        ParseArguments(Token{TokenKind::kWord, assign.name.position, assign.name.text});
+  }
+  Expect(TokenKind::kEquals, "\"=\" after " + Quote(assign.name.text));
+  assign.value = ParseExpression();
+  return assign;
 }
 
 Expr Parser::ParseExpression() { return ParseUnary(); }
@@ -368,7 +444,7 @@ Expr Parser::ParseUnary() {
   const Token sign = Advance();
   Nest nest(*this, sign.position);
   const bool negative = sign.kind == TokenKind::kMinus;
-  if (negative && current_.kind == TokenKind::kNumber && current_.text[0] != '&') {
+  if (negative && current_.kind == TokenKind::kNumber && !IsRadixNumber(current_.text)) {
     return Literal(sign.position, NumberLiteral(Advance(), true));
   }
   // A sign makes a value of a variable, as parentheses do.
@@ -426,12 +502,13 @@ Expr Parser::ParseWord() {
   if (FindType(kConversions, current_.text)) return ParseCall(ExprKind::kConvert, Advance());
   if (IsReservedWord(current_.text)) Expected("a value");
   Token name = Advance();
-  if (current_.kind == TokenKind::kLeftParen) {
-    throw ScriptError(name.position, "unknown function " + Quote(name.text));
-  }
   Expr e;
   e.kind = ExprKind::kVariable;
   e.position = at;
+  if (current_.kind == TokenKind::kLeftParen) {
+    e.kind = ExprKind::kElement;
+    e.args = ParseArguments(name);
+  }
   e.text = std::move(name.text);
   return e;
 }
@@ -476,6 +553,8 @@ std::vector<Expr> Parser::ParseArguments(const Token& name) {
 }
 
 }  // namespace
+
+std::span<const std::string_view> FunctionNames() { return kFunctionNames; }
 
 bool IsReservedWord(std::string_view word) {
   const auto same = [word](std::string_view w) { return SameWord(w, word); };

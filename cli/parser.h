@@ -5,15 +5,16 @@
 //
 //   statement  := dim | redim | erase | assign | expr
 //   dim        := "Dim" declarator {"," declarator}
-//   declarator := NAME ["(" [bounds] ")"] ["As" TYPE] [clause [clause]]
+//   declarator := NAME ["(" [bounds] ")"] ["As" (TYPE | "New" CLASS)] [clause [clause]]
 //   clause     := "At" expr | "=" (expr | "{" [expr {"," expr}] "}")
 //   bounds     := bound {"," bound}          (1 to 60 of them)
 //   bound      := expr ["To" expr]
-//   redim      := "ReDim" NAME "(" bounds ")"
+//   redim      := "ReDim" ["Preserve"] NAME "(" bounds ")"
 //   erase      := "Erase" NAME {"," NAME}
-//   assign     := ["Set" | "Let"] NAME "=" expr
+//   assign     := ["Set" | "Let"] NAME ["(" expr {"," expr} ")"] "=" expr
 //   expr       := ("-" | "+") expr | NUMBER | STRING | DATE | "(" expr ")"
 //               | "True" | "False" | "Empty" | "Null" | "Nothing" | NAME
+//               | NAME "(" expr {"," expr} ")"           (an array's element)
 //               | CONVERSION "(" expr ")" | "Array" "(" [expr {"," expr}] ")"
 //               | "New" CLASS ["(" expr ")"] | "RawVariant" "(" expr x 6 ")"
 //
@@ -24,10 +25,12 @@
 // at most kMaxNesting deep, so no script can exhaust the host's stack.
 //
 // Errors raise ScriptError at the offending token, saying what was expected
-// and what was found.
+// and what was found, with a "did you mean" for a misspelled statement word
+// or type.
 #ifndef DUD_CLI_PARSER_H_
 #define DUD_CLI_PARSER_H_
 
+#include <span>
 #include <string_view>
 
 #include "cli/ast.h"
@@ -37,6 +40,10 @@ namespace dudUdudADOD::cli {
 inline constexpr int kMaxNesting = 64;
 
 Script ParseScript(std::string_view source);
+
+// The functions a value may call, for "did you mean" when a call names
+// something that is neither a function nor an array.
+std::span<const std::string_view> FunctionNames();
 
 // True for the words that cannot name a variable (keywords, type and
 // function names), compared without regard to case.

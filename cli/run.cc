@@ -15,9 +15,12 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/diagnostic.h"
 #include "cli/facts_output.h"
+#include "cli/hints.h"
 #include "cli/interactive.h"
 #include "cli/interpreter.h"
+#include "cli/memory_dump.h"
 #include "cli/options.h"
 #include "cli/parser.h"
 #include "cli/svg_picture.h"
@@ -48,24 +51,34 @@ std::string ReadScript(std::istream& in, const std::string& what) {
   return text;
 }
 
-std::string LoadScript(const Options& options, std::istream& in) {
+// A script from a file given with -f (not "-").
+ScriptSource LoadFile(const std::string& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    throw UsageError("cannot read " + Quote(path, kMaxPathInMessage) + ": it is a directory");
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    throw UsageError("cannot open " + Quote(path, kMaxPathInMessage) + ": " + std::strerror(errno));
+  }
+  return {ReadScript(file, Quote(path, kMaxPathInMessage)), path};
+}
+
+// The script: the argument, a file, standard input ("-", or a pipe when no
+// script is given), or the default. A standard input that holds nothing at
+// all (/dev/null, a closed pipe) leaves the default, so that running the
+// program from a job without input still shows the example.
+ScriptSource LoadScript(const Options& options, std::istream& in, bool in_is_terminal) {
   if (options.script) {
     if (options.script->size() > kMaxScriptBytes) throw UsageError(TooLarge("the script"));
-    return *options.script;
+    return {*options.script, "<script>"};
   }
-  if (!options.file) return std::string(kDefaultScript);
-  if (*options.file == "-") return ReadScript(in, "standard input");
-  std::error_code ignored;
-  if (std::filesystem::is_directory(*options.file, ignored)) {
-    throw UsageError("cannot read " + Quote(*options.file, kMaxPathInMessage) +
-                     ": it is a directory");
+  if (options.file && *options.file != "-") return LoadFile(*options.file);
+  if (options.file || !in_is_terminal) {
+    std::string text = ReadScript(in, "standard input");
+    if (!text.empty() || options.file) return {std::move(text), "<stdin>"};
   }
-  std::ifstream file(*options.file, std::ios::binary);
-  if (!file) {
-    throw UsageError("cannot open " + Quote(*options.file, kMaxPathInMessage) + ": " +
-                     std::strerror(errno));
-  }
-  return ReadScript(file, Quote(*options.file, kMaxPathInMessage));
+  return {std::string(kDefaultScript), "<default>"};
 }
 
 // The report as UTF-8, gathered in blocks while the inspector builds it, so
@@ -74,9 +87,14 @@ std::string LoadScript(const Options& options, std::istream& in) {
 // half way prints no partial report.
 class Utf8Blocks {
  public:
+  // With `lf`, each CR LF is written as LF.
+  explicit Utf8Blocks(bool lf) : lf_(lf) {}
+
   // Takes the text so far and empties it. A high surrogate at its end waits
-  // for the low one that starts the next piece.
+  // for the low one that starts the next piece, as a CR does for its LF.
   void Take(std::u16string& text) {
+    if (lf_) DropCrBeforeLf(text);
+    if (!text.empty()) last_ = text.back();
     std::u16string joined;
     std::u16string_view piece = text;
     if (carry_ != 0) {
@@ -93,7 +111,15 @@ class Utf8Blocks {
     Append(piece);
     text.clear();
   }
+  // Whether the text ends with a line break (an empty text does).
+  bool EndsLine() const { return last_ == 0 || last_ == u'\n'; }
+
   void WriteTo(std::ostream& out) {
+    if (pending_cr_) {
+      std::u16string cr(1, u'\r');
+      pending_cr_ = false;
+      Take(cr);
+    }
     if (carry_ != 0) Append(std::u16string_view(&carry_, 1));  // unpaired: U+FFFD
     carry_ = 0;
     for (Block& block : blocks_) {
@@ -133,8 +159,29 @@ class Utf8Blocks {
     block.used += static_cast<size_t>(automation::WriteUtf8(start, slice) - start);
   }
 
+  // Removes each CR that stands before an LF, holding back a CR at the end
+  // until the next piece shows what follows it.
+  void DropCrBeforeLf(std::u16string& text) {
+    const bool held = pending_cr_ && (text.empty() || text.front() != u'\n');
+    pending_cr_ = false;
+    size_t kept = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+      text[kept++] = text[i];
+    }
+    text.resize(kept);
+    if (!text.empty() && text.back() == u'\r') {
+      pending_cr_ = true;
+      text.pop_back();
+    }
+    if (held) text.insert(text.begin(), u'\r');
+  }
+
   std::vector<Block> blocks_;
   char16_t carry_ = 0;
+  bool lf_;
+  bool pending_cr_ = false;
+  char16_t last_ = 0;
 };
 
 // Keeps only what --footprint and --svg need of a twin.
@@ -196,66 +243,129 @@ void WriteJson(RavoDUZE& inspector, automation::Address argument, const Options&
   if (tee.error != 0) automation::Raise(tee.error);
 }
 
-// Runs the script in a process of its own and writes its report, or what
-// --json, --footprint and --svg ask for instead.
-void InspectAndWrite(const std::string& source, const Options& options, std::ostream& out) {
-  Utf8Blocks report;
-  {
-    const Script script = ParseScript(source);
-    auto process = std::make_unique<automation::Process>();
-    Interpreter interpreter(*process);
-    const automation::Address argument = interpreter.Run(script, options.arg_at);
+void PrintRunTimeError(std::ostream& err, const RuntimeError& e) {
+  err << "Run-time error '" << e.number() << "': " << e.description() << '\n';
+}
+
+// Writes what the blocks hold; at a terminal a text that does not end its
+// line gets a line break, so that the shell's prompt starts a line of its own.
+void WriteBlocks(Utf8Blocks& text, std::ostream& out, bool out_is_terminal) {
+  errno = 0;
+  text.WriteTo(out);
+  if (out_is_terminal && !text.EndsLine()) out << '\n';
+  out.flush();
+  CheckWritten(out, "the report");
+}
+
+void WriteText(std::ostream& out, std::string_view text, const std::string& what) {
+  errno = 0;
+  out << text << std::flush;
+  CheckWritten(out, what);
+}
+
+// Runs the script in a process of its own, then writes its report (or the
+// memory that --dump asks for). Run-time errors are printed here, where the
+// process they came from can still explain them.
+int InspectAndWrite(const ScriptSource& source, const Options& options, std::ostream& out,
+                    std::ostream& err, bool out_is_terminal) {
+  const Script script = ParseScript(source.text);
+  auto process = std::make_unique<automation::Process>();
+  Interpreter interpreter(*process);
+  automation::Address argument = 0;
+  try {
+    argument = interpreter.Run(script, options.arg_at);
+  } catch (const RuntimeError& e) {
+    PrintRunTimeError(err, e);
+    if (!options.quiet) {
+      PrintDiagnostic(err, source.View(), interpreter.last_position(), "note",
+                      "the script raised it here");
+    }
+    return kRunTimeError;
+  }
+  if (options.dump) {
+    WriteText(out, MemoryDump(process->memory(), *options.dump), "the dump");
+    return kOk;
+  }
+  Utf8Blocks report(options.lf);
+  try {
     RavoDUZE inspector(*process);
     if (options.svg) DrawPicture(*process, MeasureOf(inspector, argument), *options.svg);
-    if (options.json) return WriteJson(inspector, argument, options, out);
+    if (options.json) {
+      WriteJson(inspector, argument, options, out);
+      return kOk;
+    }
     if (options.footprint) {
       errno = 0;
       WriteFootprintTable(out, MeasureOf(inspector, argument));
       out.flush();
-      return CheckWritten(out, "the footprint");
+      CheckWritten(out, "the footprint");
+      return kOk;
     }
     inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
                      options.debug, options.var_flags, options.vat_flags, options.sep);
+  } catch (const RuntimeError& e) {
+    report = Utf8Blocks(false);  // no partial report; its memory goes back first
+    PrintRunTimeError(err, e);
+    if (!options.quiet) err << FailureHint(*process, argument, options);
+    return kRunTimeError;
   }
-  errno = 0;
-  report.WriteTo(out);
-  out.flush();
-  CheckWritten(out, "the report");
+  WriteBlocks(report, out, out_is_terminal);
+  if (!options.quiet) err << CharAsciiNote(*process, argument, options);
+  return kOk;
 }
 
-void WriteReport(std::ostream& out, std::u16string_view report) {
-  errno = 0;
-  WriteUtf8(out, report);
-  out.flush();
-  CheckWritten(out, "the report");
+// -i, after the file that -f names when one is given.
+int RunSessionFor(const Options& options, std::istream& in, std::ostream& out, std::ostream& err,
+                  Terminals terminals) {
+  if (options.script) {
+    throw UsageError(
+        "-i reads the statements from standard input: give no script (-f FILE runs a file "
+        "first)");
+  }
+  if (options.file && *options.file == "-") {
+    throw UsageError("-i reads standard input line by line already: give -f a file, not -");
+  }
+  if (options.dump) throw UsageError("--dump is for one script; in a session, :x ADDR dumps");
+  std::optional<ScriptSource> preload;
+  if (options.file) preload = LoadFile(*options.file);
+  std::unique_ptr<LineEditor> editor;
+  if (terminals.in && terminals.make_editor != nullptr) editor = terminals.make_editor();
+  return RunSession(options, preload ? &*preload : nullptr, in, out, err, terminals.in,
+                    editor.get());
+}
+
+// The component's own texts, byte for byte (but for --lf): no script runs.
+void WriteComponentText(std::ostream& out, const Options& options, bool out_is_terminal) {
+  automation::Process process;
+  RavoDUZE inspector(process);
+  std::u16string text = options.help_text ? inspector.HELP() : inspector.About();
+  Utf8Blocks blocks(options.lf);
+  blocks.Take(text);
+  WriteBlocks(blocks, out, out_is_terminal);
 }
 
 int Run(std::span<const std::string> args, std::istream& in, std::ostream& out, std::ostream& err,
-        bool in_is_terminal) {
+        Terminals terminals) {
   const Options options = ParseOptions(args);
   if (options.help) {
-    out << UsageText() << std::flush;
+    WriteText(out, UsageText(), "the help");
     return kOk;
   }
   if (options.version) {
-    out << VersionText() << '\n' << std::flush;
+    WriteText(out, VersionText() + "\n", "the version");
     return kOk;
   }
   if (options.help_text || options.about) {
-    // The component's own texts, byte for byte: no process is needed.
-    automation::Process process;
-    RavoDUZE inspector(process);
-    WriteReport(out, options.help_text ? inspector.HELP() : inspector.About());
+    WriteComponentText(out, options, terminals.out);
     return kOk;
   }
-  if (options.interactive) {
-    if (options.script || options.file) {
-      throw UsageError("-i reads the statements from standard input: give no script and no -f");
-    }
-    return RunSession(options, in, out, err, in_is_terminal);
+  if (options.interactive) return RunSessionFor(options, in, out, err, terminals);
+  const ScriptSource source = LoadScript(options, in, terminals.in);
+  try {
+    return InspectAndWrite(source, options, out, err, terminals.out);
+  } catch (...) {
+    return ReportError(err, source.View());
   }
-  InspectAndWrite(LoadScript(options, in), options, out);
-  return kOk;
 }
 
 }  // namespace
@@ -280,12 +390,11 @@ void CheckWritten(std::ostream& out, const std::string& what) {
                     (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
 }
 
-int ReportError(std::ostream& err, int first_line) {
+int ReportError(std::ostream& err, const ScriptText& script) {
   try {
     throw;
   } catch (const ScriptError& e) {
-    err << "script:" << e.position().line + first_line - 1 << ':' << e.position().column
-        << ": error: " << e.what() << '\n';
+    PrintDiagnostic(err, script, e.position(), "error", e.what());
     return kBadInput;
   } catch (const UsageError& e) {
     err << "ravoduze: " << e.what() << '\n';
@@ -309,9 +418,9 @@ int ReportError(std::ostream& err, int first_line) {
 }
 
 int RunRavoduze(std::span<const std::string> args, std::istream& in, std::ostream& out,
-                std::ostream& err, bool in_is_terminal) {
+                std::ostream& err, Terminals terminals) {
   try {
-    return Run(args, in, out, err, in_is_terminal);
+    return Run(args, in, out, err, terminals);
   } catch (...) {
     return ReportError(err);
   }

@@ -1,27 +1,34 @@
 // RunRavoduze: the whole ravoduze program behind one call, for main(), the
 // tests and fuzzers.
 //
-// `args` are the command-line arguments after the program name; `in` is
-// read only for "-f -". On success the report goes to `out` as UTF-8, byte
-// for byte (CR LF kept, nothing added), and the result is 0. Otherwise
-// nothing goes to `out` and one line goes to `err`:
+// `args` are the command-line arguments after the program name; `in` is the
+// script for "-" or "-f -", and when no script is given and `in` is no
+// terminal (a pipe; an empty one leaves the default script). On success the
+// report goes to `out` as UTF-8, byte for byte (CR LF kept; with --lf, LF),
+// and the result is 0; when `out` is a terminal, a report that does not end
+// its line gets a line break. Otherwise nothing goes to `out`, and `err`
+// gets:
 //   1  "Run-time error 'N': DESCRIPTION" (the platform model raised it)
-//   2  "script:LINE:COLUMN: error: MESSAGE", or "ravoduze: MESSAGE" for a
+//   2  "NAME:LINE:COLUMN: error: MESSAGE" and the line with a caret (NAME
+//      is the file, "<stdin>" or "<script>"), or "ravoduze: MESSAGE" for a
 //      usage error (an option, its value, a file that cannot be read)
 //   3  "ravoduze: MESSAGE" when the host fails: out of memory, or `out`
-//      cannot take the report
-// --help and --version print to `out` and return 0. With -i, `in` holds the
-// session (see interactive.h): a prompt is shown when `in_is_terminal`, each
-// failing line prints its error to `err` as above, and the result is 0 at the
-// end (3 if `out` fails). Never throws.
+//      cannot take the report, the help or the version
+// Unless -q is given, hint and note lines may follow a run-time error or a
+// report (hints.h). --help and --version print to `out` and return 0. With
+// -i, `in` holds the session (see interactive.h). Never throws.
 #ifndef DUD_CLI_RUN_H_
 #define DUD_CLI_RUN_H_
 
 #include <iosfwd>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "cli/diagnostic.h"
+#include "cli/line_editor.h"
 
 namespace dudUdudADOD::cli {
 
@@ -32,8 +39,16 @@ inline constexpr size_t kMaxScriptBytes = size_t{16} << 20;
 // surrogate pair, so no second copy of the whole text is made.
 void WriteUtf8(std::ostream& out, std::u16string_view text);
 
+// Which of the standard streams are terminals, and how to make the line
+// editor that a session typed at a terminal uses (none: plain lines).
+struct Terminals {
+  bool in = false;
+  bool out = false;
+  std::unique_ptr<LineEditor> (*make_editor)() = nullptr;
+};
+
 int RunRavoduze(std::span<const std::string> args, std::istream& in, std::ostream& out,
-                std::ostream& err, bool in_is_terminal = false);
+                std::ostream& err, Terminals terminals = {});
 
 // The exit codes above.
 enum ExitCode { kOk = 0, kRunTimeError = 1, kBadInput = 2, kHostFailure = 3 };
@@ -50,9 +65,9 @@ class HostFailure : public std::runtime_error {
 void CheckWritten(std::ostream& out, const std::string& what);
 
 // Prints the exception being handled (call it only inside a catch block) as
-// the one line described above and returns its exit code. A ScriptError's
-// line is counted from `first_line`: a session parses each input line alone.
-int ReportError(std::ostream& err, int first_line = 1);
+// described above and returns its exit code. A ScriptError is shown in
+// `script` (diagnostic.h).
+int ReportError(std::ostream& err, const ScriptText& script = {});
 
 }  // namespace dudUdudADOD::cli
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -88,7 +89,7 @@ TEST(RunRavoduze, LongReportsComeOutWholeAcrossPieces) {
   }
 }
 
-TEST(RunRavoduze, FailuresPrintOneLineAndNoReport) {
+TEST(RunRavoduze, QuietFailuresPrintTheErrorAndNoReport) {
   const std::string directory = std::filesystem::temp_directory_path().string();
   const struct {
     std::vector<std::string> args;
@@ -102,8 +103,10 @@ TEST(RunRavoduze, FailuresPrintOneLineAndNoReport) {
       {{"RawVariant(8, 0, 0, 0, 12, 0)"},
        "1 Run-time error '5': Invalid procedure call or argument\n"},
       {{"Dim x As Long\nDim y As Long At 1243024"},
-       "2 script:2:18: error: cannot place \"y\" At 1243024 (4 bytes): that memory is in use or "
-       "cannot hold a variable\n"},
+       "2 <script>:2:18: error: cannot place \"y\" At 1243024 (4 bytes): that memory is in use or "
+       "cannot hold a variable\n"
+       " 2 | Dim y As Long At 1243024\n"
+       "   |                  ^\n"},
       {{"--arg-at", "1243020"},
        "2 ravoduze: --arg-at 1243020: the 16-byte argument variant cannot go there: that memory "
        "is in use or cannot hold it\n"},
@@ -115,7 +118,9 @@ TEST(RunRavoduze, FailuresPrintOneLineAndNoReport) {
       {{"-f", directory}, "2 ravoduze: cannot read \"" + directory + "\": it is a directory\n"},
   };
   for (const auto& c : cases) {
-    const CliResult r = RunCli(c.args);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "--quiet");
+    const CliResult r = RunCli(args);
     EXPECT_EQ(std::to_string(r.code) + " " + r.err, c.exit);
     EXPECT_EQ(r.out, "") << c.args.back();
   }
@@ -166,6 +171,132 @@ TEST(RunRavoduze, HelpVersionAndTheComponentsTexts) {
   EXPECT_EQ(text.code, 0);
   EXPECT_EQ(text.out, automation::ToUtf8(inspector.HELP()));
   EXPECT_EQ(text.out.rfind(about.out + "\r\nDeclaration:\t", 0), 0u);
+}
+
+// After a run-time error, a hint names the step that raised it and the flags
+// that print the rest; the report itself is never touched by hints.
+TEST(RunRavoduze, HintsExplainFailuresOnStandardError) {
+  const struct {
+    std::vector<std::string> args;
+    std::string hint;  // the line after the error
+  } cases[] = {
+      {{"Dim o As Object"},
+       "ravoduze: hint: the error comes from the values section (varValues); --var-flags 15 "
+       "leaves it out and prints the rest\n"},
+      {{"Dim v = Null"},
+       "ravoduze: hint: the error comes from the variant argument section (varARG), the variable "
+       "section (varDef) and the values section (varValues); --var-flags 12 leaves them out and "
+       "prints the rest\n"},
+      {{"Dim a(1 To 2) As Long = {1000, 2}"},
+       "ravoduze: hint: the error comes from the values section (varValues); it comes from "
+       "vatCharASCII, which takes every element for a character code: --vat-flags 59 prints the "
+       "numbers; --var-flags 15 leaves it out and prints the rest\n"},
+      {{"--var-flags", "varValues", "RawVariant(8195, 0, 0, 0, 4096, 0)"},
+       "ravoduze: hint: the error comes before any section, from the snapshot of the array "
+       "descriptor, which every report takes\n"},
+      {{"Dim x As Integer = 40000"},
+       "<script>:1:20: note: the script raised it here\n"
+       " 1 | Dim x As Integer = 40000\n"
+       "   |                    ^\n"},
+  };
+  for (const auto& c : cases) {
+    const CliResult r = RunCli(c.args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), c.hint) << c.args.back();
+  }
+  const CliResult beeps = RunCli({"--var-flags", "16", "Dim a(1 To 3) As Long = {7, 8, 9}"});
+  EXPECT_EQ(beeps.code, 0);
+  EXPECT_EQ(beeps.out, Direct("Dim a(1 To 3) As Long = {7, 8, 9}", 16));
+  EXPECT_EQ(beeps.err,
+            "ravoduze: note: vatCharASCII printed the elements of this Long() array as characters "
+            "(a Byte array's switch applies to it too); --vat-flags 59 prints the numbers\n");
+  EXPECT_EQ(RunCli({"-q", "--var-flags", "16", "Dim a(1 To 3) As Long"}).err, "");
+  EXPECT_EQ(RunCli({"--var-flags", "16", "Dim a(1 To 3) As Byte"}).err, "");
+}
+
+TEST(RunRavoduze, ScriptFromAPipeOrDashAndErrorsNamedByTheirSource) {
+  const std::string script = "Dim b As Byte = 200";
+  EXPECT_EQ(RunCli({}, script).out, Direct(script));  // piped, no script given
+  EXPECT_EQ(RunCli({"-"}, script).out, Direct(script));
+  EXPECT_EQ(RunCli({}, script, true).out, Direct("Dim x As Long = 5"));  // a terminal
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "ravoduze_bad.bas";
+  std::ofstream(path, std::ios::binary) << "Dim x As Long\r\n\tDim y As Lng\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    std::string err;
+  } cases[] = {
+      {{"-f", path.string()},
+       "",
+       path.string() + ":2:11: error: unknown type \"Lng\" (did you mean \"Long\"?)\n"
+                       " 2 | \tDim y As Lng\n"
+                       "   | \t         ^\n"},
+      {{"-"},
+       "x = 1 + 2",
+       "<stdin>:1:7: error: expected end of statement (a script has no arithmetic), found \"+\"\n"
+       " 1 | x = 1 + 2\n"
+       "   |       ^\n"},
+      {{"Dim s As String = \"\xC3\xA9\xC3\xA9\" x"},
+       "",
+       "<script>:1:24: error: expected end of statement, found \"x\"\n"
+       " 1 | Dim s As String = \"\xC3\xA9\xC3\xA9\" x\n"
+       "   |                        ^\n"},
+      {{"Dim s As"},
+       "",
+       "<script>:1:9: error: expected a type after \"As\" (Integer, Long, Single, Double, "
+       "Currency, Date, String, Boolean, Byte, Variant or Object), found end of script\n"
+       " 1 | Dim s As\n"
+       "   |         ^\n"},
+  };
+  for (const auto& c : cases) {
+    const CliResult r = RunCli(c.args, c.input);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, c.err);
+  }
+  std::filesystem::remove(path);
+}
+
+TEST(RunRavoduze, LineEndsForPipesAndTerminals) {
+  const std::string script = "Dim s As String = \"y\"";
+  const std::string exact = Direct(script, 16);
+  ASSERT_NE(exact.back(), '\n');
+  EXPECT_EQ(RunCli({"--var-flags", "16", script}).out, exact);
+  EXPECT_EQ(RunCli({"--var-flags", "16", script}, "", true).out, exact + "\n");
+  const auto lf = [](std::string text) {
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
+    return text;
+  };
+  EXPECT_EQ(RunCli({"--lf"}).out, lf(Direct("Dim x As Long = 5")));
+  // The pieces of a long report may split a CR LF; a lone CR stays.
+  const std::string many = "Dim a(1 To 70000) As Byte";
+  for (const char* sep : {"\r\n", "\r", "\r\r\n"}) {
+    const CliResult r = RunCli({"--lf", "--sep", sep, "--vat-flags", "0", many});
+    EXPECT_TRUE(r.out == lf(Direct(many, std::nullopt, 0, automation::FromUtf8(sep))));
+  }
+}
+
+TEST(RunRavoduze, DumpShowsMemoryInsteadOfAReport) {
+  const CliResult r = RunCli({"--dump", "0x140000:20", "Dim s As String = \"abc\""});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(
+      r.out.substr(r.out.find('\n') + 1),
+      "   1310720  00140000  06 00 00 00 61 00 62 00  63 00 00 00 00 00 00 00     6   0   "
+      "0   0  97   0  98   0  99   0   0   0   0   0   0   0  |....a.b.c.......|\n"
+      "   1310736  00140010  -- -- -- --                                          -   -   -   "
+      "-                                                  |                |\n");
+  EXPECT_EQ(RunCli({"--dump", "1243024:0"}).err,
+            "ravoduze: --dump: \"0\" is not a byte count: give 1 to 1048576\n");
+}
+
+TEST(RunRavoduze, EveryOutputThatFailsExitsThree) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"--version"}, {"--about"}, {"--dump", "0"}}) {
+    testutil::FullDevice device;
+    const CliResult r = RunCli(args, "", false, &device);
+    EXPECT_EQ(r.code, 3) << args[0];
+    EXPECT_EQ(r.err.rfind("ravoduze: cannot write the ", 0), 0u) << r.err;
+  }
 }
 
 TEST(WriteUtf8, SurrogatePairsSurviveChunkEdges) {

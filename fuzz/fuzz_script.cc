@@ -14,10 +14,10 @@
 // The rest of the input is the script.
 //
 // Properties: RunRavoduze never throws. A one-shot run returns 0, 1 or 2; on
-// 1 and 2 nothing at all was written to standard output and exactly one line
-// to standard error. A session returns 0, and every line it writes to
-// standard error is an error in one of the one-shot formats (or 2 when its
-// options are wrong, as above). Exit 3 (the
+// 1 and 2 nothing at all was written to standard output and standard error
+// holds one error, followed only by the lines that explain it (the script's
+// line and a caret, hints and notes). A session returns 0, 1 or 2, and what
+// it writes to standard error is such errors one after another. Exit 3 (the
 // host failed) is accepted only when the host allocation cap of
 // fuzz_support.h refused a request: a legitimate declaration of hundreds of
 // megabytes, or a report that large, is the tool's business but not the
@@ -76,23 +76,43 @@ std::string AddressText(ByteReader& in) {
   }
 }
 
-// Every line a session writes to standard error is one error in a format of
-// the one-shot mode; a line for the host's out-of-memory only when the cap
-// was hit.
-void CheckSessionErrors(const std::string& err, bool capped) {
+// A line that starts an error message in one of the formats of run.h.
+bool IsErrorLine(std::string_view line) {
+  if (line.starts_with("ravoduze: hint: ") || line.starts_with("ravoduze: note: ")) return false;
+  return line.starts_with("Run-time error '") || line.starts_with("ravoduze: ") ||
+         ((line.starts_with("<stdin>:") || line.starts_with("<script>:")) &&
+          line.find(": error: ") != std::string_view::npos);
+}
+
+// A line that explains the error before it: an excerpt, a hint or a note.
+bool IsExplanation(std::string_view line) {
+  return line.starts_with(" ") || line.starts_with("ravoduze: hint: ") ||
+         line.starts_with("ravoduze: note: ") ||
+         ((line.starts_with("<stdin>:") || line.starts_with("<script>:")) &&
+          line.find(": note: ") != std::string_view::npos);
+}
+
+// Standard error holds errors, each followed only by explanations (a note may
+// also follow a report that succeeded); `one` when there must be exactly one
+// error. An out-of-memory line only when the cap was hit.
+void CheckErrors(const std::string& err, bool capped, bool one) {
   size_t start = 0;
+  int errors = 0;
   while (start < err.size()) {
     const size_t end = err.find('\n', start);
-    if (end == std::string::npos) Fail("a session's standard error does not end a line");
+    if (end == std::string::npos) Fail("standard error does not end a line");
     const std::string_view line(err.data() + start, end - start);
-    const bool known = line.starts_with("script:") || line.starts_with("Run-time error '") ||
-                       line.starts_with("ravoduze: ");
-    if (!known) Fail("a session wrote a line to standard error that is no error message");
+    if (IsErrorLine(line)) {
+      ++errors;
+    } else if (!IsExplanation(line)) {
+      Fail("a line on standard error that is neither an error nor explains one");
+    }
     if (line.starts_with("ravoduze: out of host memory") && !capped) {
-      Fail("a session ran out of host memory below the host allocation cap");
+      Fail("a run ran out of host memory below the host allocation cap");
     }
     start = end + 1;
   }
+  if (one && errors != 1) Fail("a failing run did not write exactly one error");
 }
 
 // How the runs ended, printed when the fuzzer exits.
@@ -159,20 +179,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++g_tally.capped;
     return 0;
   }
-  if (session && code == 0) {
+  if (code != 0 && code != 1 && code != 2) Fail("an exit code other than 0, 1 and 2");
+  if (session) {
     ++g_tally.sessions;
-    CheckSessionErrors(err.str(), capped);
+    CheckErrors(err.str(), capped, false);
     return 0;
   }
-  // A session that cannot start (a usage error) fails like a one-shot run.
-  if (session && code != 2) Fail("a session ended with an exit code other than 0 and 2");
-  if (code != 0 && code != 1 && code != 2) Fail("an exit code other than 0, 1 and 2");
   ++g_tally.exits[code];
-  if (code == 0) return 0;
-  if (!out.str().empty()) Fail("a failing run wrote to standard output");
-  const std::string message = err.str();
-  if (message.empty() || message.back() != '\n' || message.find('\n') != message.size() - 1) {
-    Fail("a failing run did not write exactly one line to standard error");
-  }
+  CheckErrors(err.str(), capped, code != 0);
+  if (code != 0 && !out.str().empty()) Fail("a failing run wrote to standard output");
   return 0;
 }

@@ -34,7 +34,7 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
   std::stringbuf text;
   std::ostream out(device != nullptr ? device : &text);
   std::ostringstream err;
-  const int code = cli::RunRavoduze(args, in, out, err, terminal);
+  const int code = cli::RunRavoduze(args, in, out, err, {terminal, terminal});
   return {code, text.str(), err.str()};
 }
 
