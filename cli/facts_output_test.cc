@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <string>
@@ -69,10 +69,17 @@ Twin Inspect(const std::string& script, std::optional<int32_t> var_flags = std::
 }
 
 void AddNumbersIn(std::set<int64_t>& numbers, const std::string& text) {
-  static const std::regex kNumber("-?[0-9]+");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), kNumber);
-       it != std::sregex_iterator(); ++it) {
-    numbers.insert(std::stoll(it->str()));
+  for (size_t i = 0; i < text.size();) {
+    const bool minus = text[i] == '-' && i + 1 < text.size() &&
+                       std::isdigit(static_cast<unsigned char>(text[i + 1]));
+    if (!minus && !std::isdigit(static_cast<unsigned char>(text[i]))) {
+      ++i;
+      continue;
+    }
+    size_t end = i + (minus ? 1 : 0);
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    numbers.insert(std::stoll(text.substr(i, end - i)));
+    i = end;
   }
 }
 
