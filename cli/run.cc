@@ -24,6 +24,7 @@
 #include "cli/options.h"
 #include "cli/parser.h"
 #include "cli/svg_picture.h"
+#include "cli/utf8_blocks.h"
 #include "inspector/ravoduze.h"
 
 namespace dudUdudADOD::cli {
@@ -80,109 +81,6 @@ ScriptSource LoadScript(const Options& options, std::istream& in, bool in_is_ter
   }
   return {std::string(kDefaultScript), "<default>"};
 }
-
-// The report as UTF-8, gathered in blocks while the inspector builds it, so
-// that neither the UTF-16 text nor one huge UTF-8 string ever stands whole in
-// memory. Nothing is written until the report is complete: a call that fails
-// half way prints no partial report.
-class Utf8Blocks {
- public:
-  // With `lf`, each CR LF is written as LF.
-  explicit Utf8Blocks(bool lf) : lf_(lf) {}
-
-  // Takes the text so far and empties it. A high surrogate at its end waits
-  // for the low one that starts the next piece, as a CR does for its LF.
-  void Take(std::u16string& text) {
-    if (lf_) DropCrBeforeLf(text);
-    if (!text.empty()) last_ = text.back();
-    std::u16string joined;
-    std::u16string_view piece = text;
-    if (carry_ != 0) {
-      joined.reserve(text.size() + 1);
-      joined += carry_;
-      joined += text;
-      piece = joined;
-      carry_ = 0;
-    }
-    if (!piece.empty() && piece.back() >= 0xD800 && piece.back() <= 0xDBFF) {
-      carry_ = piece.back();
-      piece.remove_suffix(1);
-    }
-    Append(piece);
-    text.clear();
-  }
-  // Whether the text ends with a line break (an empty text does).
-  bool EndsLine() const { return last_ == 0 || last_ == u'\n'; }
-
-  void WriteTo(std::ostream& out) {
-    if (pending_cr_) {
-      std::u16string cr(1, u'\r');
-      pending_cr_ = false;
-      Take(cr);
-    }
-    if (carry_ != 0) Append(std::u16string_view(&carry_, 1));  // unpaired: U+FFFD
-    carry_ = 0;
-    for (Block& block : blocks_) {
-      out.write(block.bytes.get(), static_cast<std::streamsize>(block.used));
-      block.bytes.reset();  // give each block back once it is out
-    }
-  }
-
- private:
-  static constexpr size_t kBlock = size_t{1} << 20;
-  // Raw room, never filled with zeros first: the text is written once.
-  struct Block {
-    std::unique_ptr<char[]> bytes;
-    size_t size = 0;
-    size_t used = 0;
-  };
-
-  // A long piece (a report of one long string comes whole) is converted a
-  // slice at a time, so that no block is sized for the widest UTF-8 of all
-  // of it at once.
-  void Append(std::u16string_view piece) {
-    constexpr size_t kSlice = kBlock / automation::kMaxUtf8PerUnit;
-    while (!piece.empty()) {
-      size_t n = std::min(kSlice, piece.size());
-      if (n < piece.size() && piece[n - 1] >= 0xD800 && piece[n - 1] <= 0xDBFF) --n;
-      AppendSlice(piece.substr(0, n));
-      piece.remove_prefix(n);
-    }
-  }
-  void AppendSlice(std::u16string_view slice) {
-    const size_t needed = automation::kMaxUtf8PerUnit * slice.size();
-    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < needed) {
-      blocks_.push_back(Block{std::unique_ptr<char[]>(new char[kBlock]), kBlock, 0});
-    }
-    Block& block = blocks_.back();
-    char* start = block.bytes.get() + block.used;
-    block.used += static_cast<size_t>(automation::WriteUtf8(start, slice) - start);
-  }
-
-  // Removes each CR that stands before an LF, holding back a CR at the end
-  // until the next piece shows what follows it.
-  void DropCrBeforeLf(std::u16string& text) {
-    const bool held = pending_cr_ && (text.empty() || text.front() != u'\n');
-    pending_cr_ = false;
-    size_t kept = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-      text[kept++] = text[i];
-    }
-    text.resize(kept);
-    if (!text.empty() && text.back() == u'\r') {
-      pending_cr_ = true;
-      text.pop_back();
-    }
-    if (held) text.insert(text.begin(), u'\r');
-  }
-
-  std::vector<Block> blocks_;
-  char16_t carry_ = 0;
-  bool lf_;
-  bool pending_cr_ = false;
-  char16_t last_ = 0;
-};
 
 // Keeps only what --footprint and --svg need of a twin.
 struct FootprintOnly : FactsSink {
@@ -304,7 +202,7 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
                      options.debug, options.var_flags, options.vat_flags, options.sep);
   } catch (const RuntimeError& e) {
-    report = Utf8Blocks(false);  // no partial report; its memory goes back first
+    report.Clear();  // no partial report; its memory goes back first
     PrintRunTimeError(err, e);
     if (!options.quiet) err << FailureHint(*process, argument, options);
     return kRunTimeError;

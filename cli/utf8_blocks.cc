@@ -1,0 +1,135 @@
+#include "cli/utf8_blocks.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+
+#include "automation/utf8.h"
+#include "cli/run.h"
+
+namespace dudUdudADOD::cli {
+
+namespace {
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+std::string Reason() { return errno != 0 ? std::string(": ") + std::strerror(errno) : ""; }
+
+}  // namespace
+
+void Utf8Blocks::Take(std::u16string& text) {
+  if (lf_) DropCrBeforeLf(text);
+  if (!text.empty()) last_ = text.back();
+  std::u16string joined;
+  std::u16string_view piece = text;
+  if (carry_ != 0) {
+    joined.reserve(text.size() + 1);
+    joined += carry_;
+    joined += text;
+    piece = joined;
+    carry_ = 0;
+  }
+  if (!piece.empty() && IsHighSurrogate(piece.back())) {
+    carry_ = piece.back();
+    piece.remove_suffix(1);
+  }
+  Append(piece);
+  text.clear();
+}
+
+void Utf8Blocks::WriteTo(std::ostream& out) {
+  if (pending_cr_) {
+    std::u16string cr(1, u'\r');
+    pending_cr_ = false;
+    Take(cr);
+  }
+  if (carry_ != 0) Append(std::u16string_view(&carry_, 1));  // unpaired: U+FFFD
+  carry_ = 0;
+  if (file_) {
+    // What went to the file came first.
+    std::rewind(file_.get());
+    std::unique_ptr<char[]> buffer(new char[kBlock]);
+    size_t n;
+    while (out && (n = std::fread(buffer.get(), 1, kBlock, file_.get())) > 0) {
+      out.write(buffer.get(), static_cast<std::streamsize>(n));
+    }
+    if (std::ferror(file_.get())) throw HostFailure("cannot read the report back" + Reason());
+    file_.reset();
+  }
+  for (Block& block : blocks_) {
+    out.write(block.bytes.get(), static_cast<std::streamsize>(block.used));
+    block.bytes.reset();  // give each block back once it is out
+  }
+  blocks_.clear();
+}
+
+void Utf8Blocks::Clear() {
+  blocks_.clear();
+  file_.reset();
+  spilled_ = 0;
+  carry_ = 0;
+  pending_cr_ = false;
+  last_ = 0;
+}
+
+// A long piece (a report of one long string comes whole) is converted a
+// slice at a time, so that no block is sized for the widest UTF-8 of all of
+// it at once.
+void Utf8Blocks::Append(std::u16string_view piece) {
+  constexpr size_t kSlice = kBlock / automation::kMaxUtf8PerUnit;
+  while (!piece.empty()) {
+    size_t n = std::min(kSlice, piece.size());
+    if (n < piece.size() && IsHighSurrogate(piece[n - 1])) --n;
+    AppendSlice(piece.substr(0, n));
+    piece.remove_prefix(n);
+  }
+}
+
+void Utf8Blocks::AppendSlice(std::u16string_view slice) {
+  const size_t needed = automation::kMaxUtf8PerUnit * slice.size();
+  if (blocks_.empty() || kBlock - blocks_.back().used < needed) {
+    if (blocks_.size() * kBlock >= held_in_memory_) Spill();
+    blocks_.push_back(Block{std::unique_ptr<char[]>(new char[kBlock]), 0});
+  }
+  Block& block = blocks_.back();
+  char* start = block.bytes.get() + block.used;
+  block.used += static_cast<size_t>(automation::WriteUtf8(start, slice) - start);
+}
+
+// Moves every full block to the temporary file. Without a file (none can be
+// made here) the blocks stay in memory, as they would without the limit.
+void Utf8Blocks::Spill() {
+  if (!file_) {
+    file_.reset(std::tmpfile());
+    if (!file_) return;
+  }
+  errno = 0;
+  for (Block& block : blocks_) {
+    if (std::fwrite(block.bytes.get(), 1, block.used, file_.get()) != block.used) {
+      throw HostFailure("cannot hold the report in a temporary file" + Reason());
+    }
+    spilled_ += block.used;
+  }
+  blocks_.clear();
+}
+
+// Removes each CR that stands before an LF, holding back a CR at the end
+// until the next piece shows what follows it.
+void Utf8Blocks::DropCrBeforeLf(std::u16string& text) {
+  const bool held = pending_cr_ && (text.empty() || text.front() != u'\n');
+  pending_cr_ = false;
+  size_t kept = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    text[kept++] = text[i];
+  }
+  text.resize(kept);
+  if (!text.empty() && text.back() == u'\r') {
+    pending_cr_ = true;
+    text.pop_back();
+  }
+  if (held) text.insert(text.begin(), u'\r');
+}
+
+}  // namespace dudUdudADOD::cli

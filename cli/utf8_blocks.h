@@ -1,0 +1,76 @@
+// Utf8Blocks: a report as UTF-8, gathered while the inspector builds it and
+// written out only once it is complete.
+//
+// Used by RunRavoduze. The inspector hands the report over in pieces of
+// UTF-16; each piece is converted at once into blocks of raw memory, so that
+// neither the UTF-16 text nor one huge UTF-8 string ever stands whole. Past
+// kHeldInMemory bytes the blocks go to an unnamed temporary file instead, so
+// that a report of any length takes a bounded amount of memory. Nothing is
+// written until WriteTo: a call that fails half way prints no partial report
+// (Clear drops what was gathered).
+//
+// A high surrogate at the end of a piece waits for the low one that starts
+// the next; one that stays unpaired is written as U+FFFD. With `lf`, each
+// CR LF is written as LF, also when a piece ends between the two.
+#ifndef DUD_CLI_UTF8_BLOCKS_H_
+#define DUD_CLI_UTF8_BLOCKS_H_
+
+#include <cstdio>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dudUdudADOD::cli {
+
+class Utf8Blocks {
+ public:
+  // What stays in memory before the blocks go to a temporary file.
+  static constexpr size_t kHeldInMemory = size_t{16} << 20;
+
+  explicit Utf8Blocks(bool lf, size_t held_in_memory = kHeldInMemory)
+      : lf_(lf), held_in_memory_(held_in_memory) {}
+
+  // Takes the text so far and empties it. Raises HostFailure when the
+  // temporary file cannot take a block.
+  void Take(std::u16string& text);
+  // Whether the text ends with a line break (an empty text does).
+  bool EndsLine() const { return last_ == 0 || last_ == u'\n'; }
+  // Writes everything gathered, in order, and lets its memory go.
+  void WriteTo(std::ostream& out);
+  // Drops everything gathered.
+  void Clear();
+
+  // Bytes that went to the temporary file so far (for tests).
+  size_t spilled() const { return spilled_; }
+
+ private:
+  static constexpr size_t kBlock = size_t{1} << 20;
+  // Raw room, never filled with zeros first: the text is written once.
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t used = 0;
+  };
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+
+  void Append(std::u16string_view piece);
+  void AppendSlice(std::u16string_view slice);
+  void Spill();
+  void DropCrBeforeLf(std::u16string& text);
+
+  std::vector<Block> blocks_;
+  std::unique_ptr<std::FILE, FileCloser> file_;  // blocks past kHeldInMemory
+  size_t spilled_ = 0;
+  char16_t carry_ = 0;
+  bool lf_;
+  size_t held_in_memory_;
+  bool pending_cr_ = false;
+  char16_t last_ = 0;
+};
+
+}  // namespace dudUdudADOD::cli
+
+#endif  // DUD_CLI_UTF8_BLOCKS_H_

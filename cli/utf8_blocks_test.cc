@@ -1,0 +1,55 @@
+#include "cli/utf8_blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "automation/utf8.h"
+
+namespace dudUdudADOD::cli {
+namespace {
+
+// A long text handed over in pieces that split surrogate pairs and CR LF
+// pairs, gathered with every block held in memory and with every block sent
+// to the temporary file: the bytes written are the same.
+TEST(Utf8Blocks, SpillingToAFileChangesNoByte) {
+  std::u16string text;
+  std::string crlf, lf_only;
+  for (int i = 0; i < 100000; ++i) {
+    text += u"line \U0001F600 é\r\n";
+    crlf += "line \xF0\x9F\x98\x80 \xC3\xA9\r\n";
+    lf_only += "line \xF0\x9F\x98\x80 \xC3\xA9\n";
+  }
+  for (const bool lf : {false, true}) {
+    const std::string& expected = lf ? lf_only : crlf;
+    for (const size_t held : {Utf8Blocks::kHeldInMemory, size_t{0}}) {
+      Utf8Blocks blocks(lf, held);
+      for (size_t at = 0; at < text.size(); at += 4099) {  // odd: splits pairs
+        std::u16string piece = text.substr(at, 4099);
+        blocks.Take(piece);
+        EXPECT_TRUE(piece.empty());
+      }
+      std::ostringstream out;
+      blocks.WriteTo(out);
+      EXPECT_EQ(out.str(), expected) << "lf " << lf << ", held " << held;
+      EXPECT_EQ(blocks.spilled() > 0, held == 0);
+    }
+  }
+}
+
+TEST(Utf8Blocks, ClearDropsWhatWasGathered) {
+  Utf8Blocks blocks(false, 0);
+  std::u16string text(3 << 20, u'x');
+  blocks.Take(text);
+  blocks.Clear();
+  std::u16string tail = u"done\r\n";
+  blocks.Take(tail);
+  std::ostringstream out;
+  blocks.WriteTo(out);
+  EXPECT_EQ(out.str(), "done\r\n");
+  EXPECT_TRUE(blocks.EndsLine());
+}
+
+}  // namespace
+}  // namespace dudUdudADOD::cli
