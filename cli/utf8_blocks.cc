@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ostream>
+#include <utility>
 
 #include "automation/utf8.h"
 #include "cli/run.h"
@@ -18,7 +19,75 @@ std::string Reason() { return errno != 0 ? std::string(": ") + std::strerror(err
 
 }  // namespace
 
+Utf8Blocks::~Utf8Blocks() {
+  try {
+    StopWorker();
+  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing is written anyway
+  }
+}
+
 void Utf8Blocks::Take(std::u16string& text) {
+  taken_ += text.size();
+  if (!worker_.joinable() && taken_ > kWorkerAfter) StartWorker();
+  if (!worker_.joinable()) return Convert(text);
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return queue_.size() < kQueued || error_; });
+  if (error_) {
+    lock.unlock();
+    StopWorker();  // rethrows
+  }
+  queue_.push_back(std::move(text));
+  text.clear();
+  if (!spare_.empty()) {
+    text.swap(spare_.back());
+    spare_.pop_back();
+  }
+  changed_.notify_all();
+}
+
+void Utf8Blocks::StartWorker() {
+  closing_ = false;
+  worker_ = std::thread([this] { Work(); });
+}
+
+void Utf8Blocks::Work() {
+  for (;;) {
+    std::u16string piece;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return !queue_.empty() || closing_; });
+      if (queue_.empty()) return;
+      piece = std::move(queue_.front());
+      queue_.pop_front();
+      changed_.notify_all();
+    }
+    try {
+      Convert(piece);
+    } catch (...) {
+      std::lock_guard lock(mutex_);
+      error_ = std::current_exception();
+      queue_.clear();
+      changed_.notify_all();
+      return;
+    }
+    std::lock_guard lock(mutex_);
+    if (spare_.size() < kQueued) spare_.push_back(std::move(piece));
+  }
+}
+
+void Utf8Blocks::StopWorker() {
+  if (worker_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+      changed_.notify_all();
+    }
+    worker_.join();
+  }
+  if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+}
+
+void Utf8Blocks::Convert(std::u16string& text) {
   if (lf_) DropCrBeforeLf(text);
   if (!text.empty()) last_ = text.back();
   std::u16string joined;
@@ -39,10 +108,11 @@ void Utf8Blocks::Take(std::u16string& text) {
 }
 
 void Utf8Blocks::WriteTo(std::ostream& out) {
+  StopWorker();
   if (pending_cr_) {
     std::u16string cr(1, u'\r');
     pending_cr_ = false;
-    Take(cr);
+    Convert(cr);
   }
   if (carry_ != 0) Append(std::u16string_view(&carry_, 1));  // unpaired: U+FFFD
   carry_ = 0;
@@ -65,6 +135,15 @@ void Utf8Blocks::WriteTo(std::ostream& out) {
 }
 
 void Utf8Blocks::Clear() {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.clear();
+  }
+  try {
+    StopWorker();
+  } catch (...) {  // NOLINT(bugprone-empty-catch): what failed is dropped too
+  }
+  taken_ = 0;
   blocks_.clear();
   file_.reset();
   spilled_ = 0;

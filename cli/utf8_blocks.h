@@ -12,14 +12,25 @@
 // A high surrogate at the end of a piece waits for the low one that starts
 // the next; one that stays unpaired is written as U+FFFD. With `lf`, each
 // CR LF is written as LF, also when a piece ends between the two.
+//
+// Once a report has passed a million characters, the conversion moves to a
+// thread of its own, so that the inspector formats the next piece on one
+// core while the last one becomes UTF-8 on the other; the bytes are the
+// same, and a short report starts no thread. Take, WriteTo and Clear are
+// called from one thread.
 #ifndef DUD_CLI_UTF8_BLOCKS_H_
 #define DUD_CLI_UTF8_BLOCKS_H_
 
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <exception>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace dudUdudADOD::cli {
@@ -31,9 +42,13 @@ class Utf8Blocks {
 
   explicit Utf8Blocks(bool lf, size_t held_in_memory = kHeldInMemory)
       : lf_(lf), held_in_memory_(held_in_memory) {}
+  ~Utf8Blocks();
+  Utf8Blocks(const Utf8Blocks&) = delete;
+  Utf8Blocks& operator=(const Utf8Blocks&) = delete;
 
-  // Takes the text so far and empties it. Raises HostFailure when the
-  // temporary file cannot take a block.
+  // Takes the text so far and empties it (keeping room the caller may fill
+  // again). Raises HostFailure when the temporary file cannot take a block,
+  // here or at the next call.
   void Take(std::u16string& text);
   // Whether the text ends with a line break (an empty text does).
   bool EndsLine() const { return last_ == 0 || last_ == u'\n'; }
@@ -56,6 +71,16 @@ class Utf8Blocks {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
 
+  // Characters taken before the conversion moves to a thread, and pieces
+  // that may wait for it.
+  static constexpr size_t kWorkerAfter = size_t{1} << 20;
+  static constexpr size_t kQueued = 4;
+
+  void Convert(std::u16string& text);
+  void StartWorker();
+  void Work();
+  // Waits until every queued piece is converted; rethrows the worker's error.
+  void StopWorker();
   void Append(std::u16string_view piece);
   void AppendSlice(std::u16string_view slice);
   void Spill();
@@ -69,6 +94,15 @@ class Utf8Blocks {
   size_t held_in_memory_;
   bool pending_cr_ = false;
   char16_t last_ = 0;
+
+  size_t taken_ = 0;
+  std::thread worker_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::u16string> queue_;   // pieces for the worker, in order
+  std::vector<std::u16string> spare_;  // converted pieces, their room reused
+  bool closing_ = false;
+  std::exception_ptr error_;
 };
 
 }  // namespace dudUdudADOD::cli

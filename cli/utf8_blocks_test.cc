@@ -38,6 +38,22 @@ TEST(Utf8Blocks, SpillingToAFileChangesNoByte) {
   }
 }
 
+// Past a million characters the conversion runs on a thread of its own;
+// the pieces still come out whole and in order.
+TEST(Utf8Blocks, ALongReportConvertsBesideTheCaller) {
+  Utf8Blocks blocks(false);
+  std::string expected;
+  for (int i = 0; i < 100; ++i) {
+    std::u16string piece(65536, static_cast<char16_t>(u'a' + i % 26));
+    expected.append(piece.size(), static_cast<char>('a' + i % 26));
+    blocks.Take(piece);
+    EXPECT_TRUE(piece.empty());
+  }
+  std::ostringstream out;
+  blocks.WriteTo(out);
+  EXPECT_EQ(out.str(), expected);
+}
+
 TEST(Utf8Blocks, ClearDropsWhatWasGathered) {
   Utf8Blocks blocks(false, 0);
   std::u16string text(3 << 20, u'x');
