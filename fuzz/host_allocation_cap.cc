@@ -7,6 +7,7 @@
 // use-after-free are caught as before (only the new/delete kind mismatch
 // check is lost). While a cap is set, a request above its limit throws
 // std::bad_alloc (or returns nullptr for the nothrow forms) and is recorded.
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
@@ -14,12 +15,14 @@
 
 namespace {
 
-// One fuzz input runs at a time, on one thread.
-size_t g_limit = 0;  // 0: no cap
-bool g_hit = false;
+// One fuzz input runs at a time; the program may convert a long report on a
+// second thread, which allocates under the same cap.
+std::atomic<size_t> g_limit{0};  // 0: no cap
+std::atomic<bool> g_hit{false};
 
 void* Allocate(size_t size, size_t alignment) {
-  if (g_limit != 0 && size > g_limit) {
+  const size_t limit = g_limit;
+  if (limit != 0 && size > limit) {
     g_hit = true;
     return nullptr;
   }
