@@ -20,6 +20,7 @@
 namespace dudUdudADOD::cli {
 
 struct Options {
+  std::optional<automation::Platform> platform;  // the process modelled; win32 when not given
   std::optional<int32_t> var_flags;
   std::optional<int32_t> vat_flags;
   std::optional<std::u16string> sep;

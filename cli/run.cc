@@ -172,7 +172,9 @@ void DrawPicture(const automation::Process& process, const FootprintFact& footpr
 // document with the error and then ends the run like a failed report.
 void WriteJson(RavoDUZE& inspector, automation::Address argument, const Options& options,
                std::ostream& out) {
-  JsonFacts json(out);
+  const auto& layout =
+      automation::LayoutOf(options.platform.value_or(automation::Platform::kWin32));
+  JsonFacts json(out, static_cast<int>(layout.pointer_size * 2));
   struct Tee : FactsSink {
     JsonFacts& json;
     int error = 0;
@@ -202,7 +204,8 @@ void InspectAndWrite(const std::string& source, const Options& options, std::ost
   Utf8Blocks report;
   {
     const Script script = ParseScript(source);
-    auto process = std::make_unique<automation::Process>();
+    auto process = std::make_unique<automation::Process>(
+        options.platform.value_or(automation::Platform::kWin32));
     Interpreter interpreter(*process);
     const automation::Address argument = interpreter.Run(script, options.arg_at);
     RavoDUZE inspector(*process);

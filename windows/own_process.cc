@@ -182,7 +182,7 @@ VARIANT OwnProcess::RuntimeValue(const VariantImage& value) const {
   if (vt == automation::vbNull) Raise(automation::kInvalidUseOfNull);
   if (vt == automation::vbEmpty) return v;
   if (IsPlainValue(vt)) {
-    static_assert(sizeof(VARIANT) == automation::kVariantSize, "a 32-bit VARIANT");
+    static_assert(sizeof(VARIANT) == automation::kWin32Layout.variant_size, "a 32-bit VARIANT");
     std::memcpy(&v, value.bytes().data(), sizeof v);
     return v;
   }
@@ -303,7 +303,8 @@ char16_t OwnProcess::AnsiChar(int32_t code) const {
 int32_t OwnProcess::LBound(Address descriptor, int dimension) const {
   if (descriptor == 0) Raise(automation::kSubscriptOutOfRange);
   const uint16_t dims = automation::ReadUInt16(memory_, descriptor);
-  if (!memory_.IsMapped(descriptor, automation::kDescriptorHead + automation::kBoundSize * dims)) {
+  if (!memory_.IsMapped(descriptor,
+                        automation::kWin32Layout.descriptor_head + automation::kBoundSize * dims)) {
     Raise(automation::kInvalidArgument);
   }
   LONG bound = 0;
