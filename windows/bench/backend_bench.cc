@@ -121,14 +121,14 @@ model::Address ModelArray(model::Client& client, uint16_t type, int32_t count) {
   const model::DeclaredBound bounds[] = {{1, count}};
   const model::Variable a = client.DimArray(type, bounds);
   model::AddressSpace& memory = process.memory();
-  const model::Address descriptor = model::ReadUInt32(memory, a.address);
+  const model::Address descriptor = model::ReadPointer(memory, a.address);
   const model::Address data = model::SafeArrayData(memory, descriptor);
   std::mt19937 random(42);
   if (type == model::vbString) {
     const uint32_t size = model::SafeArrayElementSize(memory, descriptor);
     for (int32_t i = 0; i < count; ++i) {
       const model::Address text = model::SysAllocString(process, kWords[random() % 3]);
-      model::WriteUInt32(memory, data + size * static_cast<uint32_t>(i), text);
+      model::WritePointer(memory, data + uint64_t{size} * static_cast<uint32_t>(i), text);
     }
   } else {
     uint8_t* bytes = memory.MutableSpan(data, static_cast<uint32_t>(count));

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# run_e2e.sh BUILD_DIR: the 32-bit DLL end to end under Wine, as a client
-# machine would use it, in a fresh Wine prefix under BUILD_DIR.
+# run_e2e.sh BUILD_DIR: the DLL end to end under Wine, as a client machine
+# would use it, in a fresh Wine prefix under BUILD_DIR: a 32-bit prefix for
+# the win32 build, a 64-bit one for the win64 build, whose golden texts
+# stand in win64/.
 #
 #  1. static checks: objdump shows exactly the four exports and only system
 #     DLLs imported; the embedded type library and the version resource read
@@ -18,15 +20,20 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-export WINEPREFIX=$build/wineprefix-e2e WINEARCH=win32
-export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
 dll=$build/dudUdudADOD.dll
+if x86_64-w64-mingw32-objdump -f "$dll" 2>/dev/null | grep -q 'pei-x86-64'; then
+  arch=win64 objdump=x86_64-w64-mingw32-objdump goldens=$here/win64
+else
+  arch=win32 objdump=i686-w64-mingw32-objdump goldens=$here
+fi
+export WINEPREFIX=$build/wineprefix-e2e WINEARCH=$arch
+export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
 out=$build/e2e
 mkdir -p "$out"
 winpath() { echo "Z:${1//\//\\}"; }
 failures=0
-check() {  # check NAME: compares $out/NAME.out with $here/NAME.golden
-  if LC_ALL=C perl "$here/check_golden.pl" "$here/$1.golden" "$out/$1.out"; then
+check() {  # check NAME: compares $out/NAME.out with $goldens/NAME.golden
+  if LC_ALL=C perl "$here/check_golden.pl" "$goldens/$1.golden" "$out/$1.out"; then
     echo "PASS $1"
   else
     echo "FAIL $1"
@@ -34,8 +41,7 @@ check() {  # check NAME: compares $out/NAME.out with $here/NAME.golden
   fi
 }
 
-echo "== static checks"
-objdump=i686-w64-mingw32-objdump
+echo "== static checks ($arch)"
 exports=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
   awk '/^[[:space:]]*\[ *[0-9]+\] / {print $NF}' | sort | tr '\n' ' ')
 imports=$($objdump -p "$dll" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')
