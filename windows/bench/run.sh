@@ -7,7 +7,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 if [ -e "$build/windows/dud_backend_bench.exe" ] &&
-   i686-w64-mingw32-objdump -f "$build/windows/dud_backend_bench.exe" | grep -q 'i386'; then
+   i686-w64-mingw32-objdump -f "$build/windows/dud_backend_bench.exe" 2>/dev/null | grep -q "i386"; then
   arch=win32
 else
   arch=win64
