@@ -9,11 +9,7 @@ namespace dudUdudADOD::automation {
 
 namespace {
 
-constexpr uint64_t kTop = uint64_t{1} << 32;
-
-uint64_t End(Address start, const std::vector<uint8_t>& bytes) {
-  return uint64_t{start} + bytes.size();
-}
+uint64_t End(Address start, const std::vector<uint8_t>& bytes) { return start + bytes.size(); }
 
 }  // namespace
 
@@ -38,7 +34,7 @@ bool AddressSpace::Contains(Blocks::const_iterator block, Address address) {
 }
 
 bool AddressSpace::IsFree(Address address, uint64_t size) const {
-  if (uint64_t{address} + size > kTop) return false;
+  if (!InSpace(address, size)) return false;
   auto it = blocks_.upper_bound(address);
   if (it != blocks_.begin()) {
     auto prev = std::prev(it);
@@ -48,10 +44,11 @@ bool AddressSpace::IsFree(Address address, uint64_t size) const {
 }
 
 uint64_t AddressSpace::OverlapEnd(Address address, uint64_t size) const {
-  const uint64_t end = uint64_t{address} + size;
+  if (!InSpace(address, size)) size = layout_.address_end - std::min(address, layout_.address_end);
+  const uint64_t end = address + size;
   // The last block that starts before the range's end is the highest one that
   // can overlap it.
-  auto it = end >= kTop ? blocks_.end() : blocks_.lower_bound(static_cast<Address>(end));
+  auto it = blocks_.lower_bound(end);
   if (it == blocks_.begin()) return 0;
   --it;
   const uint64_t block_end = End(it->first, it->second);
@@ -60,7 +57,7 @@ uint64_t AddressSpace::OverlapEnd(Address address, uint64_t size) const {
 
 void AddressSpace::Map(Address address, uint32_t size) {
   if (size == 0 || !IsFree(address, size)) Raise(kInvalidArgument);
-  if (mapped_bytes_ + size > kCapacity) Raise(kOutOfMemory);
+  if (mapped_bytes_ + size > capacity_) Raise(kOutOfMemory);
   blocks_.emplace(address, std::vector<uint8_t>(size));
   mapped_bytes_ += size;
 }
@@ -74,9 +71,9 @@ void AddressSpace::Unmap(Address address) {
 }
 
 bool AddressSpace::IsMapped(Address address, uint64_t size) const {
+  if (!InSpace(address, size)) return false;
   uint64_t at = address;
   const uint64_t end = at + size;
-  if (end > kTop) return false;
   while (at < end) {
     auto it = BlockAt(static_cast<Address>(at));
     if (it == blocks_.end()) return false;
@@ -123,7 +120,7 @@ void AddressSpace::Write(Address address, const void* src, uint32_t size) {
 
 const uint8_t* AddressSpace::Span(Address address, uint32_t size) const {
   auto it = BlockAt(address);
-  if (it == blocks_.end() || uint64_t{address} + size > End(it->first, it->second)) return nullptr;
+  if (it == blocks_.end() || size > End(it->first, it->second) - address) return nullptr;
   return it->second.data() + (address - it->first);
 }
 
@@ -151,5 +148,14 @@ void Store(AddressSpace& memory, Address address, T value) {
 void WriteInt16(AddressSpace& m, Address a, int16_t v) { Store(m, a, v); }
 void WriteInt32(AddressSpace& m, Address a, int32_t v) { Store(m, a, v); }
 void WriteUInt32(AddressSpace& m, Address a, uint32_t v) { Store(m, a, v); }
+void WriteUInt64(AddressSpace& m, Address a, uint64_t v) { Store(m, a, v); }
+
+void WritePointer(AddressSpace& m, Address a, Address v) {
+  if (m.layout().pointer_size == 4) {
+    WriteUInt32(m, a, static_cast<uint32_t>(v));
+  } else {
+    WriteUInt64(m, a, v);
+  }
+}
 
 }  // namespace dudUdudADOD::automation

@@ -1,8 +1,9 @@
-// AddressSpace: the client's 32-bit address space, modelled on the host.
+// AddressSpace: the client's address space, 32-bit or 64-bit, modelled on
+// the host.
 //
-// The component reads the caller's memory by 32-bit address. This class holds
-// the bytes that stand at those addresses: a sparse set of mapped blocks, each
-// with real bytes, little-endian like the platform. It is never a flat 4 GiB
+// The component reads the caller's memory by address. This class holds the
+// bytes that stand at those addresses: a sparse set of mapped blocks, each
+// with real bytes, little-endian like the platform. It is never a flat
 // buffer: only mapped blocks take host memory.
 //
 // Contract:
@@ -12,9 +13,12 @@
 //    platform's error for an argument that cannot be used, which is what a
 //    stray pointer in a variant or descriptor is.
 //  - Adjacent blocks read as one run of memory, as pages of a real process do.
-//  - The space holds at most 2 GiB, the user part of a 32-bit process; mapping
-//    beyond that raises error 7 (Out of memory) before any host memory is
-//    taken.
+//  - The space holds at most capacity() bytes: 2 GiB for a 32-bit process,
+//    the whole of its user part; 4 GiB for a 64-bit one, twice that, enough
+//    for the largest array a report counts (its byte total is a Long) beside
+//    its strings, and bounded so that a script cannot take the host's memory.
+//    Mapping beyond that raises error 7 (Out of memory) before any host
+//    memory is taken. Addresses run below layout().address_end.
 #ifndef DUD_AUTOMATION_ADDRESS_SPACE_H_
 #define DUD_AUTOMATION_ADDRESS_SPACE_H_
 
@@ -30,14 +34,16 @@ namespace dudUdudADOD::automation {
 // The model's implementation of Memory: everything mapped reads.
 class AddressSpace final : public Memory {
  public:
-  static constexpr uint64_t kCapacity = uint64_t{1} << 31;
+  static constexpr uint64_t kCapacity32 = uint64_t{1} << 31;
+  static constexpr uint64_t kCapacity64 = uint64_t{1} << 32;
 
-  AddressSpace() = default;
+  explicit AddressSpace(const Layout& layout = kWin32Layout)
+      : layout_(layout), capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64) {}
   AddressSpace(const AddressSpace&) = delete;
   AddressSpace& operator=(const AddressSpace&) = delete;
 
   // Maps [address, address + size) filled with zeros. Raises 5 when the range
-  // is empty, wraps past 2^32 or overlaps a mapped block, 7 when the space
+  // is empty, passes the end of the space or overlaps a mapped block, 7 when the space
   // would pass its capacity.
   void Map(Address address, uint32_t size);
   // Unmaps the block that starts at `address`; a no-op when none does.
@@ -46,7 +52,7 @@ class AddressSpace final : public Memory {
   // True when every byte of [address, address + size) is mapped.
   bool IsMapped(Address address, uint64_t size) const override;
   // True when no byte of [address, address + size) is mapped and the range
-  // does not wrap past 2^32.
+  // lies below the end of the space.
   bool IsFree(Address address, uint64_t size) const;
   // The end of the highest mapped block that overlaps [address, address +
   // size), or 0 when none does: where an allocator should look next.
@@ -63,6 +69,8 @@ class AddressSpace final : public Memory {
   uint8_t* MutableSpan(Address address, uint32_t size);
 
   uint64_t mapped_bytes() const { return mapped_bytes_; }
+  uint64_t capacity() const { return capacity_; }
+  const Layout& layout() const override { return layout_; }
 
   // Visits every block in address order (for tests and checks that compare
   // memory before and after a call).
@@ -75,6 +83,13 @@ class AddressSpace final : public Memory {
   Blocks::const_iterator BlockAt(Address address) const;
   static bool Contains(Blocks::const_iterator block, Address address);
 
+  // True when [address, address + size) lies below the end of the space.
+  bool InSpace(Address address, uint64_t size) const {
+    return address <= layout_.address_end && size <= layout_.address_end - address;
+  }
+
+  const Layout& layout_;
+  uint64_t capacity_;
   Blocks blocks_;
   // The block BlockAt found last: a cache, so reads from one thread only (the
   // component is called by one thread at a time).
@@ -87,6 +102,9 @@ class AddressSpace final : public Memory {
 void WriteInt16(AddressSpace& memory, Address address, int16_t value);
 void WriteInt32(AddressSpace& memory, Address address, int32_t value);
 void WriteUInt32(AddressSpace& memory, Address address, uint32_t value);
+void WriteUInt64(AddressSpace& memory, Address address, uint64_t value);
+// A pointer of the space's width.
+void WritePointer(AddressSpace& memory, Address address, Address value);
 
 }  // namespace dudUdudADOD::automation
 

@@ -55,7 +55,7 @@ TEST(HeapTest, SameAllocationsGiveSameAddressesAndTopmostFreesAreReused) {
   a.heap().Free(second);
   a.heap().Free(first);
   EXPECT_EQ(a.heap().Allocate(16), first);
-  EXPECT_EQ(a.heap().AllocateData(4), Heap::kDataBase);
+  EXPECT_EQ(a.heap().AllocateData(4), kWin32Plan.data_base);
 }
 
 TEST(HeapTest, FreedRoomIsTakenAgainWhateverTheOrderOfFrees) {
@@ -80,15 +80,15 @@ TEST(HeapTest, FreedRoomIsTakenAgainWhateverTheOrderOfFrees) {
     const Address small = heap.AllocateData(4);
     heap.Free(big);
     heap.Free(small);
-    ASSERT_EQ(big, Heap::kDataBase);
+    ASSERT_EQ(big, kWin32Plan.data_base);
   }
 }
 
 TEST(HeapTest, AllocationSkipsBlocksPlacedInsideItsRange) {
   Process p;
-  p.memory().Map(Heap::kDataBase, 0x10000);
+  p.memory().Map(kWin32Plan.data_base, 0x10000);
   const Address data = p.heap().AllocateData(4);
-  EXPECT_GE(data, Heap::kDataBase + 0x10000);
+  EXPECT_GE(data, kWin32Plan.data_base + 0x10000);
 }
 
 TEST(StackTest, ClientFrameGivesTheFamiliarAddresses) {
@@ -105,17 +105,17 @@ TEST(StackTest, PlacedVariablesAreNeverOverwrittenByLaterFrames) {
   stack.Place(1242000, 16);
   EXPECT_LE(stack.pointer(), 1242000u);
   EXPECT_EQ(ErrorOf([&] { stack.Place(1242008, 4); }), kInvalidArgument);
-  EXPECT_EQ(ErrorOf([&] { stack.Place(Stack::kTop - 2, 4); }), kInvalidArgument);
+  EXPECT_EQ(ErrorOf([&] { stack.Place(kWin32Plan.stack_top - 2, 4); }), kInvalidArgument);
   EXPECT_LT(stack.Push(8), 1242000u);
 }
 
 TEST(StackTest, PlacementMayStraddleTheStartOfAnEmptyClientFrame) {
   Process p;
   Stack& stack = p.stack();
-  stack.Place(Stack::kClientFrame - 4, 8);  // nothing pushed yet: nothing in use
-  EXPECT_EQ(stack.pointer(), Stack::kClientFrame - 4);
+  stack.Place(kWin32Plan.client_frame - 4, 8);  // nothing pushed yet: nothing in use
+  EXPECT_EQ(stack.pointer(), kWin32Plan.client_frame - 4);
   const Address pushed = stack.Push(4);
-  EXPECT_EQ(pushed, Stack::kClientFrame - 8);
+  EXPECT_EQ(pushed, kWin32Plan.client_frame - 8);
   EXPECT_EQ(ErrorOf([&] { stack.Place(pushed - 2, 4); }), kInvalidArgument)
       << "what the frame holds is in use";
 }

@@ -14,7 +14,7 @@ void CheckStringSpace(uint64_t length, uint64_t more) {
 
 Address SysAllocString(Process& process, std::u16string_view text) {
   const uint64_t byte_len = uint64_t{text.size()} * 2;
-  if (byte_len > AddressSpace::kCapacity) Raise(kOutOfMemory);
+  if (byte_len > process.memory().capacity()) Raise(kOutOfMemory);
   const Address block = process.heap().Allocate(static_cast<uint32_t>(byte_len + kPrefix + 2));
   AddressSpace& memory = process.memory();
   WriteUInt32(memory, block, static_cast<uint32_t>(byte_len));

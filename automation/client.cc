@@ -13,9 +13,10 @@ namespace dudUdudADOD::automation {
 namespace {
 
 // Room the client's call leaves between its locals and the argument variant
-// (saved registers and the return address, in a real frame). It puts the
-// argument variant of a first local at 1242980.
-constexpr uint32_t kCallGap = 28;
+// (saved registers and the return address, in a real frame; on 64-bit the
+// callee's home space too). It puts the argument variant of a first local at
+// 1242980 on 32-bit.
+uint32_t CallGap(const Layout& layout) { return layout.pointer_size == 4 ? 28 : 48; }
 
 bool IsArray(const Variable& v) {
   return v.kind == VariableKind::kFixedArray || v.kind == VariableKind::kDynamicArray;
@@ -25,7 +26,7 @@ bool IsArray(const Variable& v) {
 
 Address Client::Place(uint32_t size, std::optional<Address> at) {
   if (!at) return process_.stack().Push(size);
-  if (Stack::InReserve(*at, size)) {
+  if (process_.stack().InReserve(*at, size)) {
     process_.stack().Place(*at, size);
   } else {
     process_.memory().Map(*at, size);  // raises 5 when the range is in use
@@ -34,7 +35,7 @@ Address Client::Place(uint32_t size, std::optional<Address> at) {
 }
 
 Variable Client::Dim(uint16_t type, std::optional<Address> at) {
-  const uint32_t size = type == vbVariant ? kVariantSize : StorageSize(type);
+  const uint32_t size = StorageSize(type, process_.memory().layout());
   if (size == 0 || type == vbDecimal) Raise(kTypeMismatch);
   return Variable{type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar, type,
                   Place(size, at)};
@@ -45,17 +46,18 @@ Variable Client::DimArray(uint16_t element_type, std::span<const DeclaredBound> 
   const Address descriptor = SafeArrayCreate(process_, element_type, bounds);
   Variable array{VariableKind::kFixedArray, element_type, 0};
   try {
-    array.address = Place(4, at);
+    array.address = Place(process_.memory().layout().pointer_size, at);
   } catch (...) {
     SafeArrayDestroy(process_, descriptor);
     throw;
   }
-  WriteUInt32(process_.memory(), array.address, descriptor);
+  WritePointer(process_.memory(), array.address, descriptor);
   return array;
 }
 
 Variable Client::DimDynamicArray(uint16_t element_type, std::optional<Address> at) {
-  return Variable{VariableKind::kDynamicArray, element_type, Place(4, at)};
+  return Variable{VariableKind::kDynamicArray, element_type,
+                  Place(process_.memory().layout().pointer_size, at)};
 }
 
 void Client::Assign(const Variable& variable, const VariantImage& value) {
@@ -70,16 +72,17 @@ void Client::Assign(const Variable& variable, const VariantImage& value) {
     }
     case VariableKind::kScalar: {
       VariantImage converted = ChangeType(process_, value, variable.type);
-      if (variable.type == vbString) SysFreeString(process_, ReadUInt32(memory, variable.address));
-      memory.Write(variable.address, converted.data_field(), StorageSize(variable.type));
+      if (variable.type == vbString) SysFreeString(process_, ReadPointer(memory, variable.address));
+      memory.Write(variable.address, converted.data_field(),
+                   StorageSize(variable.type, memory.layout()));
       return;
     }
     case VariableKind::kDynamicArray: {
       const VariantImage source = Dereference(memory, value);
       if (source.vt() != (vbArray | variable.type)) Raise(kTypeMismatch);
       const Address copy = SafeArrayCopy(process_, source.pointer());
-      SafeArrayDestroy(process_, ReadUInt32(memory, variable.address));
-      WriteUInt32(memory, variable.address, copy);
+      SafeArrayDestroy(process_, ReadPointer(memory, variable.address));
+      WritePointer(memory, variable.address, copy);
       return;
     }
     case VariableKind::kFixedArray:
@@ -90,7 +93,7 @@ void Client::Assign(const Variable& variable, const VariantImage& value) {
 void Client::AssignElements(const Variable& array, std::span<const VariantImage> values) {
   if (!IsArray(array)) Raise(kTypeMismatch);
   AddressSpace& memory = process_.memory();
-  const Address descriptor = ReadUInt32(memory, array.address);
+  const Address descriptor = ReadPointer(memory, array.address);
   if (descriptor == 0 && !values.empty()) Raise(kSubscriptOutOfRange);
   if (values.empty()) return;
   if (values.size() > SafeArrayElementCount(memory, descriptor)) Raise(kSubscriptOutOfRange);
@@ -99,7 +102,7 @@ void Client::AssignElements(const Variable& array, std::span<const VariantImage>
   const uint16_t type = array.type;
   for (size_t i = 0; i < values.size(); ++i) {
     const Variable element{type == vbVariant ? VariableKind::kVariant : VariableKind::kScalar, type,
-                           static_cast<Address>(data + i * size)};
+                           data + i * size};
     Assign(element, values[i]);
   }
 }
@@ -108,14 +111,14 @@ void Client::ReDim(const Variable& array, std::span<const DeclaredBound> bounds)
   if (array.kind != VariableKind::kDynamicArray) Raise(kTypeMismatch);
   const Address descriptor = SafeArrayCreate(process_, array.type, bounds);
   AddressSpace& memory = process_.memory();
-  SafeArrayDestroy(process_, ReadUInt32(memory, array.address));
-  WriteUInt32(memory, array.address, descriptor);
+  SafeArrayDestroy(process_, ReadPointer(memory, array.address));
+  WritePointer(memory, array.address, descriptor);
 }
 
 void Client::ReDimPreserve(const Variable& array, std::span<const DeclaredBound> bounds) {
   if (array.kind != VariableKind::kDynamicArray) Raise(kTypeMismatch);
   AddressSpace& memory = process_.memory();
-  const Address old = ReadUInt32(memory, array.address);
+  const Address old = ReadPointer(memory, array.address);
   if (old == 0) return ReDim(array, bounds);
   const size_t dims = SafeArrayDims(memory, old);
   if (bounds.size() != dims) Raise(kSubscriptOutOfRange);
@@ -141,15 +144,15 @@ void Client::ReDimPreserve(const Variable& array, std::span<const DeclaredBound>
     memory.Write(SafeArrayData(memory, old), moved.data(), size);
   }
   SafeArrayDestroy(process_, old);
-  WriteUInt32(memory, array.address, fresh);
+  WritePointer(memory, array.address, fresh);
 }
 
 void Client::Erase(const Variable& array) {
   AddressSpace& memory = process_.memory();
-  const Address descriptor = ReadUInt32(memory, array.address);
+  const Address descriptor = ReadPointer(memory, array.address);
   if (array.kind == VariableKind::kDynamicArray) {
     SafeArrayDestroy(process_, descriptor);
-    WriteUInt32(memory, array.address, 0);
+    WritePointer(memory, array.address, 0);
     return;
   }
   if (array.kind != VariableKind::kFixedArray) Raise(kTypeMismatch);
@@ -174,14 +177,15 @@ Address Client::Pass(const Variable& variable, std::optional<Address> at) {
     if (at && *at != variable.address) Raise(kInvalidArgument);
     return variable.address;
   }
-  if (!at) process_.stack().Push(kCallGap);
-  const Address arg = Place(kVariantSize, at);
+  const Layout& layout = process_.memory().layout();
+  if (!at) process_.stack().Push(CallGap(layout));
+  const Address arg = Place(layout.variant_size, at);
   StoreVariant(process_.memory(), arg, Reference(variable));
   return arg;
 }
 
 void Client::Withdraw(Address at) {
-  if (Stack::InReserve(at, kVariantSize)) {
+  if (process_.stack().InReserve(at, process_.memory().layout().variant_size)) {
     process_.stack().Unplace(at);
   } else {
     process_.memory().Unmap(at);
@@ -189,8 +193,9 @@ void Client::Withdraw(Address at) {
 }
 
 Address Client::PassValue(const VariantImage& value, std::optional<Address> at) {
-  if (!at) process_.stack().Push(kCallGap);
-  const Address arg = Place(kVariantSize, at);
+  const Layout& layout = process_.memory().layout();
+  if (!at) process_.stack().Push(CallGap(layout));
+  const Address arg = Place(layout.variant_size, at);
   StoreVariant(process_.memory(), arg, value);
   return arg;
 }

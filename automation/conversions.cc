@@ -41,7 +41,7 @@ uint64_t ByteArrayBytes(const Memory& memory, Address descriptor) {
   const uint64_t element_size = SafeArrayElementSize(memory, descriptor);
   // No real array holds more than the space; this also keeps the product
   // from wrapping for a descriptor that lies.
-  if (count > AddressSpace::kCapacity || element_size > AddressSpace::kCapacity) {
+  if (count > AddressSpace::kCapacity64 || element_size > AddressSpace::kCapacity64) {
     Raise(kInvalidArgument);
   }
   return count * element_size;

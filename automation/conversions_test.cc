@@ -41,7 +41,7 @@ class ConversionsTest : public ::testing::Test {
   // Stores `value` in a variable of its own type on the stack and returns the
   // by-reference variant a client would pass for that variable.
   VariantImage ByRef(const VariantImage& value) {
-    const uint32_t size = StorageSize(value.vt());
+    const uint32_t size = StorageSize(value.vt(), kWin32Layout);
     const Address at = process_.stack().Push(size);
     process_.memory().Write(at, value.data_field(), size);
     return VariantImage::Reference(value.vt(), at);
@@ -49,7 +49,7 @@ class ConversionsTest : public ::testing::Test {
 
   // A Variant variable holding `value`, passed by reference.
   VariantImage VariantRef(const VariantImage& value) {
-    const Address at = process_.stack().Push(kVariantSize);
+    const Address at = process_.stack().Push(kWin32Layout.variant_size);
     StoreVariant(process_.memory(), at, value);
     return VariantImage::Reference(vbVariant, at);
   }

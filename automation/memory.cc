@@ -21,5 +21,10 @@ int16_t ReadInt16(const Memory& m, Address a) { return Load<int16_t>(m, a); }
 uint16_t ReadUInt16(const Memory& m, Address a) { return Load<uint16_t>(m, a); }
 int32_t ReadInt32(const Memory& m, Address a) { return Load<int32_t>(m, a); }
 uint32_t ReadUInt32(const Memory& m, Address a) { return Load<uint32_t>(m, a); }
+uint64_t ReadUInt64(const Memory& m, Address a) { return Load<uint64_t>(m, a); }
+
+Address ReadPointer(const Memory& m, Address a) {
+  return m.layout().pointer_size == 4 ? ReadUInt32(m, a) : ReadUInt64(m, a);
+}
 
 }  // namespace dudUdudADOD::automation

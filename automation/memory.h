@@ -1,4 +1,5 @@
-// Memory: the client's memory as the report reads it, by 32-bit address.
+// Memory: the client's memory as the report reads it, by address, with the
+// layout (platform.h) of the process it belongs to.
 //
 // The report code reads every byte of the caller's variables through this
 // interface and never through a raw pointer it made itself. Two memories
@@ -14,14 +15,15 @@
 //    when the range is not readable or not one run (callers fall back to
 //    Read). The pointer is good until the memory changes, and never beyond
 //    the public call that took it.
+//  - layout() never changes over the memory's life.
 #ifndef DUD_AUTOMATION_MEMORY_H_
 #define DUD_AUTOMATION_MEMORY_H_
 
 #include <cstdint>
 
-namespace dudUdudADOD::automation {
+#include "automation/platform.h"
 
-using Address = uint32_t;
+namespace dudUdudADOD::automation {
 
 class Memory {
  public:
@@ -30,6 +32,7 @@ class Memory {
   virtual void Read(Address address, void* dest, uint32_t size) const = 0;
   virtual bool IsMapped(Address address, uint64_t size) const = 0;
   virtual const uint8_t* Span(Address address, uint32_t size) const = 0;
+  virtual const Layout& layout() const = 0;
 };
 
 // Little-endian loads of the platform's integer widths; raise 5 like Read.
@@ -37,6 +40,9 @@ int16_t ReadInt16(const Memory& memory, Address address);
 uint16_t ReadUInt16(const Memory& memory, Address address);
 int32_t ReadInt32(const Memory& memory, Address address);
 uint32_t ReadUInt32(const Memory& memory, Address address);
+uint64_t ReadUInt64(const Memory& memory, Address address);
+// A pointer of the memory's width (4 or 8 bytes).
+Address ReadPointer(const Memory& memory, Address address);
 
 }  // namespace dudUdudADOD::automation
 

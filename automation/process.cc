@@ -21,19 +21,23 @@ uint64_t RoundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
 
 }  // namespace
 
+const AddressPlan& PlanOf(Platform platform) {
+  return platform == Platform::kWin64 ? kWin64Plan : kWin32Plan;
+}
+
 std::optional<Address> Heap::AllocateIn(Arena& arena, uint32_t size) {
   const uint64_t rounded = RoundUp(std::max<uint32_t>(size, 1), kHeapAlign);
-  if (memory_.mapped_bytes() + rounded > AddressSpace::kCapacity) Raise(kOutOfMemory);
+  if (memory_.mapped_bytes() + rounded > memory_.capacity()) Raise(kOutOfMemory);
   std::optional<Address> block = TakeHole(arena, rounded);
   if (!block) {
     uint64_t at = RoundUp(arena.next, kHeapAlign);
     // Skip over blocks that a client placed inside the arena's range.
-    while (at + rounded <= arena.limit && !memory_.IsFree(static_cast<Address>(at), rounded)) {
-      at = RoundUp(memory_.OverlapEnd(static_cast<Address>(at), rounded) + kHeapGap, kHeapAlign);
+    while (at + rounded <= arena.limit && !memory_.IsFree(at, rounded)) {
+      at = RoundUp(memory_.OverlapEnd(at, rounded) + kHeapGap, kHeapAlign);
     }
     if (at + rounded > arena.limit) return std::nullopt;
-    block = static_cast<Address>(at);
-    arena.next = static_cast<Address>(at + rounded + kHeapGap);
+    block = at;
+    arena.next = at + rounded + kHeapGap;
   }
   memory_.Map(*block, static_cast<uint32_t>(rounded));
   arena.live.emplace(*block, static_cast<uint32_t>(rounded));
@@ -58,8 +62,8 @@ std::optional<Address> Heap::TakeHole(Arena& arena, uint64_t rounded) {
 }
 
 void Heap::AddHole(Arena& arena, uint64_t start, uint64_t end) {
-  arena.holes.emplace(static_cast<Address>(start), end);
-  arena.by_size.emplace(end - start, static_cast<Address>(start));
+  arena.holes.emplace(start, end);
+  arena.by_size.emplace(end - start, start);
 }
 
 void Heap::RemoveHole(Arena& arena, std::map<Address, uint64_t>::iterator hole) {
@@ -82,12 +86,12 @@ void Heap::Free(Address block) {
     auto it = arena->live.find(block);
     if (it == arena->live.end()) continue;
     uint64_t start = block;
-    uint64_t end = uint64_t{block} + it->second + kHeapGap;
+    uint64_t end = block + it->second + kHeapGap;
     memory_.Unmap(block);
     arena->live.erase(it);
     // Join the free ranges on either side, so that freed neighbours make
     // one range again.
-    auto after = arena->holes.find(static_cast<Address>(end));
+    auto after = arena->holes.find(end);
     if (after != arena->holes.end()) {
       end = after->second;
       RemoveHole(*arena, after);
@@ -100,7 +104,7 @@ void Heap::Free(Address block) {
     }
     // Free room at the top goes back to the bump pointer.
     if (end == arena->next) {
-      arena->next = static_cast<Address>(start);
+      arena->next = start;
     } else {
       AddHole(*arena, start, end);
     }
@@ -110,15 +114,15 @@ void Heap::Free(Address block) {
 
 void Stack::Commit(Address low) {
   if (low >= committed_) return;
-  const auto page = static_cast<Address>(low / kPage * kPage);
-  memory_.Map(page, committed_ - page);
+  const Address page = low / kPage * kPage;
+  memory_.Map(page, static_cast<uint32_t>(committed_ - page));
   committed_ = page;
 }
 
 Address Stack::Push(uint32_t size) {
-  const uint64_t rounded = RoundUp(size, 4);
-  if (rounded > pointer_ - (kTop - kReserve)) Raise(kOutOfStackSpace);
-  const auto new_pointer = static_cast<Address>(pointer_ - rounded);
+  const uint64_t rounded = RoundUp(size, align_);
+  if (rounded > pointer_ - (top_ - kReserve)) Raise(kOutOfStackSpace);
+  const Address new_pointer = pointer_ - rounded;
   Commit(new_pointer);
   pointer_ = new_pointer;
   if (uint8_t* bytes = memory_.MutableSpan(pointer_, static_cast<uint32_t>(rounded))) {
@@ -130,29 +134,28 @@ Address Stack::Push(uint32_t size) {
   return pointer_;
 }
 
-bool Stack::InReserve(Address address, uint64_t size) {
-  return address < kTop && uint64_t{address} + size > kTop - kReserve;
+bool Stack::InReserve(Address address, uint64_t size) const {
+  return address < top_ && address + size > top_ - kReserve;
 }
 
 void Stack::Place(Address address, uint32_t size) {
-  const uint64_t end = uint64_t{address} + size;
-  if (size == 0 || address < kTop - kReserve || end > kTop) Raise(kInvalidArgument);
-  // What the client's frame holds so far: [pointer_, kClientFrame), empty
+  const uint64_t end = address + size;
+  if (size == 0 || address < top_ - kReserve || end > top_) Raise(kInvalidArgument);
+  // What the client's frame holds so far: [pointer_, client_frame_), empty
   // before anything is pushed.
-  if (pointer_ < kClientFrame && address < kClientFrame && end > pointer_) {
+  if (pointer_ < client_frame_ && address < client_frame_ && end > pointer_) {
     Raise(kInvalidArgument);
   }
   auto next = placed_.lower_bound(address);
   if (next != placed_.end() && next->first < end) Raise(kInvalidArgument);
-  if (next != placed_.begin() &&
-      std::prev(next)->first + uint64_t{std::prev(next)->second} > address) {
+  if (next != placed_.begin() && std::prev(next)->first + std::prev(next)->second > address) {
     Raise(kInvalidArgument);
   }
   Commit(address);
   std::vector<uint8_t> zeros(size);
   memory_.Write(address, zeros.data(), size);
   placed_.emplace(address, size);
-  if (address < pointer_) pointer_ = address & ~Address{3};
+  if (address < pointer_) pointer_ = address & ~Address{align_ - 1};
 }
 
 Address Process::NewObject(std::u16string class_name, std::optional<std::u16string> default_value) {
@@ -186,8 +189,7 @@ void Process::MoveMemory(Address destination, Address source, uint32_t count) {
 }
 
 Address Process::CallRecord(std::span<uint8_t> local) {
-  constexpr uint32_t kFrameLocals = 84;
-  stack_.Push(kFrameLocals);
+  stack_.Push(memory_.layout().pointer_size == 4 ? 84 : 88);
   return stack_.Push(static_cast<uint32_t>(local.size()));
 }
 
@@ -196,7 +198,7 @@ void Process::WriteLocal(Address at, const void* bytes, uint32_t size) {
 }
 
 Address Process::NewByteArray(uint32_t count) {
-  if (count == 0 || count > AddressSpace::kCapacity) Raise(kOutOfMemory);
+  if (count == 0 || count > memory_.capacity()) Raise(kOutOfMemory);
   const std::array<DeclaredBound, 1> bounds{{{0, static_cast<int32_t>(count - 1)}}};
   return SafeArrayCreate(*this, vbByte, bounds);
 }

@@ -6,11 +6,15 @@
 // array data, objects). Both allocate deterministically: the same sequence of
 // allocations gives the same addresses on every run and every machine.
 //
-// Layout, chosen to look like a 32-bit process:
-//   stack  grows down from 0x00130000 (1245184); at most 1 MiB, committed a
-//          4 KiB page at a time as it grows, like a thread's stack
-//   heap   grows up from 0x00160000 (1441792) to 0x7FFF0000
-// Addresses that a client places explicitly may lie anywhere else.
+// Addresses (AddressPlan), chosen to look like a process of the platform:
+//   32-bit  stack grows down from 0x00130000 (1245184); heap from 0x00140000
+//           to 0x7FFF0000, array data from 0x00177000 (1536000)
+//   64-bit  stack grows down from 0x000000A73F6F0000; heap from
+//           0x000001E57B840000, array data from 0x000001E57B877000: all above
+//           4 GiB, so that an address cut to 32 bits anywhere shows
+// The stack holds at most 1 MiB, committed a 4 KiB page at a time as it
+// grows, like a thread's stack. Addresses that a client places explicitly
+// may lie anywhere else in the space.
 #ifndef DUD_AUTOMATION_PROCESS_H_
 #define DUD_AUTOMATION_PROCESS_H_
 
@@ -25,16 +29,34 @@
 
 namespace dudUdudADOD::automation {
 
+// Where a process of one platform keeps its stack and its heap.
+struct AddressPlan {
+  Address stack_top;
+  // Where the client's own frame starts: its first pointer-sized local lies
+  // one pointer below.
+  Address client_frame;
+  uint32_t stack_align;  // of every push: the pointer's size
+  Address general_base;
+  Address data_base;
+  Address heap_limit;
+};
+
+// The client's first local at 1243024, its argument variant at 1242980.
+inline constexpr AddressPlan kWin32Plan{0x00130000, 1243028, 4, 0x00140000, 0x00177000, 0x7FFF0000};
+inline constexpr AddressPlan kWin64Plan{0x000000A73F6F0000, 0x000000A73F6EE090, 8,
+                                        0x000001E57B840000, 0x000001E57B877000, 0x000001E67B877000};
+
+const AddressPlan& PlanOf(Platform platform);
+
 class Heap {
  public:
   // General blocks (strings, descriptors, objects) come from the first arena
   // and spill into the second when it is full; array data always comes from
   // the second.
-  static constexpr Address kGeneralBase = 0x00140000;
-  static constexpr Address kDataBase = 0x00177000;
-  static constexpr Address kLimit = 0x7FFF0000;
-
-  explicit Heap(AddressSpace& memory) : memory_(memory) {}
+  Heap(AddressSpace& memory, const AddressPlan& plan)
+      : memory_(memory),
+        general_{plan.general_base, plan.data_base, plan.general_base, {}, {}, {}},
+        data_{plan.data_base, plan.heap_limit, plan.data_base, {}, {}, {}} {}
 
   // A zero-filled block of at least `size` bytes, 8-byte aligned, with an
   // unmapped gap after it so that a read past its end fails instead of
@@ -67,29 +89,32 @@ class Heap {
   void RemoveHole(Arena& arena, std::map<Address, uint64_t>::iterator hole);
 
   AddressSpace& memory_;
-  Arena general_{kGeneralBase, kDataBase, kGeneralBase, {}, {}, {}};
-  Arena data_{kDataBase, kLimit, kDataBase, {}, {}, {}};
+  Arena general_;
+  Arena data_;
 };
 
 class Stack {
  public:
-  static constexpr Address kTop = 0x00130000;
   static constexpr uint32_t kReserve = 1u << 20;
-  // Where the client's own frame starts: its first 4-byte local lies at
-  // 1243024, below the frames of its callers.
-  static constexpr Address kClientFrame = 1243028;
 
-  explicit Stack(AddressSpace& memory) : memory_(memory) {}
+  Stack(AddressSpace& memory, const AddressPlan& plan)
+      : memory_(memory),
+        top_(plan.stack_top),
+        client_frame_(plan.client_frame),
+        align_(plan.stack_align),
+        pointer_(plan.client_frame),
+        committed_(plan.stack_top) {}
 
-  // Reserves `size` zero-filled bytes below the stack pointer, 4-byte
-  // aligned. Raises 28 (Out of stack space) past the 1 MiB reserve.
+  // Reserves `size` zero-filled bytes below the stack pointer, aligned to
+  // the pointer's size. Raises 28 (Out of stack space) past the 1 MiB
+  // reserve.
   Address Push(uint32_t size);
   Address pointer() const { return pointer_; }
   // Pops everything pushed since `saved` (a value of pointer()).
   void Restore(Address saved) { pointer_ = saved; }
 
   // True when [address, address + size) touches the stack's reserve.
-  static bool InReserve(Address address, uint64_t size);
+  bool InReserve(Address address, uint64_t size) const;
   // Puts a variable of the client's at a chosen address inside the reserve.
   // Raises 5 when the range leaves the reserve, overlaps what is in use
   // between the stack pointer and the client's frame, or overlaps another
@@ -105,8 +130,11 @@ class Stack {
   void Commit(Address low);
 
   AddressSpace& memory_;
-  Address pointer_ = kClientFrame;
-  Address committed_ = kTop;  // lowest committed address
+  Address top_;
+  Address client_frame_;
+  uint32_t align_;
+  Address pointer_;
+  Address committed_;  // lowest committed address
   std::map<Address, uint32_t> placed_;
 };
 
@@ -135,7 +163,10 @@ struct ObjectInfo {
 // the modelled stack and heap.
 class Process final : public ClientProcess {
  public:
-  Process() : heap_(memory_), stack_(memory_) {}
+  explicit Process(Platform platform = Platform::kWin32)
+      : memory_(LayoutOf(platform)),
+        heap_(memory_, PlanOf(platform)),
+        stack_(memory_, PlanOf(platform)) {}
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
@@ -143,6 +174,7 @@ class Process final : public ClientProcess {
   const AddressSpace& memory() const override { return memory_; }
   Heap& heap() { return heap_; }
   Stack& stack() { return stack_; }
+  const Stack& stack() const { return stack_; }
 
   // Creates an object on the heap and returns its address (never 0).
   Address NewObject(std::u16string class_name, std::optional<std::u16string> default_value);
@@ -151,8 +183,9 @@ class Process final : public ClientProcess {
 
   // ClientProcess.
   void MoveMemory(Address destination, Address source, uint32_t count) override;
-  // The record lies below the call's other locals (84 bytes), so a call made
-  // right after a client's first local has its record at 1242400.
+  // The record lies below the call's other locals (84 bytes; 88 on 64-bit),
+  // so a call made right after a client's first local has its record at
+  // 1242400 on 32-bit.
   Address CallRecord(std::span<uint8_t> local) override;
   Address PushLocal(uint32_t size) override { return stack_.Push(size); }
   void WriteLocal(Address at, const void* bytes, uint32_t size) override;

@@ -52,7 +52,7 @@ void ForEachElement(const AddressSpace& memory, Address descriptor, Visit visit)
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
   const uint32_t size = SafeArrayElementSize(memory, descriptor);
   const Address data = SafeArrayData(memory, descriptor);
-  for (uint64_t i = 0; i < count; ++i) visit(static_cast<Address>(data + i * size));
+  for (uint64_t i = 0; i < count; ++i) visit(data + i * size);
 }
 
 }  // namespace
@@ -60,7 +60,9 @@ void ForEachElement(const AddressSpace& memory, Address descriptor, Visit visit)
 Address SafeArrayCreate(Process& process, uint16_t element_type,
                         std::span<const DeclaredBound> bounds) {
   if (bounds.empty() || bounds.size() > kMaxDims) Raise(kSubscriptOutOfRange);
-  const uint32_t element_size = StorageSize(element_type);
+  AddressSpace& memory = process.memory();
+  const Layout& layout = memory.layout();
+  const uint32_t element_size = StorageSize(element_type, layout);
   if (element_size == 0) Raise(kTypeMismatch);
   uint64_t elements = 1;
   for (const DeclaredBound& b : bounds) {
@@ -68,12 +70,11 @@ Address SafeArrayCreate(Process& process, uint16_t element_type,
     if (count < 0) Raise(kSubscriptOutOfRange);
     elements *= static_cast<uint64_t>(count);
     // Checked at every step so the product itself cannot wrap.
-    if (elements * element_size > AddressSpace::kCapacity) Raise(kOutOfMemory);
+    if (elements * element_size > memory.capacity()) Raise(kOutOfMemory);
   }
   const uint64_t data_bytes = elements * element_size;
-  const uint32_t head = kDescriptorHead + kBoundSize * static_cast<uint32_t>(bounds.size());
-  AddressSpace& memory = process.memory();
-  if (memory.mapped_bytes() + data_bytes + head + kPrefix > AddressSpace::kCapacity) {
+  const uint32_t head = DescriptorBytes(layout, static_cast<uint32_t>(bounds.size()));
+  if (memory.mapped_bytes() + data_bytes + head + kPrefix > memory.capacity()) {
     Raise(kOutOfMemory);
   }
 
@@ -90,10 +91,10 @@ Address SafeArrayCreate(Process& process, uint16_t element_type,
   WriteInt16(memory, descriptor, static_cast<int16_t>(bounds.size()));
   WriteInt16(memory, descriptor + 2, static_cast<int16_t>(FeaturesFor(element_type)));
   WriteUInt32(memory, descriptor + 4, element_size);
-  WriteUInt32(memory, descriptor + 12, data);
+  WritePointer(memory, descriptor + layout.pv_data_offset, data);
   for (size_t k = 0; k < bounds.size(); ++k) {
     const DeclaredBound& b = bounds[bounds.size() - 1 - k];  // last declared first
-    const Address at = descriptor + kDescriptorHead + kBoundSize * static_cast<uint32_t>(k);
+    const Address at = descriptor + DescriptorBytes(layout, static_cast<uint32_t>(k));
     WriteUInt32(memory, at, static_cast<uint32_t>(int64_t{b.upper} - b.lower + 1));
     WriteInt32(memory, at + 4, b.lower);
   }
@@ -124,7 +125,7 @@ void FreeArrays(Process& process, Address root, bool keep_root) {
     const uint16_t type = SafeArrayVarType(memory, descriptor);
     if (type == vbString) {
       ForEachElement(memory, descriptor,
-                     [&](Address at) { SysFreeString(process, ReadUInt32(memory, at)); });
+                     [&](Address at) { SysFreeString(process, ReadPointer(memory, at)); });
     } else if (type == vbVariant) {
       ForEachElement(memory, descriptor, [&](Address at) {
         const VariantImage element = LoadVariant(memory, at);
@@ -175,7 +176,9 @@ class ArrayCopier {
     }
     const uint16_t type = SafeArrayVarType(memory, source);
     // Elements of another size than the type's cannot be copied as that type.
-    if (SafeArrayElementSize(memory, source) != StorageSize(type)) Raise(kInvalidArgument);
+    if (SafeArrayElementSize(memory, source) != StorageSize(type, memory.layout())) {
+      Raise(kInvalidArgument);
+    }
     const Address copy = SafeArrayCreate(process_, type, bounds);
     copies_.emplace(source, copy);
     if (type == vbString || type == vbVariant) {
@@ -195,14 +198,14 @@ class ArrayCopier {
   void CopyElements(Address from, Address to) {
     AddressSpace& memory = process_.memory();
     const bool strings = SafeArrayVarType(memory, from) == vbString;
-    const uint32_t size = strings ? 4 : kVariantSize;
+    const uint32_t size = StorageSize(strings ? vbString : vbVariant, memory.layout());
     const uint64_t count = SafeArrayElementCount(memory, from);
     const Address source = SafeArrayData(memory, from);
     const Address target = SafeArrayData(memory, to);
     for (uint64_t i = 0; i < count; ++i) {
-      const auto offset = static_cast<Address>(i * size);
+      const Address offset = i * size;
       if (strings) {
-        WriteUInt32(memory, target + offset, CopyString(ReadUInt32(memory, source + offset)));
+        WritePointer(memory, target + offset, CopyString(ReadPointer(memory, source + offset)));
       } else {
         StoreVariant(memory, target + offset, CopyElement(LoadVariant(memory, source + offset)));
       }
@@ -257,7 +260,11 @@ uint32_t SafeArrayElementSize(const Memory& memory, Address descriptor) {
 }
 
 Address SafeArrayData(const Memory& memory, Address descriptor) {
-  return ReadUInt32(memory, descriptor + 12);
+  return ReadPointer(memory, descriptor + memory.layout().pv_data_offset);
+}
+
+uint32_t DescriptorBytes(const Layout& layout, uint32_t dims) {
+  return layout.descriptor_head + kBoundSize * dims;
 }
 
 uint16_t SafeArrayVarType(const Memory& memory, Address descriptor) {
@@ -268,8 +275,8 @@ uint64_t SafeArrayElementCount(const Memory& memory, Address descriptor) {
   const uint16_t dims = SafeArrayDims(memory, descriptor);
   uint64_t count = 1;
   for (uint32_t k = 0; k < dims && count != 0; ++k) {
-    count *= ReadUInt32(memory, descriptor + kDescriptorHead + kBoundSize * k);
-    if (count > AddressSpace::kCapacity) return count;  // no real array is larger
+    count *= ReadUInt32(memory, descriptor + DescriptorBytes(memory.layout(), k));
+    if (count > AddressSpace::kCapacity64) return count;  // no real array is larger
   }
   return count;
 }
@@ -281,7 +288,7 @@ Address BoundEntry(const Memory& memory, Address descriptor, int dimension) {
   if (descriptor == 0) Raise(kSubscriptOutOfRange);
   const int dims = SafeArrayDims(memory, descriptor);
   if (dimension < 1 || dimension > dims) Raise(kSubscriptOutOfRange);
-  return descriptor + kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims - dimension);
+  return descriptor + DescriptorBytes(memory.layout(), static_cast<uint32_t>(dims - dimension));
 }
 
 }  // namespace

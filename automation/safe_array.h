@@ -1,14 +1,16 @@
 // Array descriptors and their data, as the platform lays them out.
 //
 // Descriptor: cDims (u16) at 0, fFeatures (u16) at 2, cbElements (u32) at 4,
-// cLocks (u32) at 8, pvData (32-bit address) at 12, then cDims bounds of 8
-// bytes each: cElements (u32), lLbound (i32). Bounds stand in reverse order
+// cLocks (u32) at 8, pvData at the layout's pv_data_offset (a 32-bit address
+// at 12; on 64-bit, 4 bytes of padding and a 64-bit address at 16), then from
+// the layout's descriptor_head (16 or 24) cDims bounds of 8 bytes each:
+// cElements (u32), lLbound (i32). Bounds stand in reverse order
 // of declaration; in the data the first declared dimension changes fastest.
 // Descriptors made here carry FADF_HAVEVARTYPE and keep the element type in
 // the 4 bytes before the descriptor, as the platform does.
 //
-// An array variable is a 4-byte cell holding the descriptor's address, 0 for
-// an array without storage (a dynamic array never dimensioned, or erased).
+// An array variable is a pointer-sized cell holding the descriptor's
+// address, 0 for an array without storage (a dynamic array never dimensioned, or erased).
 #ifndef DUD_AUTOMATION_SAFE_ARRAY_H_
 #define DUD_AUTOMATION_SAFE_ARRAY_H_
 
@@ -19,7 +21,6 @@
 
 namespace dudUdudADOD::automation {
 
-inline constexpr uint32_t kDescriptorHead = 16;
 inline constexpr uint32_t kBoundSize = 8;
 inline constexpr int kMaxDims = 60;
 
@@ -57,6 +58,8 @@ Address SafeArrayCopy(Process& process, Address descriptor);
 uint16_t SafeArrayDims(const Memory& memory, Address descriptor);
 uint32_t SafeArrayElementSize(const Memory& memory, Address descriptor);
 Address SafeArrayData(const Memory& memory, Address descriptor);
+// The bytes of a descriptor with `dims` bounds, head included.
+uint32_t DescriptorBytes(const Layout& layout, uint32_t dims);
 // The element type kept before the descriptor.
 uint16_t SafeArrayVarType(const Memory& memory, Address descriptor);
 // Number of elements of all dimensions (64-bit: a lying descriptor may claim

@@ -13,16 +13,23 @@ int32_t LittleEndian32(const uint8_t* p) {
                               (uint32_t{p[3]} << 24));
 }
 
+uint64_t LittleEndian64(const uint8_t* p) {
+  return static_cast<uint32_t>(LittleEndian32(p)) |
+         (uint64_t{static_cast<uint32_t>(LittleEndian32(p + 4))} << 32);
+}
+
 // Decodes the head and the first `bounds` bounds of a record image.
-void Decode(const uint8_t* image, uint32_t bounds, SafeArrayDesc& d) {
+void Decode(const Layout& layout, const uint8_t* image, uint32_t bounds, SafeArrayDesc& d) {
   d.cDims = static_cast<int16_t>(image[0] | (image[1] << 8));
   d.fFeatures = static_cast<uint16_t>(image[2] | (image[3] << 8));
   d.cbElements = LittleEndian32(image + 4);
   d.cLocks = LittleEndian32(image + 8);
-  d.pvData = static_cast<uint32_t>(LittleEndian32(image + 12));
+  const uint8_t* pv_data = image + layout.pv_data_offset;
+  d.pvData = layout.pointer_size == 4 ? static_cast<uint32_t>(LittleEndian32(pv_data))
+                                      : LittleEndian64(pv_data);
   for (uint32_t k = 0; k < bounds; ++k) {
-    d.rgsabound[k].cElements = LittleEndian32(image + kDescriptorHead + kBoundSize * k);
-    d.rgsabound[k].lLbound = LittleEndian32(image + kDescriptorHead + kBoundSize * k + 4);
+    d.rgsabound[k].cElements = LittleEndian32(image + DescriptorBytes(layout, k));
+    d.rgsabound[k].lLbound = LittleEndian32(image + DescriptorBytes(layout, k) + 4);
   }
 }
 
@@ -38,7 +45,7 @@ int32_t TotalBytes(const SafeArrayDesc& d) {
 // The descriptor's address and its dimension count, refused when the record
 // cannot hold it. 0 means no storage.
 Address DescriptorAt(const Memory& memory, Address cell, int16_t& dims) {
-  const Address descriptor = ReadUInt32(memory, cell);
+  const Address descriptor = ReadPointer(memory, cell);
   if (descriptor == 0) return 0;
   dims = ReadInt16(memory, descriptor);
   if (dims < 0 || dims > kMaxDims) Raise(kSubscriptOutOfRange);
@@ -48,10 +55,10 @@ Address DescriptorAt(const Memory& memory, Address cell, int16_t& dims) {
 }  // namespace
 
 SafeArrayDesc SafeArrayDesc::Load(const Memory& memory, Address record) {
-  uint8_t image[kSafeArrayDescSize];
-  memory.Read(record, image, kSafeArrayDescSize);
+  uint8_t image[kMaxSafeArrayDescSize];
+  memory.Read(record, image, SafeArrayDescSize(memory.layout()));
   SafeArrayDesc d;
-  Decode(image, kMaxDims, d);
+  Decode(memory.layout(), image, kMaxDims, d);
   return d;
 }
 
@@ -63,17 +70,19 @@ void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& de
     total = 0;
     return;
   }
-  uint8_t image[kSafeArrayDescSize];
-  const uint32_t bytes = kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims);
+  uint8_t image[kMaxSafeArrayDescSize];
+  const uint32_t bytes = DescriptorBytes(memory.layout(), static_cast<uint32_t>(dims));
   memory.Read(descriptor, image, bytes);
-  Decode(image, static_cast<uint32_t>(dims), desc);
+  Decode(memory.layout(), image, static_cast<uint32_t>(dims), desc);
   total = TotalBytes(desc);
 }
 
 Address DescriptorCell(const Memory& memory, Address var) {
+  const Layout& layout = memory.layout();
   const uint16_t vt = ReadUInt16(memory, var);
-  const Address data_field = static_cast<Address>(AddLong(static_cast<int32_t>(var), 8));
-  return (vt & kByRef) != 0 ? ReadUInt32(memory, data_field) : data_field;
+  const Address data_field =
+      ToAddress(layout, AddAddress(layout, SignedAddress(layout, var), kDataFieldOffset));
+  return (vt & kByRef) != 0 ? ReadPointer(memory, data_field) : data_field;
 }
 
 void ReadSafeArrayDesc(ClientProcess& process, Address desc, Address cell, int32_t& total) {
@@ -83,7 +92,8 @@ void ReadSafeArrayDesc(ClientProcess& process, Address desc, Address cell, int32
     total = 0;
     return;
   }
-  process.MoveMemory(desc, descriptor, kDescriptorHead + kBoundSize * static_cast<uint32_t>(dims));
+  process.MoveMemory(desc, descriptor,
+                     DescriptorBytes(process.memory().layout(), static_cast<uint32_t>(dims)));
   total = TotalBytes(SafeArrayDesc::Load(process.memory(), desc));
 }
 

@@ -2,12 +2,12 @@
 // ReadSafeArrayDesc, which takes that copy.
 //
 // The record is a memory image of the descriptor with room for 60 bounds,
-// 496 bytes: cDims (i16) at 0, fFeatures (u16) at 2, cbElements (i32) at 4,
-// cLocks (i32) at 8, pvData at 12, then bound k at 16 + 8k: cElements (i32)
-// and lLbound (i32). Bounds stay in the order the platform stores them (the
-// last declared dimension first). The record lives in the process's memory,
-// in the frame of the call that owns it, so its address can be shown and its
-// bytes dumped like any other memory.
+// 496 bytes on 32-bit Windows and 504 on 64-bit: cDims (i16) at 0, fFeatures
+// (u16) at 2, cbElements (i32) at 4, cLocks (i32) at 8, pvData at 12 (on
+// 64-bit, at 16 after 4 bytes of padding), then bound k at head + 8k, head
+// being 16 (24): cElements (i32) and lLbound (i32). Bounds stay in the order the platform stores
+// them (the last declared dimension first). The record lives in the process's memory, in the frame
+// of the call that owns it, so its address can be shown and its bytes dumped like any other memory.
 #ifndef DUD_AUTOMATION_SAFE_ARRAY_DESC_H_
 #define DUD_AUTOMATION_SAFE_ARRAY_DESC_H_
 
@@ -19,7 +19,11 @@
 
 namespace dudUdudADOD::automation {
 
-inline constexpr uint32_t kSafeArrayDescSize = kDescriptorHead + kBoundSize * kMaxDims;
+// The record's size for `layout`, and the largest of any platform's.
+inline uint32_t SafeArrayDescSize(const Layout& layout) {
+  return DescriptorBytes(layout, kMaxDims);
+}
+inline constexpr uint32_t kMaxSafeArrayDescSize = 24 + kBoundSize * kMaxDims;
 
 // A host-side reading of a record's fields.
 struct SafeArrayDesc {
@@ -31,7 +35,7 @@ struct SafeArrayDesc {
   uint16_t fFeatures = 0;
   int32_t cbElements = 0;
   int32_t cLocks = 0;
-  uint32_t pvData = 0;
+  Address pvData = 0;
   std::array<Bound, kMaxDims> rgsabound{};
 
   static SafeArrayDesc Load(const Memory& memory, Address record);

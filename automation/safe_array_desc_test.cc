@@ -18,7 +18,7 @@ struct Snapshot {
 
 Snapshot Take(Process& p, Address cell) {
   StackFrame frame(p.stack());
-  const Address record = p.stack().Push(kSafeArrayDescSize);
+  const Address record = p.stack().Push(SafeArrayDescSize(kWin32Layout));
   Snapshot s;
   ReadSafeArrayDesc(p, record, cell, s.total);
   s.desc = SafeArrayDesc::Load(p.memory(), record);
@@ -71,7 +71,7 @@ Address HandMadeDescriptor(Process& p, Address at, int16_t dims, int32_t element
   for (size_t k = 0; k < counts.size(); ++k) {
     WriteInt32(p.memory(), at + 16 + 8 * static_cast<Address>(k), counts[k]);
   }
-  WriteUInt32(p.memory(), at + 1020, at);
+  WriteUInt32(p.memory(), at + 1020, static_cast<uint32_t>(at));
   return at + 1020;
 }
 

@@ -27,7 +27,7 @@ class VariantArrayTest : public testing::Test {
     return SafeArrayCreate(process_, vbVariant, std::span(&bound, 1));
   }
   Address Element(Address descriptor, uint32_t i) {
-    return SafeArrayData(process_.memory(), descriptor) + i * kVariantSize;
+    return SafeArrayData(process_.memory(), descriptor) + i * kWin32Layout.variant_size;
   }
   void Set(Address descriptor, uint32_t i, const VariantImage& v) {
     StoreVariant(process_.memory(), Element(descriptor, i), v);

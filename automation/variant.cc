@@ -57,9 +57,9 @@ VariantImage VariantImage::OfType(uint16_t vt) {
   return v;
 }
 
-VariantImage VariantImage::WithPointer(uint16_t vt, uint32_t address) {
+VariantImage VariantImage::WithPointer(uint16_t vt, Address address) {
   VariantImage v = OfType(vt);
-  v.SetU32(8, address);
+  v.SetU64(8, address);
   return v;
 }
 
@@ -120,15 +120,16 @@ VariantImage VariantImage::OfDecimal(const automation::Decimal& d) {
 
 VariantImage LoadVariant(const Memory& memory, Address address) {
   VariantImage v;
-  memory.Read(address, v.bytes().data(), kVariantSize);
+  memory.Read(address, v.bytes().data(), memory.layout().variant_size);
+  v.set_pointer_size(memory.layout().pointer_size);
   return v;
 }
 
 void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v) {
-  memory.Write(address, v.bytes().data(), kVariantSize);
+  memory.Write(address, v.bytes().data(), memory.layout().variant_size);
 }
 
-uint32_t StorageSize(uint16_t type) {
+uint32_t StorageSize(uint16_t type, const Layout& layout) {
   switch (type) {
     case vbByte:
       return 1;
@@ -138,17 +139,19 @@ uint32_t StorageSize(uint16_t type) {
     case vbLong:
     case vbSingle:
     case vbError:
+      return 4;
     case vbString:
     case vbObject:
     case vbDataObject:
-      return 4;
+      return layout.pointer_size;
     case vbDouble:
     case vbCurrency:
     case vbDate:
       return 8;
     case vbVariant:
+      return layout.variant_size;
     case vbDecimal:
-      return 16;
+      return kDecimalSize;
     default:
       return 0;
   }

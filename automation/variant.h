@@ -1,14 +1,18 @@
-// The platform's 16-byte variant, its type codes, and host-side images of it.
+// The platform's variant, its type codes, and host-side images of it.
 //
 // Layout (little-endian): vt, unsigned 16-bit, at 0; three reserved 16-bit
-// words at 2, 4 and 6; an 8-byte data field at 8. A value held by reference,
-// a string, an object and an array keep a 32-bit address in the first 4
-// bytes of the data field. A Decimal fills the whole variant except vt:
-// scale at 2, sign at 3, the high 32 bits at 4 and the low 64 bits at 8.
+// words at 2, 4 and 6; the data field at 8, 8 bytes on 32-bit Windows and 16
+// on 64-bit (a variant of 16 or 24 bytes, platform.h). A value held by
+// reference, a string, an object and an array keep an address of the
+// pointer's width at the start of the data field. A Decimal fills the first
+// 16 bytes except vt: scale at 2, sign at 3, the high 32 bits at 4 and the
+// low 64 bits at 8.
 //
-// VariantImage is a host copy of those 16 bytes: loading one from memory and
+// VariantImage is a host copy of a variant: loading one from memory and
 // storing one back are plain byte copies. It owns nothing; the strings and
-// arrays its addresses point at live in the process.
+// arrays its addresses point at live in the process. An image read from
+// memory reads its pointer with that memory's width; one made here holds
+// zeros above its values, so its pointer reads the same in either width.
 #ifndef DUD_AUTOMATION_VARIANT_H_
 #define DUD_AUTOMATION_VARIANT_H_
 
@@ -46,8 +50,8 @@ inline constexpr uint16_t kByRef = 0x4000;
 // The type code without the by-reference and array bits.
 inline constexpr uint16_t kBaseTypeMask = 0x0FFF;
 
-inline constexpr uint32_t kVariantSize = 16;
-inline constexpr uint32_t kDataFieldOffset = 8;
+// A Decimal's bytes, from the start of the variant, on both platforms.
+inline constexpr uint32_t kDecimalSize = 16;
 
 // Booleans in the platform's form.
 inline constexpr int16_t kTrue = -1;
@@ -72,15 +76,18 @@ class VariantImage {
   // Readings of the data field.
   int16_t integer() const { return static_cast<int16_t>(U16(8)); }
   int32_t long_value() const { return static_cast<int32_t>(U32(8)); }
-  uint32_t pointer() const { return U32(8); }
+  Address pointer() const { return pointer_size_ == 4 ? U32(8) : U64(8); }
+  // The width pointer() reads: 8 for an image made here, the memory's for
+  // one loaded from it.
+  void set_pointer_size(uint32_t size) { pointer_size_ = static_cast<uint8_t>(size); }
   uint8_t byte() const { return bytes_[8]; }
   float single() const;
   double double_value() const;
   int64_t currency() const { return static_cast<int64_t>(U64(8)); }  // value x 10000
   Decimal decimal() const;
 
-  std::array<uint8_t, kVariantSize>& bytes() { return bytes_; }
-  const std::array<uint8_t, kVariantSize>& bytes() const { return bytes_; }
+  std::array<uint8_t, kMaxVariantSize>& bytes() { return bytes_; }
+  const std::array<uint8_t, kMaxVariantSize>& bytes() const { return bytes_; }
   uint8_t* data_field() { return bytes_.data() + kDataFieldOffset; }
   const uint8_t* data_field() const { return bytes_.data() + kDataFieldOffset; }
 
@@ -108,7 +115,7 @@ class VariantImage {
     return WithPointer(static_cast<uint16_t>(type | kByRef), address);
   }
   static VariantImage OfType(uint16_t vt);
-  static VariantImage WithPointer(uint16_t vt, uint32_t address);
+  static VariantImage WithPointer(uint16_t vt, Address address);
 
  private:
   uint16_t U16(int at) const;
@@ -118,7 +125,8 @@ class VariantImage {
   void SetU32(int at, uint32_t v);
   void SetU64(int at, uint64_t v);
 
-  std::array<uint8_t, kVariantSize> bytes_{};
+  std::array<uint8_t, kMaxVariantSize> bytes_{};
+  uint8_t pointer_size_ = 8;
 };
 
 VariantImage LoadVariant(const Memory& memory, Address address);
@@ -126,8 +134,9 @@ void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v);
 
 // Bytes that a value of `type` (no by-reference or array bit) takes where it
 // is stored: in a variable, an array element or behind a reference. 0 for
-// Empty, Null and codes the platform does not know.
-uint32_t StorageSize(uint16_t type);
+// Empty, Null and codes the platform does not know. Strings and objects take
+// a pointer, a Variant a whole variant, of `layout`'s sizes.
+uint32_t StorageSize(uint16_t type, const Layout& layout);
 
 }  // namespace dudUdudADOD::automation
 

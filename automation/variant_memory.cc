@@ -42,15 +42,16 @@ VariantImage Dereference(const Memory& memory, const VariantImage& v) {
     if (inner.vt() == (vbVariant | kByRef)) Raise(kTypeMismatch);
     return Dereference(memory, inner);
   }
-  if ((type & vbArray) != 0) return VariantImage::WithPointer(type, ReadUInt32(memory, target));
+  if ((type & vbArray) != 0) return VariantImage::WithPointer(type, ReadPointer(memory, target));
   VariantImage value = VariantImage::OfType(type);
   if (type == vbDecimal) {
-    memory.Read(target, value.bytes().data(), kVariantSize);
+    memory.Read(target, value.bytes().data(), kDecimalSize);
     value.set_vt(vbDecimal);
     return value;
   }
-  const uint32_t size = std::min<uint32_t>(StorageSize(type), 8);
+  const uint32_t size = std::min<uint32_t>(StorageSize(type, memory.layout()), 8);
   memory.Read(target, value.data_field(), size);
+  value.set_pointer_size(memory.layout().pointer_size);
   return value;
 }
 

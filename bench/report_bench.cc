@@ -86,7 +86,7 @@ void Values(benchmark::State& state, uint16_t type, int32_t vat_flags) {
   RavoDUZE inspector(process);
   for (auto _ : state) benchmark::DoNotOptimize(ReportLength(inspector, arg, 16, vat_flags));
   state.SetItemsProcessed(state.iterations() * count);
-  state.SetBytesProcessed(state.iterations() * int64_t{count} * StorageSize(type));
+  state.SetBytesProcessed(state.iterations() * int64_t{count} * StorageSize(type, kWin32Layout));
 }
 
 // The same with the whole report held in one string, as the main call returns

@@ -46,7 +46,7 @@ void WriteRows(JsonWriter& json, const SectionFact& section) {
 
 }  // namespace
 
-JsonFacts::JsonFacts(std::ostream& out) : json_(out) {
+JsonFacts::JsonFacts(std::ostream& out, int address_digits) : json_(out, address_digits) {
   json_.BeginObject();
   json_.Key("format");
   json_.String(std::string_view("ravoduze-facts"));

@@ -18,7 +18,8 @@ namespace dudUdudADOD::cli {
 
 class JsonFacts : public FactsSink {
  public:
-  explicit JsonFacts(std::ostream& out);
+  // `address_digits` as JsonWriter takes it.
+  explicit JsonFacts(std::ostream& out, int address_digits = 8);
 
   void Variant(const SectionFact& section) override;
   void Variable(const VariableFact& variable) override;

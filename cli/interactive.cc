@@ -161,7 +161,7 @@ class Session {
   Options options_;
   std::ostream& out_;
   bool prompt_;
-  automation::Process process_;
+  automation::Process process_{options_.platform.value_or(automation::Platform::kWin32)};
   Interpreter interpreter_{process_};
   std::string hints_;
 };

@@ -91,7 +91,7 @@ class NestingProbe {
     const Address data = SafeArrayData(memory_, descriptor);
     int deepest = 0;
     for (uint64_t i = 0; i < count && above + 1 + deepest < limit_; ++i) {
-      const auto at = static_cast<Address>(data + i * kVariantSize);
+      const Address at = data + i * memory_.layout().variant_size;
       const VariantImage element = LoadVariant(memory_, at);
       // An element held by reference is not the array's own: never copied.
       if ((element.vt() & kByRef) != 0) continue;
@@ -163,9 +163,8 @@ void CheckRegularFile(const std::string& path, const Expr& where) {
                                         KindOf(status.type()) + "; FileBytes reads a regular file");
 }
 
-uint32_t CellSize(const Declarator& d) {
-  if (d.is_array) return 4;
-  return d.type == vbVariant ? kVariantSize : StorageSize(d.type);
+uint32_t CellSize(const Declarator& d, const Layout& layout) {
+  return d.is_array ? layout.pointer_size : StorageSize(d.type, layout);
 }
 
 }  // namespace
@@ -331,7 +330,7 @@ Variable Interpreter::Element(const Name& name, std::span<const Expr> indexes) {
   AddressSpace& memory = process_.memory();
   Address descriptor = 0;
   if (variable.kind == VariableKind::kFixedArray || variable.kind == VariableKind::kDynamicArray) {
-    descriptor = ReadUInt32(memory, variable.address);
+    descriptor = ReadPointer(memory, variable.address);
   } else {
     const VariantImage held = Dereference(memory, LoadVariant(memory, variable.address));
     if (variable.kind != VariableKind::kVariant || (held.vt() & vbArray) == 0) {
@@ -360,7 +359,14 @@ void Interpreter::Declare(const Declarator& d) {
     throw ScriptError(d.name.position, Quote(d.name.text) + " is already declared");
   }
   std::optional<Address> at;
-  if (d.at) at = static_cast<Address>(EvalWhole(*d.at, INT32_MIN, UINT32_MAX, "an address"));
+  if (d.at) {
+    // A 32-bit address may be written as the signed number the report shows.
+    const Layout& layout = process_.memory().layout();
+    at = layout.pointer_size == 4
+             ? static_cast<uint32_t>(EvalWhole(*d.at, INT32_MIN, UINT32_MAX, "an address"))
+             : static_cast<Address>(
+                   EvalWhole(*d.at, 0, static_cast<int64_t>(layout.address_end - 1), "an address"));
+  }
   const bool from_option = &d == variant_target_;
   if (from_option && at && *at != *arg_at_) {
     throw UsageError("--arg-at " + std::to_string(*arg_at_) + ": the argument is the Variant " +
@@ -387,8 +393,8 @@ void Interpreter::Forget(const std::string& key) {
   switch (v.kind) {
     case VariableKind::kFixedArray:
     case VariableKind::kDynamicArray:
-      SafeArrayDestroy(process_, ReadUInt32(memory, v.address));
-      WriteUInt32(memory, v.address, 0);
+      SafeArrayDestroy(process_, ReadPointer(memory, v.address));
+      WritePointer(memory, v.address, 0);
       return;
     case VariableKind::kVariant:
       if (!symbol.raw) {
@@ -397,7 +403,7 @@ void Interpreter::Forget(const std::string& key) {
       }
       return;
     case VariableKind::kScalar:
-      if (v.type == vbString) SysFreeString(process_, ReadUInt32(memory, v.address));
+      if (v.type == vbString) SysFreeString(process_, ReadPointer(memory, v.address));
       return;
   }
 }
@@ -450,7 +456,8 @@ Variable Interpreter::Place(const Declarator& d, std::optional<Address> at, bool
     return client_.DimArray(d.type, EvalBounds(d.bounds), at);
   } catch (const RuntimeError& e) {
     if (e.number() != kInvalidArgument || !at) throw;
-    const std::string where = std::to_string(*at) + " (" + std::to_string(CellSize(d)) +
+    const std::string where = std::to_string(*at) + " (" +
+                              std::to_string(CellSize(d, process_.memory().layout())) +
                               " bytes): that memory is in use or cannot hold a variable";
     if (from_option) {
       throw UsageError("--arg-at " + std::to_string(*at) + ": cannot declare the Variant " +
@@ -484,7 +491,7 @@ void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
     const DeclaredBound bound{0, static_cast<int32_t>(size) - 1};
     client_.ReDim(array, std::span(&bound, 1));
   }
-  const Address descriptor = ReadUInt32(memory, array.address);
+  const Address descriptor = ReadPointer(memory, array.address);
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
   if (size != count) {
     throw ScriptError(call.position, Quote(path) + " holds " + std::to_string(size) +
@@ -506,7 +513,7 @@ void Interpreter::AssignList(const Variable& array, const Declarator& d) {
     throw ScriptError(d.list_position,
                       "only an array takes a list of values in braces; write = value");
   }
-  const Address descriptor = ReadUInt32(process_.memory(), array.address);
+  const Address descriptor = ReadPointer(process_.memory(), array.address);
   if (descriptor == 0) {
     throw ScriptError(d.list_position, Quote(d.name.text) +
                                            " has no elements for a list of values: declare it "
@@ -552,8 +559,8 @@ void Interpreter::AssignTo(const Variable& variable, Value value, bool* raw) {
   if (value.owned &&
       ((variable.kind == VariableKind::kScalar && variable.type == vbString && vt == vbString) ||
        (variable.kind == VariableKind::kDynamicArray && vt == (vbArray | variable.type)))) {
-    VariantImage old = VariantImage::WithPointer(vt, ReadUInt32(memory, variable.address));
-    WriteUInt32(memory, variable.address, value.image.pointer());
+    VariantImage old = VariantImage::WithPointer(vt, ReadPointer(memory, variable.address));
+    WritePointer(memory, variable.address, value.image.pointer());
     VariantClear(process_, old);
     return;
   }
@@ -773,7 +780,7 @@ Interpreter::Value Interpreter::MakeArray(const Expr& e) {
   const Address data = SafeArrayData(process_.memory(), descriptor);
   for (size_t i = 0; i < e.args.size(); ++i) {
     const Variable element{VariableKind::kVariant, vbVariant,
-                           static_cast<Address>(data + i * kVariantSize)};
+                           data + i * process_.memory().layout().variant_size};
     Value value = Eval(e.args[i]);
     {
       OnFailure free_value([&] { Free(value); });

@@ -42,7 +42,7 @@ class InterpreterTest : public testing::Test {
   }
   // Bound k as stored: k = 0 is the last declared dimension.
   std::pair<uint32_t, int32_t> StoredBound(Address descriptor, uint32_t k) {
-    const Address at = descriptor + kDescriptorHead + kBoundSize * k;
+    const Address at = descriptor + kWin32Layout.descriptor_head + kBoundSize * k;
     return {ReadUInt32(process_.memory(), at), ReadInt32(process_.memory(), at + 4)};
   }
   std::vector<uint8_t> Bytes(Address at, uint32_t n) {
@@ -239,7 +239,7 @@ TEST_F(InterpreterTest, ArrayFunctionMakesAVariantArrayFromZeroThatPassesAsItsel
 }
 
 TEST_F(InterpreterTest, LastValueIsPassedAsATemporaryEvaluatedOnce) {
-  EXPECT_EQ(Arg(Run("New Foo")).pointer(), Heap::kGeneralBase);  // the first and only object
+  EXPECT_EQ(Arg(Run("New Foo")).pointer(), kWin32Plan.general_base);  // the first and only object
   const Address arg = Run("Dim x As Long = 3\nCInt(5)");
   EXPECT_EQ(Arg(arg).vt(), vbInteger);
   EXPECT_EQ(Arg(arg).integer(), 5);

@@ -128,11 +128,11 @@ void JsonWriter::Address(std::string_view name, int64_t address) {
   Key(name);
   Number(address);
   static constexpr char kHex[] = "0123456789ABCDEF";
-  char hex[11] = {'0', 'x'};
-  const auto bits = static_cast<uint32_t>(address);
-  for (int k = 0; k < 8; ++k) hex[2 + k] = kHex[(bits >> (28 - 4 * k)) & 15];
+  std::string hex = "0x";
+  const auto bits = static_cast<uint64_t>(address);
+  for (int k = address_digits_ - 1; k >= 0; --k) hex += kHex[(bits >> (4 * k)) & 15];
   Key(std::string(name) + "_hex");
-  String(std::string_view(hex, 10));
+  String(std::string_view(hex));
 }
 
 void JsonWriter::Flush() {

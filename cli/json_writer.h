@@ -19,7 +19,9 @@ namespace dudUdudADOD::cli {
 
 class JsonWriter {
  public:
-  explicit JsonWriter(std::ostream& out) : out_(out) {}
+  // `address_digits`: the hex digits of an address, twice the pointer's size.
+  explicit JsonWriter(std::ostream& out, int address_digits = 8)
+      : out_(out), address_digits_(address_digits) {}
   ~JsonWriter() { Flush(); }
   JsonWriter(const JsonWriter&) = delete;
   JsonWriter& operator=(const JsonWriter&) = delete;
@@ -41,7 +43,7 @@ class JsonWriter {
   void Null();
 
   // An address as two members: `name` as a number and `name`_hex as
-  // "0x" and eight hex digits.
+  // "0x" and the address's hex digits (8, or 16 for a 64-bit process).
   void Address(std::string_view name, int64_t address);
 
   // Ends the document with a line break and hands it to the stream.
@@ -63,6 +65,7 @@ class JsonWriter {
   static constexpr size_t kFlushAt = size_t{1} << 16;
 
   std::ostream& out_;
+  int address_digits_;
   std::string buffer_;
   // One entry per open object or array: whether it has a member yet.
   std::vector<bool> has_member_;

@@ -67,7 +67,19 @@ void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
   slot = std::move(value);
 }
 
-constexpr std::array<OptionRow, 18> kOptions = {{
+// The platform named by --platform.
+automation::Platform PlatformValue(std::string_view v) {
+  if (auto platform = automation::PlatformNamed(v)) return *platform;
+  throw UsageError("--platform: \"" + std::string(v) + "\" is not a platform: give win32 or win64");
+}
+
+constexpr std::array<OptionRow, 19> kOptions = {{
+    {"",
+     "--platform",
+     "NAME",
+     "the client process modelled: win32 (default) or win64",
+     {},
+     [](Options& o, std::string_view v) { SetOnce(o.platform, PlatformValue(v), "--platform"); }},
     {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
      [](Options& o, std::string_view v) {
        SetOnce(o.var_flags, FlagWordValue(v, FlagWord::kVar, "--var-flags"), "--var-flags");

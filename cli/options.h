@@ -31,6 +31,7 @@ inline constexpr uint32_t kDefaultDumpBytes = 64;
 inline constexpr uint32_t kMaxDumpBytes = uint32_t{1} << 20;
 
 struct Options {
+  std::optional<automation::Platform> platform;  // the process modelled; win32 when not given
   std::optional<int32_t> var_flags;
   std::optional<int32_t> vat_flags;
   std::optional<std::u16string> sep;

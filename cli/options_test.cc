@@ -55,8 +55,10 @@ Options Parse(std::vector<std::string> args) { return ParseOptions(args); }
 
 TEST(ParseOptions, EveryOptionInBothSpellingsAndNothingUnasked) {
   const Options none = Parse({});
-  EXPECT_FALSE(none.var_flags || none.vat_flags || none.sep || none.debug || none.arg_at ||
-               none.script || none.file || none.help || none.version);
+  EXPECT_FALSE(none.platform || none.var_flags || none.vat_flags || none.sep || none.debug ||
+               none.arg_at || none.script || none.file || none.help || none.version);
+  EXPECT_EQ(Parse({"--platform", "win64"}).platform, automation::Platform::kWin64);
+  EXPECT_EQ(Parse({"--platform=win32"}).platform, automation::Platform::kWin32);
   const Options o = Parse({"--var-flags", "16", "--vat-flags=vatLegend", "--sep", "", "--debug",
                            "--arg-at", "&H100", "Dim x"});
   EXPECT_EQ(o.var_flags, 16);
@@ -93,6 +95,8 @@ TEST(ParseOptions, BadCommandLinesSayWhatWasWrong) {
       {{"--arg-at", "4294967296"},
        "--arg-at: \"4294967296\" is not an address: give 0 to 4294967295, -2147483648 to -1, or "
        "hex (0x12F790)"},
+      {{"--platform", "x64"}, "--platform: \"x64\" is not a platform: give win32 or win64"},
+      {{"--platform", "win64", "--platform", "win64"}, "--platform is given twice"},
       {{"--var-flags"}, "--var-flags needs a value (N)"},
       {{"-f"}, "-f needs a value (FILE)"},
       {{"--debug=1"}, "--debug takes no value"},

@@ -117,7 +117,9 @@ void DrawPicture(const automation::Process& process, const FootprintFact& footpr
 // document with the error and then ends the run like a failed report.
 void WriteJson(RavoDUZE& inspector, automation::Address argument, const Options& options,
                std::ostream& out) {
-  JsonFacts json(out);
+  const auto& layout =
+      automation::LayoutOf(options.platform.value_or(automation::Platform::kWin32));
+  JsonFacts json(out, static_cast<int>(layout.pointer_size * 2));
   struct Tee : FactsSink {
     JsonFacts& json;
     int error = 0;
@@ -167,7 +169,8 @@ void WriteText(std::ostream& out, std::string_view text, const std::string& what
 int InspectAndWrite(const ScriptSource& source, const Options& options, std::ostream& out,
                     std::ostream& err, bool out_is_terminal) {
   const Script script = ParseScript(source.text);
-  auto process = std::make_unique<automation::Process>();
+  auto process = std::make_unique<automation::Process>(
+      options.platform.value_or(automation::Platform::kWin32));
   Interpreter interpreter(*process);
   automation::Address argument = 0;
   try {

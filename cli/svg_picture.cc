@@ -74,6 +74,12 @@ class Fields {
     if (!memory_.IsMapped(at, 4)) return "?";
     return std::to_string(automation::ReadUInt32(memory_, at));
   }
+  // A pointer of the memory's width.
+  std::string Ptr(Address at) const {
+    if (!memory_.IsMapped(at, memory_.layout().pointer_size)) return "?";
+    return std::to_string(automation::ReadPointer(memory_, at));
+  }
+  const automation::Layout& layout() const { return memory_.layout(); }
   std::string I32(Address at) const {
     if (!memory_.IsMapped(at, 4)) return "?";
     return std::to_string(automation::ReadInt32(memory_, at));
@@ -108,29 +114,30 @@ class Fields {
 
 // The lines a box shows under its heading.
 std::vector<std::string> BoxLines(const BlockFact& block, const Fields& f) {
-  const auto at = static_cast<Address>(block.address);
+  const Address at = block.address;
+  const automation::Layout& layout = f.layout();
   std::vector<std::string> lines;
   switch (block.kind) {
     case BlockKind::kArgument:
       lines.push_back("vt " + f.U16(at) + "   reserved " + f.U16(at + 2) + " " + f.U16(at + 4) +
                       " " + f.U16(at + 6));
-      lines.push_back("data field " + f.U32(at + 8) + " " + f.U32(at + 12));
+      lines.push_back("data field " + f.Ptr(at + 8) + " " + f.Ptr(at + 8 + layout.pointer_size));
       break;
     case BlockKind::kVariable:
-      if (block.size == automation::kVariantSize) {
-        lines.push_back("vt " + f.U16(at) + "   data field " + f.U32(at + 8));
-      } else if (block.size == 4) {
-        lines.push_back("holds " + f.U32(at));
+      if (block.size == layout.variant_size) {
+        lines.push_back("vt " + f.U16(at) + "   data field " + f.Ptr(at + 8));
+      } else if (block.size == layout.pointer_size) {
+        lines.push_back("holds " + f.Ptr(at));
       }
       break;
     case BlockKind::kDescriptor: {
       const Address d = at + block.prefix;
       lines.push_back(".cDims " + f.U16(d) + "   .fFeatures " + f.U16(d + 2) + "   .cbElements " +
                       f.U32(d + 4));
-      lines.push_back(".cLocks " + f.U32(d + 8) + "   .pvData " + f.U32(d + 12));
-      const uint64_t dims = (block.size - (d - at) - automation::kDescriptorHead) / 8;
+      lines.push_back(".cLocks " + f.U32(d + 8) + "   .pvData " + f.Ptr(d + layout.pv_data_offset));
+      const uint64_t dims = (block.size - (d - at) - layout.descriptor_head) / 8;
       for (uint64_t k = 0; k < dims && k < 6; ++k) {
-        const auto bound = static_cast<Address>(d + 16 + 8 * k);
+        const Address bound = d + layout.descriptor_head + 8 * k;
         lines.push_back("bound " + std::to_string(k) + ": cElements " + f.U32(bound) +
                         ", lLbound " + f.I32(bound + 4));
       }

@@ -78,7 +78,7 @@ namespace automation = dudUdudADOD::automation;
 
 constexpr uint32_t kRegionBudget = 1u << 20;
 constexpr size_t kHostCap = size_t{64} << 20;
-constexpr Address kReserveLow = Stack::kTop - Stack::kReserve;
+constexpr Address kReserveLow = kWin32Plan.stack_top - Stack::kReserve;
 
 // A range that pointers may aim at: a region, or a thing the runtime made.
 struct Place {
@@ -116,11 +116,11 @@ Address Pointer(ByteReader& in, const World& world) {
     case 2:
       return 0;
     case 3: {
-      constexpr Address kEdges[] = {0x7FFFFFF0, 0xFFFFFFF0, 0, 0x80000000, Heap::kGeneralBase};
+      constexpr Address kEdges[] = {0x7FFFFFF0, 0xFFFFFFF0, 0, 0x80000000, kWin32Plan.general_base};
       return kEdges[in.Below(std::size(kEdges))] + in.Below(16);
     }
     default:
-      return Stack::kClientFrame - in.U16() % 1024;
+      return kWin32Plan.client_frame - in.U16() % 1024;
   }
 }
 
@@ -185,7 +185,7 @@ void MapRegions(ByteReader& in, World& world) {
     Address base = where;
     switch (kind) {
       case 1:
-        base = Heap::kGeneralBase + where % 0x40000;
+        base = kWin32Plan.general_base + where % 0x40000;
         break;
       case 2:
         base = 0x80000000u - size - where % 64;
@@ -200,7 +200,7 @@ void MapRegions(ByteReader& in, World& world) {
         base = where % 0x10000;
         break;
       case 6:
-        base = Heap::kDataBase + where % 0x100000;
+        base = kWin32Plan.data_base + where % 0x100000;
         break;
       default:
         break;
@@ -254,7 +254,7 @@ void MakeThings(ByteReader& in, World& world) {
           }
           const Address descriptor = automation::SafeArrayCreate(process, type, bounds);
           world.places.push_back(
-              {descriptor, automation::kDescriptorHead +
+              {descriptor, automation::kWin32Layout.descriptor_head +
                                automation::kBoundSize * static_cast<uint32_t>(bounds.size())});
           const Address data = automation::SafeArrayData(process.memory(), descriptor);
           const uint64_t bytes = automation::SafeArrayElementCount(process.memory(), descriptor) *
@@ -433,7 +433,7 @@ void CheckUnchanged(const Snapshot& before, Process& process) {
     // the lowest committed page: when nothing was pushed yet, that takes in
     // the callers' frames above the pointer too. Those come up as zeros.
     const uint64_t end = uint64_t{start} + bytes.size();
-    if (start < kReserveLow || end > Stack::kTop) Fail("a new block outside the stack");
+    if (start < kReserveLow || end > kWin32Plan.stack_top) Fail("a new block outside the stack");
     for (size_t k = 0; k < bytes.size(); ++k) {
       if (bytes[k] != 0 && !IsScratch(static_cast<Address>(start + k), before.stack_pointer)) {
         Fail("a byte above the stack pointer written in a newly committed page");

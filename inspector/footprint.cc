@@ -22,23 +22,25 @@ constexpr uint32_t kStringOverhead = 4 + 2;  // length prefix and terminator
 
 class Measure {
  public:
-  explicit Measure(const ClientProcess& process) : process_(process), memory_(process.memory()) {}
+  explicit Measure(const ClientProcess& process)
+      : process_(process), memory_(process.memory()), layout_(memory_.layout()) {}
 
   FootprintFact Run(Address var) {
     const VariantImage arg = LoadVariant(memory_, var);
-    Add(BlockKind::kArgument, var, kVariantSize, 0);
+    Add(BlockKind::kArgument, var, layout_.variant_size, 0);
     const uint16_t vt = arg.vt();
     if ((vt & kByRef) != 0) {
       const auto type = static_cast<uint16_t>(vt & ~kByRef);
       const Address cell = arg.pointer();
-      const uint32_t size = (type & vbArray) != 0 ? 4 : StorageSize(type);
+      const uint32_t size =
+          (type & vbArray) != 0 ? layout_.pointer_size : StorageSize(type, layout_);
       if (size != 0) Add(BlockKind::kVariable, cell, size, var);
       if ((type & vbArray) != 0) {
-        Array(ReadUInt32(memory_, cell), cell);
+        Array(ReadPointer(memory_, cell), cell);
       } else if (type == vbVariant) {
         Value(LoadVariant(memory_, cell), cell);
       } else if (type == vbString) {
-        String(ReadUInt32(memory_, cell), cell);
+        String(ReadPointer(memory_, cell), cell);
       }
     } else {
       Value(arg, var);
@@ -74,27 +76,21 @@ class Measure {
     if (dims > kMaxDims) Raise(kSubscriptOutOfRange);
     const uint16_t features = ReadUInt16(memory_, descriptor + 2);
     const uint32_t prefix = (features & kPrefixFeatures) != 0 ? kDescriptorPrefix : 0;
-    Add(BlockKind::kDescriptor, descriptor - prefix, prefix + kDescriptorHead + kBoundSize * dims,
+    Add(BlockKind::kDescriptor, descriptor - prefix, prefix + DescriptorBytes(layout_, dims),
         parent);
     fact_.blocks.back().prefix = prefix;
     const uint64_t count = SafeArrayElementCount(memory_, descriptor);
     const uint64_t size = SafeArrayElementSize(memory_, descriptor);
     const Address data = SafeArrayData(memory_, descriptor);
-    if (count * size > AddressSpace::kCapacity) Raise(kInvalidArgument);  // no array is larger
+    if (count * size > AddressSpace::kCapacity64) Raise(kInvalidArgument);  // no array is larger
     if (count == 0 || size == 0) return;
     Add(BlockKind::kData, data, count * size, descriptor - prefix);
     if (!memory_.IsMapped(data, count * size)) Raise(kInvalidArgument);
-    if ((features & FADF_BSTR) != 0 && size == 4) {
-      for (uint64_t i = 0; i < count; ++i) String(ReadUInt32(memory_, Element(data, i, 4)), data);
-    } else if ((features & FADF_VARIANT) != 0 && size == kVariantSize) {
-      for (uint64_t i = 0; i < count; ++i) {
-        Value(LoadVariant(memory_, Element(data, i, kVariantSize)), data);
-      }
+    if ((features & FADF_BSTR) != 0 && size == layout_.pointer_size) {
+      for (uint64_t i = 0; i < count; ++i) String(ReadPointer(memory_, data + i * size), data);
+    } else if ((features & FADF_VARIANT) != 0 && size == layout_.variant_size) {
+      for (uint64_t i = 0; i < count; ++i) Value(LoadVariant(memory_, data + i * size), data);
     }
-  }
-
-  static Address Element(Address data, uint64_t i, uint64_t size) {
-    return static_cast<Address>(data + i * size);
   }
 
   void Add(BlockKind kind, Address address, uint64_t size, Address parent) {
@@ -135,6 +131,7 @@ class Measure {
 
   const ClientProcess& process_;
   const Memory& memory_;
+  const Layout& layout_;
   FootprintFact fact_;
   std::vector<std::pair<Address, Address>> arrays_;  // descriptor, parent: still to measure
   std::unordered_set<Address> seen_arrays_;

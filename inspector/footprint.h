@@ -39,10 +39,10 @@ std::string_view BlockKindName(BlockKind kind);
 
 struct BlockFact {
   BlockKind kind = BlockKind::kArgument;
-  int64_t address = 0;
+  automation::Address address = 0;
   uint64_t size = 0;
-  int64_t parent = 0;   // the block whose pointer leads here; 0 for the argument
-  uint32_t prefix = 0;  // bytes before the structure itself: a descriptor's 16
+  automation::Address parent = 0;  // the block whose pointer leads here; 0 for the argument
+  uint32_t prefix = 0;             // bytes before the structure itself: a descriptor's 16
 };
 
 struct KindTotal {

@@ -81,9 +81,9 @@ TEST_F(FootprintTest, SharedStringsCountOnceAndEmptyOnesCountTheirOverhead) {
   AddressSpace& memory = process_.memory();
   const Address data = SafeArrayData(memory, ReadUInt32(memory, a.address));
   const Address ab = SysAllocString(process_, u"ab");
-  WriteUInt32(memory, data, ab);
-  WriteUInt32(memory, data + 4, ab);
-  WriteUInt32(memory, data + 8, SysAllocString(process_, u""));
+  WritePointer(memory, data, ab);
+  WritePointer(memory, data + 4, ab);
+  WritePointer(memory, data + 8, SysAllocString(process_, u""));
   const FootprintFact f = MeasureFootprint(process_, client_.Pass(a));
   ExpectCounted(f, {{16, 4, 16 + 16 + 8, 16, 10 + 6}, 16 + 4 + 40 + 16 + 16});
   EXPECT_EQ(f.of(BlockKind::kString).blocks, 2u);
@@ -114,7 +114,7 @@ TEST_F(FootprintTest, ManyStringsAreCountedButFewListed) {
   AddressSpace& memory = process_.memory();
   const Address data = SafeArrayData(memory, ReadUInt32(memory, a.address));
   for (uint32_t i = 0; i < 100; ++i)
-    WriteUInt32(memory, data + 4 * i, SysAllocString(process_, u"x"));
+    WritePointer(memory, data + 4 * i, SysAllocString(process_, u"x"));
   const FootprintFact f = MeasureFootprint(process_, client_.Pass(a));
   EXPECT_EQ(f.of(BlockKind::kString).blocks, 100u);
   EXPECT_EQ(f.of(BlockKind::kString).bytes, 800u);

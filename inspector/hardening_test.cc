@@ -34,7 +34,7 @@ using namespace automation;  // NOLINT: the platform model is this test's vocabu
 // structures.
 constexpr Address kScratch = 0x00400000;
 // Below this the stack holds the callee's frames, which a call may reuse.
-constexpr Address kReserveLow = Stack::kTop - Stack::kReserve;
+constexpr Address kReserveLow = kWin32Plan.stack_top - Stack::kReserve;
 
 struct Failure {
   int number = 0;  // 0: the call returned a report
@@ -69,7 +69,7 @@ void ExpectCallerMemoryUnchanged(const MemoryImage& before, Process& process) {
   for (const auto& [start, bytes] : after.blocks) {
     if (before.blocks.count(start) != 0) continue;
     EXPECT_GE(start, kReserveLow) << "a new block at " << start << " outside the stack";
-    EXPECT_LE(start + bytes.size(), Stack::kTop);
+    EXPECT_LE(start + bytes.size(), kWin32Plan.stack_top);
     committed += bytes.size();
   }
   EXPECT_EQ(after.mapped, before.mapped + committed);
@@ -115,9 +115,9 @@ class HardeningTest : public ::testing::Test {
     WriteInt16(memory, at, static_cast<int16_t>(dims));
     WriteInt16(memory, at + 2, static_cast<int16_t>(FADF_HAVEVARTYPE));
     WriteUInt32(memory, at + 4, element_size);
-    WriteUInt32(memory, at + 12, data);
+    WritePointer(memory, at + 12, data);
     for (size_t k = 0; k < bounds.size(); ++k) {
-      const auto offset = static_cast<Address>(kDescriptorHead + kBoundSize * k);
+      const auto offset = static_cast<Address>(kWin32Layout.descriptor_head + kBoundSize * k);
       WriteUInt32(memory, at + offset, bounds[k].first);
       WriteInt32(memory, at + offset + 4, bounds[k].second);
     }
@@ -127,7 +127,7 @@ class HardeningTest : public ::testing::Test {
   // by reference as a client passes an array.
   Address PassArrayCell(uint16_t element_type, Address descriptor) {
     const Variable cell = client_.Dim(vbLong);
-    WriteUInt32(process_.memory(), cell.address, descriptor);
+    WritePointer(process_.memory(), cell.address, descriptor);
     return client_.PassValue(
         VariantImage::Reference(static_cast<uint16_t>(vbArray | element_type), cell.address));
   }
@@ -383,7 +383,7 @@ TEST_P(ArgumentNearTopTest, DataFieldAddressOverflows) {
   // Memory on both sides of 2^31, so every read would succeed.
   MapAt(0x7FFFF000, 0x2000);
   const VariantImage v = VariantImage::Long(5);
-  process_.memory().Write(GetParam(), v.bytes().data(), kVariantSize);
+  process_.memory().Write(GetParam(), v.bytes().data(), kWin32Layout.variant_size);
   for (std::optional<int32_t> flags : {std::optional<int32_t>(), std::optional<int32_t>(0)}) {
     const Failure failure = Call(GetParam(), flags);
     EXPECT_EQ(failure.number, 6);

@@ -72,14 +72,14 @@ void ArrayReport(std::u16string& report, ClientProcess& process, Address var, in
   report += u" elements, ";
   AppendInteger(report, total);
   report += u" bytes in memory, Entry = ";
-  AppendInteger(report, static_cast<int32_t>(desc.pvData));
+  AppendInteger(report, SignedAddress(process.memory().layout(), desc.pvData));
   report += kCrLf;
   AppendValues(report, process, var, sep, switches, sink);
 }
 
 // The path of everything that is not an array.
 void ValueReport(std::u16string& report, ClientProcess& process, Address var, int32_t flags,
-                 std::u16string_view sep, inspector::Switches switches, int32_t entry,
+                 std::u16string_view sep, inspector::Switches switches, int64_t entry,
                  const sections::ReportSink* sink) {
   if ((flags & varDef) != 0) {
     int32_t dataBytes = 0;
@@ -125,16 +125,20 @@ void RavoDUZE::Build(std::u16string& report, const std::function<void(std::u16st
   ClientProcess& process = process_;
   const Memory& memory = process.memory();
 
+  const Layout& layout = memory.layout();
   LocalFrame frame(process);
-  alignas(8) uint8_t local_record[kSafeArrayDescSize] = {};
-  const Address record = process.CallRecord(local_record);  // cleared to zero
+  alignas(8) uint8_t local_record[kMaxSafeArrayDescSize] = {};
+  const Address record =
+      process.CallRecord(std::span(local_record, SafeArrayDescSize(layout)));  // cleared to zero
 
-  const int32_t entry =
-      ReadInt32(memory, static_cast<Address>(AddLong(static_cast<int32_t>(var), 8)));
+  // The entry value: the first pointer's width of the data field.
+  const int64_t entry = SignedAddress(
+      layout, ReadPointer(memory, ToAddress(layout, AddAddress(layout, SignedAddress(layout, var),
+                                                               kDataFieldOffset))));
   const uint16_t type = VarType(memory, LoadVariant(memory, var));
   const inspector::Switches switches = inspector::DecodeVatFlags(vatFlags.value_or(vatALLINFO));
   if ((flags & varARG) != 0) {
-    int32_t argAddress = 0;
+    int64_t argAddress = 0;
     AppendSection(report, sections::VariantArgInfo(process, var, argAddress));
     report += u"\r\n\r\n";
   }

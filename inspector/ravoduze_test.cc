@@ -166,9 +166,9 @@ TEST_F(MainCallTest, ReportLongerThanAStringIsOutOfStringSpace) {
   const Address huge = SysAllocString(process_, u"abc");
   WriteUInt32(process_.memory(), huge - 4, 0x7FFFFFF0);  // its text is not there
   const Variable s = client_.Dim(vbString);
-  WriteUInt32(process_.memory(), s.address, huge);
+  WritePointer(process_.memory(), s.address, huge);
   const Variable strings = Array(vbString, {{1, 2}});
-  WriteUInt32(process_.memory(), DataOf(strings), huge);
+  WritePointer(process_.memory(), DataOf(strings), huge);
   const Variable variants = Array(vbVariant, {{1, 2}});
   StoreVariant(process_.memory(), DataOf(variants), VariantImage::String(huge));
   const struct {

@@ -26,30 +26,44 @@ using namespace automation;  // NOLINT: the platform model is this file's vocabu
 namespace {
 
 // Addresses in the twin are unsigned, as they are in the process; the text
-// writes those at or above 2^31 as negative numbers.
-int64_t AddressOf(int32_t address) { return static_cast<uint32_t>(address); }
+// writes those at or above 2^31 of a 32-bit process as negative numbers.
+// `shown` is an address as the text shows it.
+int64_t AddressOf(const Layout& layout, int64_t shown) {
+  return static_cast<int64_t>(ToAddress(layout, shown));
+}
 
 // The Bytes column: `count` bytes at `address`. A count of 0 or less has no
 // first byte, the platform's subscript error, as in the text.
-std::vector<uint8_t> BytesAt(const Memory& memory, int32_t address, int32_t count) {
+std::vector<uint8_t> BytesAt(const Memory& memory, int64_t address, int32_t count) {
   if (count <= 0) Raise(kSubscriptOutOfRange);
+  const Address at = ToAddress(memory.layout(), address);
   std::vector<uint8_t> bytes(static_cast<size_t>(count));
-  if (!memory.IsMapped(static_cast<Address>(address), bytes.size())) Raise(kInvalidArgument);
-  memory.Read(static_cast<Address>(address), bytes.data(), static_cast<uint32_t>(count));
+  if (!memory.IsMapped(at, bytes.size())) Raise(kInvalidArgument);
+  memory.Read(at, bytes.data(), static_cast<uint32_t>(count));
   return bytes;
 }
 
-FieldFact NumberRow(const Memory& memory, int32_t base, int32_t offset, std::u16string_view field,
+// A field of 2, 4 or 8 bytes, read with its sign.
+int64_t FieldValue(const Memory& memory, Address at, int32_t width) {
+  if (width == 2) return ReadInt16(memory, at);
+  if (width == 4) return ReadInt32(memory, at);
+  return static_cast<int64_t>(ReadUInt64(memory, at));
+}
+
+std::u16string_view FieldType(int32_t width) {
+  return width == 2 ? u"Integer" : width == 4 ? u"Long" : u"LongLong";
+}
+
+FieldFact NumberRow(const Memory& memory, int64_t base, int32_t offset, std::u16string_view field,
                     std::u16string_view type, int32_t width) {
-  const int32_t address = AddLong(base, offset);
-  const auto at = static_cast<Address>(address);
-  const int32_t value = width == 2 ? ReadInt16(memory, at) : ReadInt32(memory, at);
-  return {AddressOf(address),
+  const Layout& layout = memory.layout();
+  const int64_t address = AddAddress(layout, base, offset);
+  return {AddressOf(layout, address),
           offset,
           std::u16string(field),
           std::u16string(type),
           width,
-          value,
+          FieldValue(memory, ToAddress(layout, address), width),
           std::nullopt,
           BytesAt(memory, address, width)};
 }
@@ -57,7 +71,7 @@ FieldFact NumberRow(const Memory& memory, int32_t base, int32_t offset, std::u16
 class FactsBuilder {
  public:
   FactsBuilder(ClientProcess& process, FactsSink& sink)
-      : process_(process), memory_(process.memory()), sink_(sink) {}
+      : process_(process), memory_(process.memory()), layout_(memory_.layout()), sink_(sink) {}
 
   void Run(Address var, int32_t flags, Address record);
 
@@ -71,14 +85,17 @@ class FactsBuilder {
 
   ClientProcess& process_;
   const Memory& memory_;
+  const Layout& layout_;
   FactsSink& sink_;
   const char* step_ = "variant argument";
 };
 
 void FactsBuilder::Run(Address var, int32_t flags, Address record) {
   try {
-    const int32_t entry =
-        ReadInt32(memory_, static_cast<Address>(AddLong(static_cast<int32_t>(var), 8)));
+    const int64_t entry = SignedAddress(
+        layout_,
+        ReadPointer(memory_, ToAddress(layout_, AddAddress(layout_, SignedAddress(layout_, var),
+                                                           kDataFieldOffset))));
     const uint16_t type = VarType(memory_, LoadVariant(memory_, var));
     if ((flags & varARG) != 0) sink_.Variant(VariantSection(var));
     if ((type & vbArray) != 0) {
@@ -91,14 +108,14 @@ void FactsBuilder::Run(Address var, int32_t flags, Address record) {
       step_ = "array descriptor";
       if ((flags & varSA_Stru) != 0) {
         sink_.Descriptor(
-            DescriptorSection(record, ReadUInt32(memory_, cell), (flags & varSA_Bounds) != 0));
+            DescriptorSection(record, ReadPointer(memory_, cell), (flags & varSA_Bounds) != 0));
       }
       if ((flags & varValues) != 0) {
         step_ = "values header";
         const SafeArrayDesc desc = SafeArrayDesc::Load(memory_, record);
         if (desc.cbElements == 0) Raise(kOverflow);
-        sink_.ValuesHeader(
-            {true, static_cast<double>(total) / desc.cbElements, total, int64_t{desc.pvData}});
+        sink_.ValuesHeader({true, static_cast<double>(total) / desc.cbElements, total,
+                            static_cast<int64_t>(desc.pvData)});
         step_ = "values";
         Elements(var, type);
       }
@@ -108,7 +125,7 @@ void FactsBuilder::Run(Address var, int32_t flags, Address record) {
       step_ = "data size";
       const int32_t total = DataSize(process_, var);
       if ((flags & varValues) != 0) {
-        sink_.ValuesHeader({false, 1, total, AddressOf(entry)});
+        sink_.ValuesHeader({false, 1, total, AddressOf(layout_, entry)});
         step_ = "values";
         Scalar(var);
       }
@@ -121,8 +138,8 @@ void FactsBuilder::Run(Address var, int32_t flags, Address record) {
 }
 
 SectionFact FactsBuilder::VariantSection(Address var) {
-  const auto a = static_cast<int32_t>(var);
-  SectionFact section{"variant", AddressOf(a), {}};
+  const int64_t a = SignedAddress(layout_, var);
+  SectionFact section{"variant", AddressOf(layout_, a), {}};
   // The type word's Value is its 4 bytes, as the text shows it.
   FieldFact type_row = NumberRow(memory_, a, 0, u"vbType", u"Integer", 2);
   type_row.number = ReadInt32(memory_, var);
@@ -130,29 +147,45 @@ SectionFact FactsBuilder::VariantSection(Address var) {
   for (int32_t k = 1; k <= 3; ++k) {
     section.rows.push_back(NumberRow(memory_, a, 2 * k, u"Reserved", u"Integer", 2));
   }
-  const int32_t data_field = AddLong(a, 8);
+  const int64_t data_field = AddAddress(layout_, a, kDataFieldOffset);
   if ((ReadInt32(memory_, var) & kByRef) != 0) {
-    section.rows.push_back(NumberRow(memory_, a, 8, u"Pointer", u"Union", 4));
+    FieldFact pointer = NumberRow(memory_, a, kDataFieldOffset, u"Pointer", u"Union",
+                                  static_cast<int32_t>(layout_.pointer_size));
+    pointer.number = SignedAddress(layout_, ToAddress(layout_, *pointer.number));
+    section.rows.push_back(std::move(pointer));
     return section;
   }
   // Size, text, dump: the text's order, so the same step fails first.
   const int32_t size = DataSize(process_, var);
   std::u16string text = process_.Text(LoadVariant(memory_, var));
-  section.rows.push_back({AddressOf(data_field), 8, u"Value", u"Union", size, std::nullopt,
-                          std::move(text), BytesAt(memory_, data_field, std::min(size, 8))});
+  const auto field = static_cast<int32_t>(layout_.data_field_size);
+  section.rows.push_back({AddressOf(layout_, data_field), kDataFieldOffset, u"Value", u"Union",
+                          size, std::nullopt, std::move(text),
+                          BytesAt(memory_, data_field, std::min(size, field))});
   return section;
 }
 
 VariableFact FactsBuilder::VariableSection(Address var, int32_t data_bytes) {
-  const auto a = static_cast<int32_t>(var);
+  const int64_t a = SignedAddress(layout_, var);
   const auto type_word = static_cast<uint16_t>(ReadInt16(memory_, var));
   const bool by_ref = (type_word & kByRef) != 0;
   const auto type = static_cast<uint16_t>(type_word & ~kByRef);
-  const int32_t variable = by_ref ? ReadInt32(memory_, static_cast<Address>(AddLong(a, 8))) : a;
+  const int64_t variable =
+      by_ref
+          ? SignedAddress(
+                layout_,
+                ReadPointer(memory_, ToAddress(layout_, AddAddress(layout_, a, kDataFieldOffset))))
+          : a;
   VariableFact fact{process_.TypeName(LoadVariant(memory_, var)), (type & vbArray) != 0, by_ref,
-                    SectionFact{"variable", AddressOf(variable), {}}};
-  FieldFact row{AddressOf(variable), 0, u"variable", fact.type_name, data_bytes, std::nullopt,
-                std::nullopt,        {}};
+                    SectionFact{"variable", AddressOf(layout_, variable), {}}};
+  FieldFact row{AddressOf(layout_, variable),
+                0,
+                u"variable",
+                fact.type_name,
+                data_bytes,
+                std::nullopt,
+                std::nullopt,
+                {}};
   if (!fact.is_array) {
     row.size = DataSize(process_, var);
     // String-like codes (8 to 15) show "***" for value and bytes.
@@ -167,32 +200,35 @@ VariableFact FactsBuilder::VariableSection(Address var, int32_t data_bytes) {
 
 DescriptorFact FactsBuilder::DescriptorSection(Address record, Address descriptor,
                                                bool with_bounds) {
-  const auto d = static_cast<int32_t>(record);
-  DescriptorFact fact{descriptor, SectionFact{"descriptor", AddressOf(d), {}}, {}};
-  static constexpr struct {
+  const int64_t d = SignedAddress(layout_, record);
+  DescriptorFact fact{
+      static_cast<int64_t>(descriptor), SectionFact{"descriptor", AddressOf(layout_, d), {}}, {}};
+  const struct {
     std::u16string_view name;
     int32_t offset;
     int32_t width;
-  } kHead[] = {{u".cDims", 0, 2},
-               {u".fFeaures", 2, 2},
-               {u".cbArrElemSize", 4, 4},
-               {u".cLock", 8, 4},
-               {u".pvData", 12, 4}};
-  for (const auto& field : kHead) {
-    fact.section.rows.push_back(NumberRow(memory_, d, field.offset, field.name,
-                                          field.width == 2 ? u"Integer" : u"Long", field.width));
+  } head[] = {{u".cDims", 0, 2},
+              {u".fFeaures", 2, 2},
+              {u".cbArrElemSize", 4, 4},
+              {u".cLock", 8, 4},
+              {u".pvData", static_cast<int32_t>(layout_.pv_data_offset),
+               static_cast<int32_t>(layout_.pointer_size)}};
+  for (const auto& field : head) {
+    fact.section.rows.push_back(
+        NumberRow(memory_, d, field.offset, field.name, FieldType(field.width), field.width));
   }
   if (!with_bounds) return fact;
   const int32_t dims = ReadInt16(memory_, record);
   for (int32_t i = 0; i < dims; ++i) {
     if (i >= kMaxDims) Raise(kSubscriptOutOfRange);
-    const int32_t bound = AddLong(d, AddLong(16, 8 * i));
-    const int32_t count = ReadInt32(memory_, static_cast<Address>(bound));
-    const int32_t lower = ReadInt32(memory_, static_cast<Address>(AddLong(bound, 4)));
+    const int64_t bound =
+        AddAddress(layout_, d, AddLong(static_cast<int32_t>(layout_.descriptor_head), 8 * i));
+    const int32_t count = ReadInt32(memory_, ToAddress(layout_, bound));
+    const int32_t lower = ReadInt32(memory_, ToAddress(layout_, AddAddress(layout_, bound, 4)));
     const int64_t upper = int64_t{lower} + count - 1;
     if (upper < INT32_MIN || upper > INT32_MAX) Raise(kOverflow);
-    fact.bounds.push_back(
-        {i, AddressOf(bound), static_cast<uint32_t>(count), lower, static_cast<int32_t>(upper)});
+    fact.bounds.push_back({i, AddressOf(layout_, bound), static_cast<uint32_t>(count), lower,
+                           static_cast<int32_t>(upper)});
   }
   return fact;
 }
@@ -200,7 +236,7 @@ DescriptorFact FactsBuilder::DescriptorSection(Address record, Address descripto
 void FactsBuilder::StringOf(ElementFact& element, const VariantImage& v) const {
   const VariantImage value = Dereference(memory_, v);
   if (value.vt() != vbString) return;
-  element.string_address = value.pointer();
+  element.string_address = static_cast<int64_t>(value.pointer());
   element.string_bytes = process_.SysStringByteLen(value.pointer());
 }
 
@@ -208,7 +244,8 @@ void FactsBuilder::Scalar(Address var) {
   const VariantImage value = LoadVariant(memory_, var);
   ElementFact element;
   element.position = 1;
-  element.address = (value.vt() & kByRef) != 0 ? value.pointer() : var + 8;
+  element.address =
+      static_cast<int64_t>((value.vt() & kByRef) != 0 ? value.pointer() : var + kDataFieldOffset);
   process_.AppendText(element.value, value);
   StringOf(element, value);
   sink_.Element(element);
@@ -227,16 +264,17 @@ void FactsBuilder::Elements(Address var, uint16_t type) {
   const int32_t count = total / desc.cbElements;
   std::vector<int32_t> counters;
   for (int32_t k = 0; k < desc.cDims; ++k) counters.push_back(desc.rgsabound[k].lLbound);
-  const size_t size = sections::ElementTextBytes(element_type, desc.cbElements);
+  const size_t size = sections::ElementTextBytes(element_type, desc.cbElements, layout_);
+  const int64_t pv_data = SignedAddress(layout_, desc.pvData);
   std::vector<uint8_t> raw(size);
   ElementFact element;
   for (int32_t step = 1; step <= count; ++step) {
-    const int32_t at =
-        AddLong(static_cast<int32_t>(desc.pvData), MulLong(step - 1, desc.cbElements));
-    if (!memory_.IsMapped(static_cast<Address>(at), size)) Raise(kInvalidArgument);
-    memory_.Read(static_cast<Address>(at), raw.data(), static_cast<uint32_t>(size));
+    const Address at =
+        ToAddress(layout_, AddAddress(layout_, pv_data, MulLong(step - 1, desc.cbElements)));
+    if (!memory_.IsMapped(at, size)) Raise(kInvalidArgument);
+    memory_.Read(at, raw.data(), static_cast<uint32_t>(size));
     element.position = step;
-    element.address = AddressOf(at);
+    element.address = static_cast<int64_t>(at);
     element.index.assign(counters.rbegin(), counters.rend());
     element.label.clear();
     layout::AppendNextIndexLabel(element.label, desc, counters, step, desc.cDims == 1);
@@ -247,7 +285,9 @@ void FactsBuilder::Elements(Address var, uint16_t type) {
     element.string_bytes.reset();
     if (element_type == vbString || element_type == vbVariant) {
       VariantImage v = VariantImage::OfType(vbString);
-      std::copy_n(raw.begin(), element_type == vbString ? 4 : kVariantSize,
+      v.set_pointer_size(layout_.pointer_size);
+      std::copy_n(raw.begin(),
+                  element_type == vbString ? layout_.pointer_size : layout_.variant_size,
                   element_type == vbString ? v.data_field() : v.bytes().data());
       StringOf(element, v);
     }
@@ -259,10 +299,12 @@ void FactsBuilder::Elements(Address var, uint16_t type) {
 
 void RavoDUZE::Facts(FactsSink& sink, Address var, std::optional<int32_t> varFlags) {
   LocalFrame frame(process_);
-  alignas(8) uint8_t local_record[kSafeArrayDescSize] = {};
+  alignas(8) uint8_t local_record[kMaxSafeArrayDescSize] = {};
   Address record = 0;
   try {
-    record = process_.CallRecord(local_record);  // cleared to zero
+    // Cleared to zero.
+    record =
+        process_.CallRecord(std::span(local_record, SafeArrayDescSize(process_.memory().layout())));
   } catch (const RuntimeError& e) {
     sink.Error({e.number(), e.description(), "call frame"});
     return;

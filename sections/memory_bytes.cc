@@ -34,27 +34,29 @@ class ScopedByteArray {
 
 }  // namespace
 
-std::u16string MemoryBytes(ClientProcess& process, int32_t address, int32_t count) {
+std::u16string MemoryBytes(ClientProcess& process, int64_t address, int32_t count) {
   // No element 0 to copy into: the platform's subscript error, raised before
   // anything is allocated or read (a negative count included).
   if (count <= 0) automation::Raise(automation::kSubscriptOutOfRange);
 
+  const automation::Layout& layout = process.memory().layout();
   ScopedByteArray bytes(process, count);
-  process.MoveMemory(bytes.data(), static_cast<Address>(address), static_cast<uint32_t>(count));
+  process.MoveMemory(bytes.data(), automation::ToAddress(layout, address),
+                     static_cast<uint32_t>(count));
 
   // The array variable (a cell holding the descriptor's address) and a
   // variant that refers to it, as a caller's runtime would pass the array.
   automation::LocalFrame frame(process);
-  const Address cell = process.PushLocal(4);
-  const std::array<uint8_t, 4> descriptor = {static_cast<uint8_t>(bytes.descriptor()),
-                                             static_cast<uint8_t>(bytes.descriptor() >> 8),
-                                             static_cast<uint8_t>(bytes.descriptor() >> 16),
-                                             static_cast<uint8_t>(bytes.descriptor() >> 24)};
-  process.WriteLocal(cell, descriptor.data(), 4);
-  const Address var = process.PushLocal(automation::kVariantSize);
+  const Address cell = process.PushLocal(layout.pointer_size);
+  std::array<uint8_t, 8> descriptor{};
+  for (size_t i = 0; i < descriptor.size(); ++i) {
+    descriptor[i] = static_cast<uint8_t>(bytes.descriptor() >> (8 * i));
+  }
+  process.WriteLocal(cell, descriptor.data(), layout.pointer_size);
+  const Address var = process.PushLocal(layout.variant_size);
   const automation::VariantImage image =
       automation::VariantImage::Reference(automation::vbArray | automation::vbByte, cell);
-  process.WriteLocal(var, image.bytes().data(), automation::kVariantSize);
+  process.WriteLocal(var, image.bytes().data(), layout.variant_size);
 
   // The switches are the dump's own: what the printer writes back stays here.
   bool char_ascii = false;

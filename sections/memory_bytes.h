@@ -6,7 +6,8 @@
 // with every switch off, so a byte row looks exactly like a Byte array's
 // values. A count of 0 raises 9 (the array would have no element 0); a
 // negative count raises 9 too, before any memory is read. Unreadable memory
-// raises 5.
+// raises 5. `address` is as the report shows it: a signed number of the
+// pointer's width.
 #ifndef DUD_SECTIONS_MEMORY_BYTES_H_
 #define DUD_SECTIONS_MEMORY_BYTES_H_
 
@@ -17,7 +18,7 @@
 
 namespace dudUdudADOD::sections {
 
-std::u16string MemoryBytes(automation::ClientProcess& process, int32_t address, int32_t count);
+std::u16string MemoryBytes(automation::ClientProcess& process, int64_t address, int32_t count);
 
 }  // namespace dudUdudADOD::sections
 

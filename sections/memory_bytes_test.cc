@@ -31,8 +31,8 @@ void PutBytes(Process& process, const std::vector<uint8_t>& bytes) {
 // the stack pointer is compared instead.)
 std::map<Address, std::vector<uint8_t>> HeapBlocks(const Process& process) {
   std::map<Address, std::vector<uint8_t>> blocks;
-  process.memory().ForEachBlock([&blocks](Address at, const std::vector<uint8_t>& bytes) {
-    if (!automation::Stack::InReserve(at, bytes.size())) blocks.emplace(at, bytes);
+  process.memory().ForEachBlock([&blocks, &process](Address at, const std::vector<uint8_t>& bytes) {
+    if (!process.stack().InReserve(at, bytes.size())) blocks.emplace(at, bytes);
   });
   return blocks;
 }

@@ -50,7 +50,7 @@ void SnapshotExample(Process& process) {
   automation::Client client(process);
   const std::array<automation::DeclaredBound, 2> bounds{{{1, 3}, {0, 4}}};
   const automation::Variable array = client.DimArray(automation::vbLong, bounds);
-  process.stack().Place(1242400, automation::kSafeArrayDescSize);
+  process.stack().Place(1242400, automation::SafeArrayDescSize(automation::kWin32Layout));
   int32_t total = 0;
   automation::ReadSafeArrayDesc(process, 1242400, array.address, total);
 }
@@ -73,7 +73,8 @@ TEST(SafeArrayInfo, WorkedExampleWithoutBoundsEndsWithLineBreak) {
 
 TEST(SafeArrayInfo, ArrayWithoutStorageShowsZerosAndNoRows) {
   Process process;
-  process.stack().Place(1242400, automation::kSafeArrayDescSize);  // all zero
+  process.stack().Place(1242400,
+                        automation::SafeArrayDescSize(automation::kWin32Layout));  // all zero
   const std::u16string text = SafeArrayInfo(process, 1242400, true);
   EXPECT_NE(text.find(u"\r\n1242400        .cDims          1242400         Integer         2       "
                       u"0               0 0 \r\n"),
@@ -93,7 +94,7 @@ struct Bound {
 
 void WriteRecord(Process& process, Address at, int16_t dims, uint32_t pv_data,
                  const std::vector<Bound>& bounds,
-                 uint32_t mapped = automation::kSafeArrayDescSize) {
+                 uint32_t mapped = automation::SafeArrayDescSize(automation::kWin32Layout)) {
   automation::AddressSpace& memory = process.memory();
   memory.Map(at, mapped);
   automation::WriteInt16(memory, at, dims);
@@ -136,7 +137,7 @@ TEST(SafeArrayInfo, UpperBoundsAtTheEndsOfTheLongRangePrint) {
   automation::Client client(process);
   const std::array<automation::DeclaredBound, 1> top{{{2147483645, 2147483647}}};
   const automation::Variable array = client.DimArray(automation::vbLong, top);
-  process.stack().Place(1242400, automation::kSafeArrayDescSize);
+  process.stack().Place(1242400, automation::SafeArrayDescSize(automation::kWin32Layout));
   int32_t total = 0;
   automation::ReadSafeArrayDesc(process, 1242400, array.address, total);
   EXPECT_SAME_TEXT(
@@ -161,11 +162,31 @@ TEST(SafeArrayInfo, Failures) {
   } const cases[] = {
       // Rows 0 to 59 are placed; bound 60 does not exist in the record and is
       // not read (that would be error 5 here).
-      {"61 dimensions", kRecord, 61, {}, automation::kSafeArrayDescSize, 9},
-      {"32767 dimensions", kRecord, INT16_MAX, {}, automation::kSafeArrayDescSize, 9},
+      {"61 dimensions",
+       kRecord,
+       61,
+       {},
+       automation::SafeArrayDescSize(automation::kWin32Layout),
+       9},
+      {"32767 dimensions",
+       kRecord,
+       INT16_MAX,
+       {},
+       automation::SafeArrayDescSize(automation::kWin32Layout),
+       9},
       // Upper bounds that no dimension can have: one past either end of a Long.
-      {"uBound overflows", kRecord, 1, {{2, INT32_MAX}}, automation::kSafeArrayDescSize, 6},
-      {"uBound underflows", kRecord, 1, {{0, INT32_MIN}}, automation::kSafeArrayDescSize, 6},
+      {"uBound overflows",
+       kRecord,
+       1,
+       {{2, INT32_MAX}},
+       automation::SafeArrayDescSize(automation::kWin32Layout),
+       6},
+      {"uBound underflows",
+       kRecord,
+       1,
+       {{0, INT32_MIN}},
+       automation::SafeArrayDescSize(automation::kWin32Layout),
+       6},
       {"D + 8 overflows", 0x7FFFFFF8u, 0, {}, 16, 6},
   };
   for (const Case& c : cases) {

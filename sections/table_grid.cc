@@ -53,8 +53,8 @@ void PutFieldRow(TableGrid& grid, automation::ClientProcess& process, const Fiel
   if (row.entry) grid.PutNumber(kEntryColumn, *row.entry);
   grid.Put(kVariableColumn, row.name);
   grid.PutNumber(kAddressColumn, row.address);
-  // The platform's type names of a 16-bit and a 32-bit integer field.
-  grid.Put(kTypeColumn, row.width == 2 ? u"Integer" : u"Long");
+  // The platform's type names of a 16-, 32- and 64-bit integer field.
+  grid.Put(kTypeColumn, row.width == 2 ? u"Integer" : row.width == 4 ? u"Long" : u"LongLong");
   grid.PutNumber(kLenBColumn, row.width);
   grid.PutNumber(kValueColumn, row.value);
   grid.Put(kBytesColumn, MemoryBytes(process, row.address, row.width), true);

@@ -82,15 +82,16 @@ inline constexpr std::array<std::u16string_view, 7> kFieldHeadings = {
 void PutHeadings(TableGrid& grid, std::span<const std::u16string_view> headings);
 
 // One field of a record in memory, shown as a table row: Entry (first row
-// only), name, address, type ("Integer" for 2 bytes, "Long" for 4), width as
-// LenB, value, and the field's raw bytes (a dump of `width` bytes at
-// `address`). The row ends by moving to the next line.
+// only), name, address, type ("Integer" for 2 bytes, "Long" for 4,
+// "LongLong" for 8), width as LenB, value, and the field's raw bytes (a dump
+// of `width` bytes at `address`). The row ends by moving to the next line.
+// Addresses are as the report shows them (platform.h).
 struct FieldRow {
-  std::optional<int32_t> entry;  // written only when present
+  std::optional<int64_t> entry;  // written only when present
   std::u16string_view name;
-  int32_t address = 0;
-  int32_t width = 0;  // 2 or 4
-  int32_t value = 0;
+  int64_t address = 0;
+  int32_t width = 0;  // 2, 4 or 8
+  int64_t value = 0;
 };
 void PutFieldRow(TableGrid& grid, automation::ClientProcess& process, const FieldRow& row);
 

@@ -23,6 +23,13 @@ namespace {
 
 void AppendBoolean(std::u16string& out, bool value) { out += value ? u"True" : u"False"; }
 
+// The string address at the start of an element cell, of the pointer's width.
+Address CellPointer(const Layout& layout, const uint8_t* cell) {
+  Address at = 0;
+  for (uint32_t i = 0; i < layout.pointer_size; ++i) at |= Address{cell[i]} << (8 * i);
+  return at;
+}
+
 // A byte length times the length factor: "6", or "2.5" for half of an odd one.
 void AppendLength(std::u16string& out, uint32_t length, bool halved) {
   AppendInteger(out, halved ? length / 2 : length);
@@ -74,10 +81,13 @@ void AppendHexBytes(std::u16string& out, const uint8_t* bytes, size_t count) {
 namespace {
 
 // One element's value text from its raw bytes (`cell` holds the first bytes
-// of the element, zero-padded to 16; `raw` all `raw_size` of them).
+// of the element, zero-padded to a variant of the largest platform; `raw`
+// all `raw_size` of them).
 void AppendElementValue(std::u16string& out, const ClientProcess& process, uint16_t type,
                         const uint8_t* cell, const uint8_t* raw, size_t raw_size) {
+  const Layout& layout = process.memory().layout();
   VariantImage image = VariantImage::OfType(type);
+  image.set_pointer_size(layout.pointer_size);
   switch (type) {
     case vbByte:
       AppendInteger(out, cell[0]);
@@ -94,22 +104,19 @@ void AppendElementValue(std::u16string& out, const ClientProcess& process, uint1
     case vbBoolean:
       AppendBoolean(out, (cell[0] | cell[1]) != 0);
       return;
-    case vbString: {
-      uint32_t bstr;
-      std::memcpy(&bstr, cell, 4);
-      process.AppendString(out, bstr);
+    case vbString:
+      process.AppendString(out, CellPointer(layout, cell));
       return;
-    }
     case vbEmpty:
       return;
     case vbNull:
       Raise(kInvalidUseOfNull);
     case vbVariant:
-      std::memcpy(image.bytes().data(), cell, kVariantSize);
+      std::memcpy(image.bytes().data(), cell, layout.variant_size);
       AppendVariantElement(out, process, image);
       return;
     case vbDecimal:
-      std::memcpy(image.bytes().data(), cell, kVariantSize);
+      std::memcpy(image.bytes().data(), cell, kDecimalSize);
       image.set_vt(vbDecimal);
       process.AppendText(out, image);
       return;
@@ -144,13 +151,17 @@ void AppendElementValue(std::u16string& out, const ClientProcess& process, uint1
   }
 }
 
-// The bytes of an element held in the element cell: a Variant or a Decimal
-// fills 16, every value type at most 8. Elements of other types are shown
-// byte by byte and keep their whole size.
-size_t CellBytes(uint16_t type, int32_t element_size) {
+// The bytes of an element held in the element cell: a Variant fills a whole
+// variant of the platform (16 or 24), a Decimal 16, every value type at most
+// 8. Elements of other types are shown byte by byte and keep their whole
+// size.
+size_t CellBytes(uint16_t type, int32_t element_size, const Layout& layout) {
   const auto size = static_cast<size_t>(element_size);
-  if (type == vbVariant || type == vbDecimal) return std::min<size_t>(size, kVariantSize);
-  if (StorageSize(type) != 0 || type == vbEmpty || type == vbNull) return std::min<size_t>(size, 8);
+  if (type == vbVariant) return std::min<size_t>(size, layout.variant_size);
+  if (type == vbDecimal) return std::min<size_t>(size, kDecimalSize);
+  if (StorageSize(type, layout) != 0 || type == vbEmpty || type == vbNull) {
+    return std::min<size_t>(size, 8);
+  }
   return size;
 }
 
@@ -267,7 +278,10 @@ void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
 bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t type,
                              int32_t element_size, size_t count, std::u16string_view sep,
                              bool exact) {
-  if (data == nullptr || static_cast<uint32_t>(element_size) != StorageSize(type)) return false;
+  // Byte, Integer and Long take the same room on every platform.
+  if (data == nullptr || static_cast<uint32_t>(element_size) != StorageSize(type, kWin32Layout)) {
+    return false;
+  }
   switch (type) {
     case vbByte:
       AppendBytesFast(out, data, count, sep, exact);
@@ -360,10 +374,12 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   data_ = memory_.Span(desc_.pvData, static_cast<uint32_t>(total));
   const int32_t stride = char_ascii ? MulLong(desc_.cbElements, 2) : desc_.cbElements;
   const int32_t steps = char_ascii ? count / 2 + count % 2 : count;
+  const Layout& layout = memory_.layout();
+  const int64_t pv_data = SignedAddress(layout, desc_.pvData);
   if (!indexed && !char_ascii) {
     // The last element's address is the highest the walk computes; past it
     // the walk would overflow like the general path does, element by element.
-    AddLong(static_cast<int32_t>(desc_.pvData), MulLong(count - 1, desc_.cbElements));
+    AddAddress(layout, pv_data, MulLong(count - 1, desc_.cbElements));
     if (PlainElementsFast(element_type, static_cast<size_t>(count))) return;
   }
   // The first elements tell how wide the text runs; the room for the rest is
@@ -373,7 +389,7 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   const size_t start = out_.size();
   int32_t offset = 0;
   for (int32_t step = 1; step <= steps; ++step) {
-    const auto at = static_cast<Address>(AddLong(static_cast<int32_t>(desc_.pvData), offset));
+    const Address at = ToAddress(layout, AddAddress(layout, pv_data, offset));
     Element(at, step, element_type, indexed, char_ascii, ordinal, addr_len, halved);
     Allow(0);
     MaybeFlush();
@@ -412,7 +428,8 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
 
 void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
                         bool ordinal, bool addr_len, bool halved) {
-  const size_t size = CellBytes(type, desc_.cbElements);
+  const Layout& layout = memory_.layout();
+  const size_t size = CellBytes(type, desc_.cbElements, layout);
   const uint8_t* raw;
   if (data_ != nullptr) {
     raw = data_ + (at - desc_.pvData);
@@ -424,8 +441,8 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     memory_.Read(at, element_.data(), static_cast<uint32_t>(size));
     raw = element_.data();
   }
-  uint8_t cell[kVariantSize] = {};
-  std::memcpy(cell, raw, std::min<size_t>(size, kVariantSize));
+  uint8_t cell[kMaxVariantSize] = {};
+  std::memcpy(cell, raw, std::min<size_t>(size, kMaxVariantSize));
   if (indexed) layout::AppendNextIndexLabel(out_, desc_, counters_, step, ordinal);
   if (char_ascii) {
     VariantImage image = VariantImage::OfType(type);
@@ -436,10 +453,9 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     AppendElementValue(out_, process_, type, cell, raw, size);
   }
   if (addr_len && type == vbString) {
-    uint32_t bstr;
-    std::memcpy(&bstr, cell, 4);
+    const Address bstr = CellPointer(layout, cell);
     out_ += u"(^";
-    AppendInteger(out_, static_cast<int32_t>(bstr));
+    AppendInteger(out_, SignedAddress(layout, bstr));
     out_ += u"/";
     AppendLength(out_, process_.SysStringByteLen(bstr), halved);
     out_ += u")";
@@ -449,11 +465,13 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
 
 void ArrayWalk::AllowStringOf(uint16_t type, const uint8_t* cell) const {
   if (type != vbString && type != vbVariant) return;
+  const Layout& layout = memory_.layout();
   VariantImage value = VariantImage::OfType(vbString);
+  value.set_pointer_size(layout.pointer_size);
   if (type == vbString) {
-    std::memcpy(value.data_field(), cell, 4);
+    std::memcpy(value.data_field(), cell, layout.pointer_size);
   } else {
-    std::memcpy(value.bytes().data(), cell, kVariantSize);
+    std::memcpy(value.bytes().data(), cell, layout.variant_size);
     value = Dereference(memory_, value);
     if (value.vt() != vbString) return;
   }
@@ -469,8 +487,9 @@ void AppendScalar(std::u16string& out, ClientProcess& process, Address var, uint
   CheckStringSpace(out.size(), TextLength(process, value));  // before the text takes memory
   process.AppendText(out, value);
   if (addr_len && (type & 8) != 0) {
+    const Layout& layout = process.memory().layout();
     out += u"(^";
-    AppendInteger(out, AddLong(static_cast<int32_t>(var), 8));
+    AppendInteger(out, AddAddress(layout, SignedAddress(layout, var), kDataFieldOffset));
     out += u"/";
     AppendLength(out, process.LenB(value), halved);
     out += u")";
@@ -487,7 +506,8 @@ void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
                       std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
                       bool AddrLen, bool Legend, const ReportSink* sink) {
   const Memory& memory = process.memory();
-  AddLong(static_cast<int32_t>(var), 8);  // the data field's address must exist
+  // The data field's address must exist.
+  AddAddress(memory.layout(), SignedAddress(memory.layout(), var), kDataFieldOffset);
   const uint16_t type = VarType(memory, LoadVariant(memory, var));
   // The length factor comes from CharASCII as passed; the switch itself is
   // kept only for types that share a bit with Byte (17).
@@ -505,13 +525,13 @@ void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
 
 void AppendElementText(std::u16string& out, const ClientProcess& process, uint16_t type,
                        const uint8_t* raw, size_t raw_size) {
-  uint8_t cell[kVariantSize] = {};
-  std::memcpy(cell, raw, std::min<size_t>(raw_size, kVariantSize));
+  uint8_t cell[kMaxVariantSize] = {};
+  std::memcpy(cell, raw, std::min<size_t>(raw_size, kMaxVariantSize));
   AppendElementValue(out, process, type, cell, raw, raw_size);
 }
 
-size_t ElementTextBytes(uint16_t type, int32_t element_size) {
-  return CellBytes(type, element_size);
+size_t ElementTextBytes(uint16_t type, int32_t element_size, const Layout& layout) {
+  return CellBytes(type, element_size, layout);
 }
 
 std::u16string ValuesInfo(ClientProcess& process, Address var, std::u16string_view sep,

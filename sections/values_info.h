@@ -39,10 +39,10 @@ void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process,
 
 // One array element's value text as the walk writes it, without label,
 // character or separator (for the structured twin). `raw` holds the first
-// ElementTextBytes(type, cbElements) bytes of the element.
+// ElementTextBytes(type, cbElements, layout) bytes of the element.
 void AppendElementText(std::u16string& out, const automation::ClientProcess& process, uint16_t type,
                        const uint8_t* raw, size_t raw_size);
-size_t ElementTextBytes(uint16_t type, int32_t element_size);
+size_t ElementTextBytes(uint16_t type, int32_t element_size, const automation::Layout& layout);
 
 }  // namespace dudUdudADOD::sections
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <string_view>
 
-#include "automation/checked_math.h"
 #include "automation/data_size.h"
 #include "automation/variant.h"
 #include "sections/memory_bytes.h"
@@ -33,7 +32,7 @@ std::u16string_view BooleanText(bool value) { return value ? u"True" : u"False";
 // The value and its bytes for a value that is not an array; `data_bytes` is
 // its data size.
 void PutValueCells(TableGrid& grid, ClientProcess& process, Address var, uint16_t type,
-                   int32_t variable, int32_t data_bytes) {
+                   int64_t variable, int32_t data_bytes) {
   if ((type & kStringLikeBit) != 0) {
     grid.Put(kValueColumn, u"***");
     grid.Put(kBytesColumn, u"***", true);
@@ -50,14 +49,20 @@ void PutValueCells(TableGrid& grid, ClientProcess& process, Address var, uint16_
 
 std::u16string VariableInfo(ClientProcess& process, Address var, int32_t& dataBytes) {
   const automation::Memory& memory = process.memory();
-  const auto a = static_cast<int32_t>(var);
+  const automation::Layout& layout = memory.layout();
+  const int64_t a = automation::SignedAddress(layout, var);
   const auto type_word = static_cast<uint16_t>(automation::ReadInt16(memory, var));
   const bool by_ref = (type_word & automation::kByRef) != 0;
   const auto type = static_cast<uint16_t>(type_word & ~automation::kByRef);
   // The variable itself: behind the reference, or the variant when the
   // client passed a variant variable directly.
-  const int32_t variable =
-      by_ref ? automation::ReadInt32(memory, static_cast<Address>(automation::AddLong(a, 8))) : a;
+  const int64_t variable =
+      by_ref
+          ? automation::SignedAddress(
+                layout,
+                automation::ReadPointer(
+                    memory, ToAddress(layout, AddAddress(layout, a, automation::kDataFieldOffset))))
+          : a;
 
   // A line of 128 spaces and three empty lines.
   TableGrid grid(PrefilledText(128, 1, 2));

@@ -1,5 +1,5 @@
-// VariantArgInfo: the "/// VARIANT_ARG STRUCTURE ///" section, the 16-byte
-// argument variant field by field.
+// VariantArgInfo: the "/// VARIANT_ARG STRUCTURE ///" section, the argument
+// variant field by field (16 bytes on 32-bit Windows, 24 on 64-bit).
 #ifndef DUD_SECTIONS_VARIANT_ARG_INFO_H_
 #define DUD_SECTIONS_VARIANT_ARG_INFO_H_
 
@@ -10,9 +10,10 @@
 
 namespace dudUdudADOD::sections {
 
-// `var` is the argument variant's address; `argAddress` receives it.
+// `var` is the argument variant's address; `argAddress` receives it as the
+// report shows it (a signed number of the pointer's width).
 std::u16string VariantArgInfo(automation::ClientProcess& process, automation::Address var,
-                              int32_t& argAddress);
+                              int64_t& argAddress);
 
 }  // namespace dudUdudADOD::sections
 

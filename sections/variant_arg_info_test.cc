@@ -32,7 +32,7 @@ std::u16string Line(const std::u16string& text, int n) {
 }
 
 std::u16string Section(Process& process, Address arg) {
-  int32_t arg_address = 0;
+  int64_t arg_address = 0;
   std::u16string text = VariantArgInfo(process, arg, arg_address);
   EXPECT_EQ(arg_address, static_cast<int32_t>(arg));
   return text;
@@ -194,7 +194,7 @@ TEST(VariantArgInfo, Failures) {
     Process process;
     Client client(process);
     const Address arg = client.PassValue(c.make(process), c.at);
-    int32_t arg_address = 0;
+    int64_t arg_address = 0;
     try {
       VariantArgInfo(process, arg, arg_address);
       ADD_FAILURE() << "no error raised";

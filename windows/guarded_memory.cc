@@ -14,10 +14,6 @@ constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PA
 constexpr DWORD kWritable =
     PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
 
-// The whole 32-bit address space; a range past it wraps, which no real range
-// does.
-constexpr uint64_t kAddressLimit = uint64_t{1} << 32;
-
 const void* HostPointer(uint64_t address) {
   return reinterpret_cast<const void*>(static_cast<uintptr_t>(address));
 }
@@ -42,8 +38,10 @@ GuardedMemory::Region GuardedMemory::RegionAt(uint64_t address) const {
 
 bool GuardedMemory::Check(Address address, uint64_t size, bool write) const {
   if (size == 0) return true;
-  const uint64_t end = uint64_t{address} + size;
-  if (end > kAddressLimit) return false;
+  // A range past the process's addresses would wrap, which no real range does.
+  const uint64_t limit = layout().address_end;
+  if (address > limit || size > limit - address) return false;
+  const uint64_t end = address + size;
   for (uint64_t at = address; at < end;) {
     const Region region = RegionAt(at);
     if (region.end == 0 || !(write ? region.writable : region.readable)) return false;

@@ -28,6 +28,10 @@ class GuardedMemory final : public automation::Memory {
   void Read(Address address, void* dest, uint32_t size) const override;
   bool IsMapped(Address address, uint64_t size) const override;
   const uint8_t* Span(Address address, uint32_t size) const override;
+  // The layouts of the process the component is built for.
+  const automation::Layout& layout() const override {
+    return sizeof(void*) == 8 ? automation::kWin64Layout : automation::kWin32Layout;
+  }
 
   // True when every byte of the range is committed and writable (and not a
   // guard page): storage the component may copy into.

@@ -156,13 +156,13 @@ void OwnProcess::DestroyByteArray(Address descriptor) {
 IDispatch* OwnProcess::FindObject(Address address) const {
   // The vtable pointer, then IUnknown's and IDispatch's seven entries.
   constexpr uint32_t kEntries = 7;
-  uint32_t vtable = 0;
-  uint32_t entries[kEntries];
-  if (!memory_.IsMapped(address, 4)) return nullptr;
-  memory_.Read(address, &vtable, 4);
+  uintptr_t vtable = 0;
+  uintptr_t entries[kEntries];
+  if (!memory_.IsMapped(address, sizeof vtable)) return nullptr;
+  memory_.Read(address, &vtable, sizeof vtable);
   if (!memory_.IsMapped(vtable, sizeof entries)) return nullptr;
   memory_.Read(vtable, entries, sizeof entries);
-  for (uint32_t entry : entries) {
+  for (uintptr_t entry : entries) {
     if (!IsCode(PointerAt<const void>(entry))) return nullptr;
   }
   return PointerAt<IDispatch>(address);
@@ -182,7 +182,7 @@ VARIANT OwnProcess::RuntimeValue(const VariantImage& value) const {
   if (vt == automation::vbNull) Raise(automation::kInvalidUseOfNull);
   if (vt == automation::vbEmpty) return v;
   if (IsPlainValue(vt)) {
-    static_assert(sizeof(VARIANT) == automation::kVariantSize, "a 32-bit VARIANT");
+    static_assert(sizeof(VARIANT) == (sizeof(void*) == 8 ? 24 : 16), "the platform's VARIANT");
     std::memcpy(&v, value.bytes().data(), sizeof v);
     return v;
   }
@@ -303,7 +303,7 @@ char16_t OwnProcess::AnsiChar(int32_t code) const {
 int32_t OwnProcess::LBound(Address descriptor, int dimension) const {
   if (descriptor == 0) Raise(automation::kSubscriptOutOfRange);
   const uint16_t dims = automation::ReadUInt16(memory_, descriptor);
-  if (!memory_.IsMapped(descriptor, automation::kDescriptorHead + automation::kBoundSize * dims)) {
+  if (!memory_.IsMapped(descriptor, automation::DescriptorBytes(memory_.layout(), dims))) {
     Raise(automation::kInvalidArgument);
   }
   LONG bound = 0;

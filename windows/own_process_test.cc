@@ -139,7 +139,7 @@ TEST_F(OwnProcessTest, ReportsOfRealVariables) {
   dudUdudADOD::RavoDUZE inspector(own_);
   const std::u16string values = inspector(At(&arg), std::nullopt, 16);
   const std::u16string address = [&] {
-    std::string digits = std::to_string(static_cast<int32_t>(At(&x)));
+    std::string digits = std::to_string(automation::SignedAddress(own_.memory().layout(), At(&x)));
     return std::u16string(digits.begin(), digits.end());
   }();
   EXPECT_EQ(values, u"\r\n/// VALUE ///\r\n1 element, 4 bytes in memory, Entry = " + address +
@@ -148,7 +148,9 @@ TEST_F(OwnProcessTest, ReportsOfRealVariables) {
   const std::u16string whole = inspector(At(&arg));
   EXPECT_NE(whole.find(u"2       16387           3 64 "), std::u16string::npos);
   EXPECT_NE(whole.find(u"Pointer"), std::u16string::npos);
-  EXPECT_NE(whole.find(u"Union           4       " + address), std::u16string::npos);
+  // The pointer row is as wide as the process's pointers.
+  const std::u16string width = sizeof(void*) == 8 ? u"8" : u"4";
+  EXPECT_NE(whole.find(u"Union           " + width + u"       " + address), std::u16string::npos);
 
   // The by-reference pointer leads into a no-access page: error 5, no fault.
   void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS);

@@ -79,7 +79,9 @@ HRESULT Register(HMODULE module) {
 }
 
 HRESULT Unregister() {
-  UnRegisterTypeLib(LIBID_dudUdudADOD, kLibraryMajor, kLibraryMinor, kLibraryLocale, SYS_WIN32);
+  // The library was registered for the width the DLL is built for.
+  const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+  UnRegisterTypeLib(LIBID_dudUdudADOD, kLibraryMajor, kLibraryMinor, kLibraryLocale, kind);
   // What the type library's registration may leave: the interface's key and
   // an emptied library key.
   DeleteTree(L"Interface\\" + GuidText(IID__RavoDUZE));

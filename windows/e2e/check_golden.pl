@@ -7,7 +7,8 @@
 # ("16 29 33 1 "). They are not masked away: every table row of a 2- or
 # 4-byte field (type Integer, Long, or the Pointer row) must show as its
 # value exactly the little-endian number of the bytes dumped beside it (the
-# type row: its low 16 bits), so an address in a row always equals the
+# type row: its low 16 bits; 8-byte rows, LongLong and the 64-bit Pointer
+# row, likewise), so an address in a row always equals the
 # memory the report dumped for it.
 # Line ends (CR LF or LF) are compared without the CR; spaces count.
 use strict;
@@ -75,19 +76,18 @@ for my $i (0 .. ($#golden > $#actual ? $#golden : $#actual)) {
     my $value = substr($a, 71, 16);
     my $bytes = substr($a, 87);
     s/\s+$// for ($variable, $type, $lenb, $value);
-    if (($type eq 'Integer' || $type eq 'Long' || $variable eq 'Pointer')
+    if (($type eq 'Integer' || $type eq 'Long' || $type eq 'LongLong' || $variable eq 'Pointer')
         && $value =~ /^-?\d+$/ && $bytes =~ /^(\d+ )+$/) {
       my @b = split(' ', $bytes);
-      if (@b != $lenb) {
+      my %signed = (2 => 's<', 4 => 'l<', 8 => 'q<');
+      if (@b != $lenb || !exists $signed{$lenb}) {
         fail($n, "$lenb bytes claimed, " . scalar(@b) . " dumped");
       } else {
-        my $number = 0;
-        $number += $b[$_] * (256 ** $_) for 0 .. $#b;
-        my $top = 256 ** scalar(@b);
         # The type row shows the type word and the reserved word above it
         # read as one Long: its low 16 bits are the dumped type word.
-        my $shown = $variable eq 'vbType' ? ($value & 0xFFFF) : $value;
-        $number -= $top if $number >= $top / 2 && $variable ne 'vbType';
+        my $vbtype = $variable eq 'vbType';
+        my $number = unpack($vbtype ? 'S<' : $signed{$lenb}, pack('C*', @b));
+        my $shown = $vbtype ? ($value & 0xFFFF) : $value;
         fail($n, "value $value but the bytes beside it read $number") if $number != $shown;
       }
     }

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# run.sh BUILD_DIR: the real backend against the model (backend_bench.cc),
+# under Wine in a fresh prefix under BUILD_DIR, with an en-US locale.
+#
+#   cmake --preset win32 && cmake --build --preset win32 --target dud_backend_bench
+#   windows/bench/run.sh build-win32
+set -euo pipefail
+build=$(cd "$1" && pwd)
+if [ -e "$build/windows/dud_backend_bench.exe" ] &&
+   i686-w64-mingw32-objdump -f "$build/windows/dud_backend_bench.exe" 2>/dev/null | grep -q "i386"; then
+  arch=win32
+else
+  arch=win64
+fi
+export WINEPREFIX=$build/wineprefix-bench WINEARCH=$arch
+export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+rm -rf "$WINEPREFIX"
+wineboot -i > /dev/null 2>&1
+wineserver -w
+out=$(wine "$build/windows/dud_backend_bench.exe" "Z:${build//\//\\}\\dudUdudADOD.dll")
+# A 32-bit program under a Wine without its 32-bit part prints nothing.
+grep -q 'model ms' <<<"$out" || { echo "run.sh: the benchmark printed nothing" >&2; exit 1; }
+printf '%s\n' "$out" | tr -d '\r'
