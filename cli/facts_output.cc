@@ -154,10 +154,12 @@ void JsonFacts::Footprint(const FootprintFact& footprint) {
     json_.BeginObject();
     json_.Key("kind");
     json_.String(BlockKindName(block.kind));
-    json_.Address("address", block.address);
+    json_.Address("address", static_cast<int64_t>(block.address));
     json_.Key("size");
     json_.Number(block.size);
-    if (block.kind != BlockKind::kArgument) json_.Address("parent", block.parent);
+    if (block.kind != BlockKind::kArgument) {
+      json_.Address("parent", static_cast<int64_t>(block.parent));
+    }
     json_.EndObject();
   }
   json_.EndArray();

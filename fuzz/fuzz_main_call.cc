@@ -67,6 +67,7 @@ using dudUdudADOD::RuntimeError;
 using dudUdudADOD::automation::Address;
 using dudUdudADOD::automation::AddressSpace;
 using dudUdudADOD::automation::Heap;
+using dudUdudADOD::automation::kWin32Plan;
 using dudUdudADOD::automation::Process;
 using dudUdudADOD::automation::Stack;
 using dudUdudADOD::automation::VariantImage;
@@ -145,7 +146,7 @@ VariantImage MakeVariant(ByteReader& in, const World& world) {
   uint32_t high = 0;
   switch (in.Below(3)) {
     case 0:
-      low = Pointer(in, world);
+      low = static_cast<uint32_t>(Pointer(in, world));
       break;
     case 1:
       low = in.U32();
@@ -208,7 +209,7 @@ void MapRegions(ByteReader& in, World& world) {
     const std::vector<uint8_t> fill = in.Bytes(in.U8());
     const bool repeat = in.Bit();
     try {
-      if (Stack::InReserve(base, size)) {
+      if (world.process.stack().InReserve(base, size)) {
         world.process.stack().Place(base, size);
       } else {
         memory.Map(base, size);
@@ -285,7 +286,7 @@ void Patch(ByteReader& in, World& world) {
     switch (in.Below(6)) {
       case 0: {
         const Address to = Pointer(in, world);
-        TryWrite([&] { automation::WriteUInt32(memory, at, to); });
+        TryWrite([&] { automation::WriteUInt32(memory, at, static_cast<uint32_t>(to)); });
         break;
       }
       case 1: {
@@ -302,7 +303,7 @@ void Patch(ByteReader& in, World& world) {
         // An array descriptor: a head and up to four bounds.
         const uint16_t dims = static_cast<uint16_t>(Interesting(in));
         std::vector<uint32_t> words = {uint32_t{dims} | (uint32_t{in.U16()} << 16), Interesting(in),
-                                       in.U32(), Pointer(in, world)};
+                                       in.U32(), static_cast<uint32_t>(Pointer(in, world))};
         const uint32_t bounds = std::min<uint32_t>(dims, in.Below(5));
         for (uint32_t k = 0; k < bounds; ++k) {
           words.push_back(Interesting(in));
@@ -360,7 +361,7 @@ Address PlaceArgument(ByteReader& in, World& world) {
       if (memory.IsFree(kPage, 0x1000)) memory.Map(kPage, 0x1000);
       const Address at = 0x7FFFFFF0 + in.Below(16);
       const VariantImage v = MakeVariant(in, world);
-      const uint32_t fits = std::min<uint32_t>(16, 0x80000000u - at);
+      const auto fits = static_cast<uint32_t>(std::min<Address>(16, 0x80000000u - at));
       TryWrite([&] { memory.Write(at, v.bytes().data(), fits); });
       return at;
     }
@@ -527,7 +528,7 @@ constexpr uint32_t kScratchBytes = 16 * 1024;
 void ResetScratch(Process& process) {
   Stack& stack = process.stack();
   const Address pointer = stack.pointer();
-  const uint32_t room = pointer - kReserveLow;
+  const auto room = static_cast<uint32_t>(pointer - kReserveLow);
   try {
     stack.Push(std::min(room, kScratchBytes));  // zero-filled
   } catch (const RuntimeError&) {
@@ -579,7 +580,7 @@ Outcome Run(World& world, Address var, const Call& call, bool through_sink) {
 
 // With DUD_FUZZ_SHOW set, what an input did: for reading seeds and crashes.
 void Show(Address var, const Outcome& outcome) {
-  std::fprintf(stderr, "argument at %u: ", var);
+  std::fprintf(stderr, "argument at %llu: ", static_cast<unsigned long long>(var));
   if (outcome.report) {
     std::string text;
     for (char16_t c : *outcome.report) text += c < 128 ? static_cast<char>(c) : '?';

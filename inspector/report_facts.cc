@@ -263,7 +263,9 @@ void FactsBuilder::Elements(Address var, uint16_t type) {
   const auto element_type = static_cast<uint16_t>(type & ~vbArray);
   const int32_t count = total / desc.cbElements;
   std::vector<int32_t> counters;
-  for (int32_t k = 0; k < desc.cDims; ++k) counters.push_back(desc.rgsabound[k].lLbound);
+  for (int32_t k = 0; k < desc.cDims; ++k) {
+    counters.push_back(desc.rgsabound[static_cast<size_t>(k)].lLbound);
+  }
   const size_t size = sections::ElementTextBytes(element_type, desc.cbElements, layout_);
   const int64_t pv_data = SignedAddress(layout_, desc.pvData);
   std::vector<uint8_t> raw(size);

@@ -112,8 +112,8 @@ std::u16string SafeArrayInfo(ClientProcess& process, Address desc, bool withBoun
 
   PutHeadings(grid, kBoundHeadings);
   const auto c_dims = static_cast<int32_t>(ReadField(memory, d, 2));
-  const int64_t pv_data =
-      ReadField(memory, AddAddress(layout, d, layout.pv_data_offset), layout.pointer_size);
+  const int64_t pv_data = ReadField(memory, AddAddress(layout, d, layout.pv_data_offset),
+                                    static_cast<int32_t>(layout.pointer_size));
   for (int32_t i = 0; i < c_dims; ++i) PutBoundRow(grid, memory, d, i, pv_data);
   return std::move(grid).Take();
 }
