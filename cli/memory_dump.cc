@@ -20,7 +20,7 @@ std::optional<uint8_t> ByteAt(const automation::AddressSpace& memory, uint64_t a
 }
 
 std::string Row(const automation::AddressSpace& memory, uint64_t start, uint64_t end) {
-  char cell[32];
+  char cell[48];  // 20 digits, 16 hex digits and the spaces
   std::snprintf(cell, sizeof cell, "%10llu  %08llX ", static_cast<unsigned long long>(start),
                 static_cast<unsigned long long>(start));
   std::string hex = cell, decimal = " ", chars = "  |";
