@@ -159,8 +159,8 @@ TEST(Docs, EveryExampleRunsInAShell) {
   std::filesystem::create_directories(directory / "build");
   std::filesystem::create_symlink(DUD_RAVODUZE_PATH, directory / "build" / "ravoduze");
   std::vector<Example> examples = HelpAndManPageExamples();
-  for (const char* document :
-       {"README.md", "docs/script-language.md", "docs/reading-a-report.md"}) {
+  for (const char* document : {"README.md", "docs/script-language.md", "docs/reading-a-report.md",
+                               "docs/structured-report.md"}) {
     const std::vector<Example> more = DocumentExamples(document);
     examples.insert(examples.end(), more.begin(), more.end());
   }
