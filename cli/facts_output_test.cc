@@ -281,6 +281,20 @@ TEST(FactsJsonTest, AddressesComeAlsoInHexAndTextsAreEscaped) {
   EXPECT_EQ(j.at("values").at("items").at(0).at("value"), "q\"b\\\t\xF0\x9F\x98\x80");
 }
 
+// On a 64-bit client the twin's addresses lie above 4 GiB, with sixteen hex
+// digits, and the argument variant takes 24 bytes.
+TEST(FactsJsonTest, SixtyFourBitAddressesAndVariants) {
+  const nlohmann::json j = nlohmann::json::parse(
+      RunCli({"--json", "--platform", "win64", "Dim s(1 To 2) As String = {\"ab\", \"\"}"}));
+  EXPECT_GT(j.at("variant").at("address").get<uint64_t>(), uint64_t{1} << 32);
+  EXPECT_EQ(j.at("variant").at("address_hex").get<std::string>().size(), 18u);
+  EXPECT_EQ(j.at("footprint").at("kinds").at("argument").at("bytes"), 24);
+  EXPECT_EQ(j.at("footprint").at("kinds").at("variable").at("bytes"), 8) << "a pointer cell";
+  EXPECT_EQ(j.at("values").at("items").at(0).at("value"), "ab");
+  EXPECT_GT(j.at("values").at("items").at(0).at("string").at("address").get<uint64_t>(),
+            uint64_t{1} << 32);
+}
+
 TEST(FactsJsonTest, AnErrorEndsAWholeDocument) {
   int code = 0;
   const nlohmann::json j = Json("Dim v", &code);
