@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -123,8 +124,17 @@ class TypedSession {
     seen_ = screen_.find(text, seen_) + text.size();
     return true;
   }
+  // Keys go out once the editor has the terminal in its own mode: typed
+  // while the terminal still edits lines itself (between the prompt and the
+  // editor taking over, a moment a loaded machine stretches), the terminal
+  // would take the arrows for text.
   void Type(const std::string& keys) {
+    for (int tries = 0; tries < 2000 && EditsLinesItself(); ++tries) usleep(10000);
     ASSERT_EQ(write(terminal_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+  bool EditsLinesItself() const {
+    termios mode{};
+    return tcgetattr(terminal_, &mode) == 0 && (mode.c_lflag & ICANON) != 0;
   }
   // Everything up to the end of output.
   std::string Finish() {
