@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -44,20 +45,36 @@ int CountDigits(uint64_t v) {
   return estimate + (v >= kPowersOf10[static_cast<size_t>(estimate)] ? 1 : 0);
 }
 
-// Writes the digits of v so that the last one lands just before `end`.
-void WriteDigitsBackwards(char16_t* end, uint64_t v) {
-  while (v >= 100) {
-    const auto pair = static_cast<size_t>(v % 100) * 2;
-    v /= 100;
-    *--end = static_cast<char16_t>(kDigitPairs[pair + 1]);
-    *--end = static_cast<char16_t>(kDigitPairs[pair]);
+// "00".."99" as two UTF-16 units each, so that a pair is one 4-byte store.
+constexpr auto kDigitPairs16 = [] {
+  std::array<std::array<char16_t, 2>, 100> pairs{};
+  for (size_t i = 0; i < 100; ++i) {
+    pairs[i] = {static_cast<char16_t>(kDigitPairs[2 * i]),
+                static_cast<char16_t>(kDigitPairs[2 * i + 1])};
   }
-  if (v >= 10) {
-    const auto pair = static_cast<size_t>(v) * 2;
-    *--end = static_cast<char16_t>(kDigitPairs[pair + 1]);
-    *--end = static_cast<char16_t>(kDigitPairs[pair]);
+  return pairs;
+}();
+
+// Writes the digits of v so that the last one lands just before `end`. The
+// part below 2^32 is done in 32-bit arithmetic, the cheaper division.
+void WriteDigitsBackwards(char16_t* end, uint64_t v) {
+  while (v > UINT32_MAX) {
+    const auto pair = static_cast<size_t>(v % 100);
+    v /= 100;
+    end -= 2;
+    std::memcpy(end, kDigitPairs16[pair].data(), sizeof kDigitPairs16[pair]);
+  }
+  auto w = static_cast<uint32_t>(v);
+  while (w >= 100) {
+    const uint32_t pair = w % 100;
+    w /= 100;
+    end -= 2;
+    std::memcpy(end, kDigitPairs16[pair].data(), sizeof kDigitPairs16[pair]);
+  }
+  if (w >= 10) {
+    std::memcpy(end - 2, kDigitPairs16[w].data(), sizeof kDigitPairs16[w]);
   } else {
-    *--end = static_cast<char16_t>(u'0' + v);
+    *--end = static_cast<char16_t>(u'0' + w);
   }
 }
 
