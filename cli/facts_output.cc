@@ -183,6 +183,7 @@ void JsonFacts::Footprint(const FootprintFact& footprint) {
 }
 
 void JsonFacts::Error(const ErrorFact& error) {
+  error_ = error.number;
   CloseValues();
   json_.Key("error");
   json_.BeginObject();

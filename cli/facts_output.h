@@ -31,12 +31,15 @@ class JsonFacts : public FactsSink {
 
   // Closes the document and hands it to the stream.
   void Finish();
+  // The number of the run-time error that ended the twin, 0 for none.
+  int error() const { return error_; }
 
  private:
   void CloseValues();
 
   JsonWriter json_;
   bool values_open_ = false;
+  int error_ = 0;
 };
 
 // The --footprint table: "Block", "Count", "Bytes" and a row per kind of

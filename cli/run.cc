@@ -120,27 +120,12 @@ void WriteJson(RavoDUZE& inspector, automation::Address argument, const Options&
   const auto& layout =
       automation::LayoutOf(options.platform.value_or(automation::Platform::kWin32));
   JsonFacts json(out, static_cast<int>(layout.pointer_size * 2));
-  struct Tee : FactsSink {
-    JsonFacts& json;
-    int error = 0;
-    explicit Tee(JsonFacts& j) : json(j) {}
-    void Variant(const SectionFact& f) override { json.Variant(f); }
-    void Variable(const VariableFact& f) override { json.Variable(f); }
-    void Descriptor(const DescriptorFact& f) override { json.Descriptor(f); }
-    void ValuesHeader(const ValuesHeaderFact& f) override { json.ValuesHeader(f); }
-    void Element(const ElementFact& f) override { json.Element(f); }
-    void Footprint(const FootprintFact& f) override { json.Footprint(f); }
-    void Error(const ErrorFact& e) override {
-      json.Error(e);
-      error = e.number;
-    }
-  } tee(json);
   errno = 0;
-  inspector.Facts(tee, argument, options.var_flags);
+  inspector.Facts(json, argument, options.var_flags);
   json.Finish();
   out.flush();
   CheckWritten(out, "the report");
-  if (tee.error != 0) automation::Raise(tee.error);
+  if (json.error() != 0) automation::Raise(json.error());
 }
 
 void PrintRunTimeError(std::ostream& err, const RuntimeError& e) {
