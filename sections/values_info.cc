@@ -326,11 +326,12 @@ class ArrayWalk {
                bool addr_len, bool halved);
   bool PlainElementsFast(uint16_t type, size_t count);
   void MaybeFlush() {
-    if (sink_ != nullptr && out_.size() >= kFlushAt) {
-      flushed_ += out_.size();
-      (*sink_)(out_);
-      flushed_ -= out_.size();  // what the sink left is still to come
-    }
+    if (sink_ != nullptr && out_.size() >= kFlushAt) Flush();
+  }
+  void Flush() {
+    flushed_ += out_.size();
+    (*sink_)(out_);
+    flushed_ -= out_.size();  // what the sink left is still to come
   }
   // The report so far, handed over or not: the sections before the values
   // count too, since they are all one string.
@@ -409,12 +410,13 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
 bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
   const size_t widest = WidestElement(type) + sep_.size();
   const auto size = static_cast<size_t>(desc_.cbElements);
+  // With a sink, a chunk is the elements that fill a whole piece at their
+  // widest; the text before it goes first when the two would not fit one
+  // piece together.
+  const size_t chunk = sink_ != nullptr ? std::max<size_t>(1, kFlushAt / widest) : count;
   for (size_t done = 0, n = 0; done < count; done += n) {
-    n = count - done;
-    if (sink_ != nullptr) {
-      const size_t room = out_.size() < kFlushAt ? kFlushAt - out_.size() : 0;
-      n = std::min(n, std::max<size_t>(1, room / widest));
-    }
+    n = std::min(chunk, count - done);
+    if (sink_ != nullptr && !out_.empty() && out_.size() + n * widest > kFlushAt) Flush();
     Allow(n * (sep_.size() + 1));  // every element writes a digit and the separator
     if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_,
                                  sink_ == nullptr)) {
