@@ -35,9 +35,12 @@ namespace dudUdudADOD::automation {
 // Signed decimal digits, "-" before a negative value. Counts the digits first
 // and writes two at a time: the values walk calls this once per element.
 void AppendInteger(std::u16string& out, int64_t value);
-// The same digits written at `at`, which has room for 20 characters; returns
-// the end of what it wrote. For loops that size their output once.
-char16_t* WriteInteger(char16_t* at, int64_t value);
+// The same digits of a 32-bit value written at `at`, which must have room for
+// 17 characters whatever the value (the digits go out in one 16-character
+// move; what lies past the text is scratch). Returns the end of the text.
+// No branch depends on the value, so a long run of random numbers costs no
+// mispredictions. For loops that size their output once.
+char16_t* WriteInteger32(char16_t* at, int32_t value);
 // How many characters AppendInteger writes for `value`.
 size_t IntegerWidth(int64_t value);
 

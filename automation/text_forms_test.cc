@@ -51,6 +51,27 @@ TEST(AppendIntegerTest, AgreesWithToStringAtEveryDecadesEdgeAndAppends) {
   EXPECT_EQ(out, u"x=-420");
 }
 
+TEST(WriteInteger32Test, WritesWhatAppendIntegerDoesAndStaysInItsRoom) {
+  // The digits go out padded and are then cut to the width: a wrong width
+  // or offset shows at the decade edges, a stray store past the room in the
+  // guard characters.
+  std::vector<int32_t> values = {INT32_MAX, INT32_MIN, 0};
+  for (int64_t power = 1; power <= INT32_MAX; power *= 10) {
+    for (const int64_t v : {power - 1, power, power + 1}) {
+      values.push_back(static_cast<int32_t>(v));
+      values.push_back(static_cast<int32_t>(-v));
+    }
+  }
+  for (const int32_t v : values) {
+    std::u16string buffer(40, u'#');
+    char16_t* end = WriteInteger32(buffer.data() + 4, v);
+    const auto length = static_cast<size_t>(end - (buffer.data() + 4));
+    EXPECT_EQ(buffer.substr(4, length), TextOf(AppendInteger, v)) << v;
+    EXPECT_EQ(buffer.substr(0, 4), u"####") << v;
+    EXPECT_EQ(buffer.substr(4 + 17), std::u16string(40 - 4 - 17, u'#')) << v;
+  }
+}
+
 TEST(AppendFloatingTest, FifteenOrSevenSignificantDigitsFixedOrExponent) {
   const struct {
     double value;

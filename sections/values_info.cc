@@ -254,22 +254,28 @@ void AppendBytesFast(std::u16string& out, const uint8_t* data, size_t count,
   out.resize(static_cast<size_t>(p - out.data()));
 }
 
+// The room past the text that WriteInteger32 may use as scratch.
+constexpr size_t kIntegerScratch = 16;
+
 template <typename T>
 void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
-                        std::u16string_view sep) {
-  size_t width = count * sep.size();
-  for (size_t i = 0; i < count; ++i) {
-    T v;
-    std::memcpy(&v, data + i * sizeof(T), sizeof(T));
-    width += IntegerWidth(v);
+                        std::u16string_view sep, bool exact) {
+  size_t room = count * (sizeof(T) == 2 ? 6 : 11) + count * sep.size();
+  if (exact) {
+    room = count * sep.size();
+    for (size_t i = 0; i < count; ++i) {
+      T v;
+      std::memcpy(&v, data + i * sizeof(T), sizeof(T));
+      room += IntegerWidth(v);
+    }
   }
   const size_t start = out.size();
-  out.resize(start + width);
+  out.resize(start + room + kIntegerScratch);
   char16_t* p = out.data() + start;
   for (size_t i = 0; i < count; ++i) {
     T v;
     std::memcpy(&v, data + i * sizeof(T), sizeof(T));
-    p = PutSeparator(WriteInteger(p, v), sep);
+    p = PutSeparator(WriteInteger32(p, v), sep);
   }
   out.resize(static_cast<size_t>(p - out.data()));
 }
@@ -287,10 +293,10 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
       AppendBytesFast(out, data, count, sep, exact);
       return true;
     case vbInteger:
-      AppendIntegersFast<int16_t>(out, data, count, sep);
+      AppendIntegersFast<int16_t>(out, data, count, sep, exact);
       return true;
     case vbLong:
-      AppendIntegersFast<int32_t>(out, data, count, sep);
+      AppendIntegersFast<int32_t>(out, data, count, sep, exact);
       return true;
     default:
       return false;
