@@ -512,12 +512,15 @@ bool ReadTimePart(DateReader& reader, DateTimeParts& parts) {
 // ---------------------------------------------------------------------------
 
 void AppendInteger(std::u16string& out, int64_t value) {
+  // Written on the stack and appended in one copy: growing the string first
+  // would zero what the digits then overwrite.
+  char16_t text[20];  // "-9223372036854775808"
   const uint64_t magnitude = Magnitude(value);
   const size_t sign = value < 0 ? 1 : 0;
-  const size_t start = out.size();
-  out.resize(start + sign + static_cast<size_t>(CountDigits(magnitude)));
-  if (sign != 0) out[start] = u'-';
-  WriteDigitsBackwards(out.data() + out.size(), magnitude);
+  const size_t length = sign + static_cast<size_t>(CountDigits(magnitude));
+  text[0] = u'-';
+  WriteDigitsBackwards(text + length, magnitude);
+  out.append(text, length);
 }
 
 size_t IntegerWidth(int64_t value) {

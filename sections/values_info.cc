@@ -344,8 +344,9 @@ class ArrayWalk {
   size_t Produced() const { return flushed_ + out_.size(); }
   // Raises 14 when `more` characters would take the report past a string.
   void Allow(uint64_t more) const { CheckStringSpace(Produced(), more); }
-  // Allows for the text of an element that refers to a string, before the
-  // text takes memory; other elements' texts are short.
+  // Allows for the text of a Variant element that holds a string, before the
+  // text takes memory (String elements allow for theirs as they read the
+  // length); other elements' texts are short.
   void AllowStringOf(uint16_t type, const uint8_t* cell) const;
 
   ClientProcess& process_;
@@ -456,34 +457,34 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     VariantImage image = VariantImage::OfType(type);
     std::memcpy(image.data_field(), cell, 8);
     out_.push_back(process_.AnsiChar(process_.ToLong(image)));
+  } else if (type == vbString) {
+    // The length prefix is read once for the room, the text and the length.
+    const Address bstr = CellPointer(layout, cell);
+    const uint32_t bytes = process_.SysStringByteLen(bstr);
+    Allow(bytes / 2);
+    AppendUtf16Bytes(out_, memory_, bstr, bytes);
+    if (addr_len) {
+      out_ += u"(^";
+      AppendInteger(out_, SignedAddress(layout, bstr));
+      out_ += u"/";
+      AppendLength(out_, bytes, halved);
+      out_ += u")";
+    }
   } else {
     AllowStringOf(type, cell);
     AppendElementValue(out_, process_, type, cell, raw, size);
-  }
-  if (addr_len && type == vbString) {
-    const Address bstr = CellPointer(layout, cell);
-    out_ += u"(^";
-    AppendInteger(out_, SignedAddress(layout, bstr));
-    out_ += u"/";
-    AppendLength(out_, process_.SysStringByteLen(bstr), halved);
-    out_ += u")";
   }
   out_ += sep_;
 }
 
 void ArrayWalk::AllowStringOf(uint16_t type, const uint8_t* cell) const {
-  if (type != vbString && type != vbVariant) return;
+  if (type != vbVariant) return;
   const Layout& layout = memory_.layout();
   VariantImage value = VariantImage::OfType(vbString);
   value.set_pointer_size(layout.pointer_size);
-  if (type == vbString) {
-    std::memcpy(value.data_field(), cell, layout.pointer_size);
-  } else {
-    std::memcpy(value.bytes().data(), cell, layout.variant_size);
-    value = Dereference(memory_, value);
-    if (value.vt() != vbString) return;
-  }
-  Allow(process_.SysStringByteLen(value.pointer()) / 2);
+  std::memcpy(value.bytes().data(), cell, layout.variant_size);
+  value = Dereference(memory_, value);
+  if (value.vt() == vbString) Allow(process_.SysStringByteLen(value.pointer()) / 2);
 }
 
 // The scalar line: the value's text, then for the string-like types (codes
