@@ -17,22 +17,27 @@ void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& 
     return;
   }
   if (desc.cDims > automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
-  bool carry = true;
   for (int k = desc.cDims - 1; k >= 0; --k) {
     if (k != desc.cDims - 1) out.push_back(u',');
+    AppendInteger(out, counters[static_cast<size_t>(k)]);
+  }
+  out.push_back(u']');
+  AdvanceIndexCounters(desc, counters);
+}
+
+void AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters) {
+  if (desc.cDims > automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
+  for (int k = desc.cDims - 1; k >= 0; --k) {
     int32_t& counter = counters[static_cast<size_t>(k)];
-    AppendInteger(out, counter);
-    if (!carry) continue;  // a counter that was not increased cannot be past its end
     const auto& bound = desc.rgsabound[static_cast<size_t>(k)];
     const int64_t last = int64_t{bound.lLbound} + bound.cElements - 1;
     if (int64_t{counter} + 1 > last || counter == INT32_MAX) {
       counter = bound.lLbound;  // wrap, and carry into the next lower entry
     } else {
       counter = counter + 1;
-      carry = false;
+      return;  // no carry: the entries below keep their counters
     }
   }
-  out.push_back(u']');
 }
 
 std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters,

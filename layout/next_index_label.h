@@ -25,6 +25,11 @@ namespace dudUdudADOD::layout {
 void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& desc,
                           std::vector<int32_t>& counters, int32_t step, bool ordinal);
 
+// Moves the odometer on by one element without a label: what the index form
+// does after writing one. A walk split into slices starts each slice's
+// counters this way.
+void AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters);
+
 std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters,
                               int32_t step, bool ordinal);
 

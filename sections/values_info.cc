@@ -14,6 +14,7 @@
 #include "automation/variant.h"
 #include "automation/variant_memory.h"
 #include "layout/next_index_label.h"
+#include "sections/side_thread.h"
 
 namespace dudUdudADOD::sections {
 
@@ -280,26 +281,40 @@ void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
   out.resize(static_cast<size_t>(p - out.data()));
 }
 
-// True when the fast path wrote the elements.
-bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t type,
-                             int32_t element_size, size_t count, std::u16string_view sep,
-                             bool exact) {
+// Whether the fast path writes elements of this type and size.
+bool FastPathFits(uint16_t type, int32_t element_size) {
   // Byte, Integer and Long take the same room on every platform.
-  if (data == nullptr || static_cast<uint32_t>(element_size) != StorageSize(type, kWin32Layout)) {
-    return false;
+  return (type == vbByte || type == vbInteger || type == vbLong) &&
+         static_cast<uint32_t>(element_size) == StorageSize(type, kWin32Layout);
+}
+
+void AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t type, size_t count,
+                             std::u16string_view sep, bool exact) {
+  if (type == vbByte) {
+    AppendBytesFast(out, data, count, sep, exact);
+  } else if (type == vbInteger) {
+    AppendIntegersFast<int16_t>(out, data, count, sep, exact);
+  } else {
+    AppendIntegersFast<int32_t>(out, data, count, sep, exact);
   }
+}
+
+// Whether an element's text is the walk's own work from its bytes alone, so
+// that another thread may write it: no string or object to read through the
+// process, no platform conversion.
+bool TextIsOwnWork(uint16_t type) {
   switch (type) {
-    case vbByte:
-      AppendBytesFast(out, data, count, sep, exact);
-      return true;
-    case vbInteger:
-      AppendIntegersFast<int16_t>(out, data, count, sep, exact);
-      return true;
-    case vbLong:
-      AppendIntegersFast<int32_t>(out, data, count, sep, exact);
-      return true;
-    default:
+    case vbString:
+    case vbNull:
+    case vbVariant:
+    case vbDecimal:
+    case vbDate:
+    case vbObject:
+    case vbDataObject:
+    case vbError:
       return false;
+    default:
+      return true;  // numbers, Booleans, Empty, and raw bytes in hex
   }
 }
 
@@ -313,6 +328,13 @@ bool AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
 // UTF-16 a report in pieces holds at once, give or take one element.
 constexpr size_t kFlushAt = size_t{1} << 16;
 
+// How much text a slice of a split walk holds, about: enough that handing a
+// slice to the other thread costs little beside formatting it.
+constexpr size_t kSliceChars = size_t{1} << 18;
+// About how wide an element's text runs on the general path, label and
+// separator aside: slices are sized by it.
+constexpr size_t kTypicalElement = 16;
+
 // The widest text of one element of the fast path's types, separator aside.
 size_t WidestElement(uint16_t type) {
   return type == vbByte ? 3 : type == vbInteger ? 6 : 11;  // "255", "-32768", "-2147483648"
@@ -321,8 +343,13 @@ size_t WidestElement(uint16_t type) {
 class ArrayWalk {
  public:
   ArrayWalk(ClientProcess& process, std::u16string& out, std::u16string_view sep,
-            const ReportSink* sink)
-      : process_(process), memory_(process.memory()), out_(out), sep_(sep), sink_(sink) {}
+            const ReportSink* sink, WalkSplit split)
+      : process_(process),
+        memory_(process.memory()),
+        out_(out),
+        sep_(sep),
+        sink_(sink),
+        split_(split) {}
 
   void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal, bool addr_len,
            bool halved);
@@ -331,6 +358,24 @@ class ArrayWalk {
   void Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii, bool ordinal,
                bool addr_len, bool halved);
   bool PlainElementsFast(uint16_t type, size_t count);
+  // The elements [first, first + n) of a type whose text is the walk's own
+  // work, labelled from `counters`, appended to `text`. Touches nothing of
+  // the walk but what it reads, so two threads may run it at once.
+  void FormatOwnElements(std::u16string& text, size_t first, size_t n,
+                         std::vector<int32_t>& counters, uint16_t type, bool indexed,
+                         bool ordinal) const;
+  // Whether a walk of `count` elements in slices of `slice` is split.
+  bool Splits(size_t count, size_t slice) const {
+    return split_.second_thread && count / 2 >= slice;
+  }
+  // Formats the elements in pairs of slices, the first on this thread and
+  // the second on a side thread, and hands both on in order. `format` is
+  // called as FormatOwnElements is; `least` is the fewest characters an
+  // element writes. `advance` says whether labels move the counters.
+  template <typename Format>
+  void SplitWalk(size_t count, size_t slice, size_t least, bool advance, const Format& format);
+  // Appends or hands on a slice formatted on the side thread.
+  void Emit(std::u16string& text);
   void MaybeFlush() {
     if (sink_ != nullptr && out_.size() >= kFlushAt) Flush();
   }
@@ -354,6 +399,7 @@ class ArrayWalk {
   std::u16string& out_;
   std::u16string_view sep_;
   const ReportSink* sink_;
+  WalkSplit split_;
   size_t flushed_ = 0;  // characters already handed to the sink
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
@@ -390,6 +436,18 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
     AddAddress(layout, pv_data, MulLong(count - 1, desc_.cbElements));
     if (PlainElementsFast(element_type, static_cast<size_t>(count))) return;
   }
+  const size_t slice = split_.slice_elements != 0
+                           ? split_.slice_elements
+                           : std::max<size_t>(1, kSliceChars / (kTypicalElement + sep_.size()));
+  if (data_ != nullptr && !char_ascii && TextIsOwnWork(element_type) &&
+      Splits(static_cast<size_t>(count), slice)) {
+    const bool labels_count = indexed && !ordinal;
+    SplitWalk(static_cast<size_t>(count), slice, sep_.size(), labels_count,
+              [&](std::u16string& text, size_t first, size_t n, std::vector<int32_t>& counters) {
+                FormatOwnElements(text, first, n, counters, element_type, indexed, ordinal);
+              });
+    return;
+  }
   // The first elements tell how wide the text runs; the room for the rest is
   // then reserved once, so a long walk neither copies its text as it grows
   // nor holds much more memory than the text needs.
@@ -415,8 +473,19 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
 // so that a long separator makes a chunk of fewer elements, not a longer
 // piece.
 bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
+  if (data_ == nullptr || !FastPathFits(type, desc_.cbElements)) return false;
   const size_t widest = WidestElement(type) + sep_.size();
   const auto size = static_cast<size_t>(desc_.cbElements);
+  const bool exact = sink_ == nullptr;
+  const size_t slice = split_.slice_elements != 0 ? split_.slice_elements
+                                                  : std::max<size_t>(1, kSliceChars / widest);
+  if (Splits(count, slice)) {
+    SplitWalk(count, slice, sep_.size() + 1, false,
+              [&](std::u16string& text, size_t first, size_t n, std::vector<int32_t>&) {
+                AppendPlainElementsFast(text, data_ + first * size, type, n, sep_, exact);
+              });
+    return true;
+  }
   // With a sink, a chunk is the elements that fill a whole piece at their
   // widest; the text before it goes first when the two would not fit one
   // piece together.
@@ -425,14 +494,75 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
     n = std::min(chunk, count - done);
     if (sink_ != nullptr && !out_.empty() && out_.size() + n * widest > kFlushAt) Flush();
     Allow(n * (sep_.size() + 1));  // every element writes a digit and the separator
-    if (!AppendPlainElementsFast(out_, data_ + done * size, type, desc_.cbElements, n, sep_,
-                                 sink_ == nullptr)) {
-      return false;  // the type's size decides, so this is the first chunk
-    }
+    AppendPlainElementsFast(out_, data_ + done * size, type, n, sep_, exact);
     Allow(0);
     MaybeFlush();
   }
   return true;
+}
+
+void ArrayWalk::FormatOwnElements(std::u16string& text, size_t first, size_t n,
+                                  std::vector<int32_t>& counters, uint16_t type, bool indexed,
+                                  bool ordinal) const {
+  const size_t size = CellBytes(type, desc_.cbElements, memory_.layout());
+  const auto stride = static_cast<size_t>(desc_.cbElements);
+  for (size_t i = first; i < first + n; ++i) {
+    const uint8_t* raw = data_ + i * stride;
+    uint8_t cell[kMaxVariantSize] = {};
+    std::memcpy(cell, raw, std::min<size_t>(size, kMaxVariantSize));
+    if (indexed) {
+      layout::AppendNextIndexLabel(text, desc_, counters, static_cast<int32_t>(i + 1), ordinal);
+    }
+    AppendElementValue(text, process_, type, cell, raw, size);
+    text += sep_;
+  }
+}
+
+template <typename Format>
+void ArrayWalk::SplitWalk(size_t count, size_t slice, size_t least, bool advance,
+                          const Format& format) {
+  std::u16string theirs;
+  std::vector<int32_t> their_counters;
+  SideThread side;  // declared last: its end waits for a job that writes the two above
+  for (size_t done = 0; done < count;) {
+    const size_t mine = std::min(slice, count - done);
+    const size_t other = std::min(slice, count - done - mine);
+    Allow((mine + other) * least);
+    if (other != 0) {
+      their_counters = counters_;
+      for (size_t i = 0; advance && i < mine; ++i) {
+        layout::AdvanceIndexCounters(desc_, their_counters);
+      }
+      side.Start([&theirs, &their_counters, &format, first = done + mine, other] {
+        theirs.clear();
+        format(theirs, first, other, their_counters);
+      });
+    }
+    format(out_, done, mine, counters_);
+    Allow(0);
+    if (sink_ != nullptr) Flush();
+    if (other != 0) {
+      side.Wait();
+      counters_.swap(their_counters);
+      Emit(theirs);
+    }
+    done += mine + other;
+  }
+}
+
+void ArrayWalk::Emit(std::u16string& text) {
+  Allow(text.size());
+  if (sink_ == nullptr || !out_.empty()) {
+    out_ += text;
+    text.clear();
+    if (sink_ != nullptr) Flush();
+    return;
+  }
+  // Handed on as it is, with no copy; what the sink leaves is still to come.
+  flushed_ += text.size();
+  (*sink_)(text);
+  flushed_ -= text.size();
+  out_ += text;
 }
 
 void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
@@ -513,7 +643,7 @@ void AppendScalar(std::u16string& out, ClientProcess& process, Address var, uint
 
 void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
                       std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
-                      bool AddrLen, bool Legend, const ReportSink* sink) {
+                      bool AddrLen, bool Legend, const ReportSink* sink, WalkSplit split) {
   const Memory& memory = process.memory();
   // The data field's address must exist.
   AddAddress(memory.layout(), SignedAddress(memory.layout(), var), kDataFieldOffset);
@@ -527,7 +657,7 @@ void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
     AppendScalar(out, process, var, type, sep, AddrLen, halved);
     return;
   }
-  ArrayWalk(process, out, sep, sink)
+  ArrayWalk(process, out, sep, sink, split)
       .Run(var, type, Indexed, CharASCII, OrdinalPos, AddrLen, halved);
   out += u"\r\n";
 }

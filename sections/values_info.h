@@ -32,10 +32,19 @@ using ReportSink = std::function<void(std::u16string& text)>;
 // past a few tens of thousands of characters, at element boundaries. What
 // `out` already holds counts toward the one string a report is: text that
 // would take it past kMaxStringChars raises 14 before it takes memory.
+//
+// A large array whose element texts are the walk's own work (numbers,
+// Booleans, raw bytes: nothing read through the process) is formatted in
+// slices on two threads and joined in order; the text is the same as one
+// thread writes. With a sink, a piece is then up to a slice long.
+struct WalkSplit {
+  bool second_thread = true;
+  size_t slice_elements = 0;  // 0: sized by the element's text, ~256K characters
+};
 void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process,
                       automation::Address var, std::u16string_view sep, bool Indexed,
                       bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend,
-                      const ReportSink* sink = nullptr);
+                      const ReportSink* sink = nullptr, WalkSplit split = {});
 
 // One array element's value text as the walk writes it, without label,
 // character or separator (for the structured twin). `raw` holds the first

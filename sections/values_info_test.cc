@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "automation/bstr.h"
 #include "automation/client.h"
 #include "automation/runtime_error.h"
+#include "automation/safe_array.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::sections {
@@ -175,6 +177,95 @@ TEST_F(ValuesInfoTest, SwitchesComeBackAsTheSectionUsedThem) {
              ordinal, false, false);
   EXPECT_FALSE(char_ascii);
   EXPECT_FALSE(ordinal);
+}
+
+// A large array's walk formatted in slices on two threads joins into the
+// text that one thread writes, for every element type, with labels of one or
+// three dimensions, into one string or in pieces. Element bytes are random,
+// so Doubles include NaNs and subnormals; an element type whose walk fails
+// must fail the same way.
+class SplitWalkTest : public ValuesInfoTest {
+ protected:
+  Address RandomArray(uint16_t type, std::vector<DeclaredBound> bounds, uint32_t seed) {
+    const Variable a = client_.DimArray(type, bounds);
+    AddressSpace& memory = process_.memory();
+    const Address descriptor = ReadUInt32(memory, a.address);
+    const uint64_t count = SafeArrayElementCount(memory, descriptor);
+    const uint32_t size = SafeArrayElementSize(memory, descriptor);
+    uint8_t* data =
+        memory.MutableSpan(SafeArrayData(memory, descriptor), static_cast<uint32_t>(count * size));
+    std::mt19937 random(seed);
+    const Address text = SysAllocString(process_, u"text");
+    for (uint64_t i = 0; i < count * size; ++i) data[i] = static_cast<uint8_t>(random());
+    if (type == vbString) {
+      for (uint64_t i = 0; i < count; ++i)
+        WriteUInt32(memory, SafeArrayData(memory, descriptor) + 4 * i,
+                    i % 3 == 0 ? 0 : static_cast<uint32_t>(text));
+    }
+    return client_.Pass(a);
+  }
+
+  // The text, or "error N", of the walk with `split`; `pieces` counts what a
+  // sink was handed (0: no sink).
+  std::u16string Walk(Address var, Switches s, WalkSplit split, bool with_sink, size_t* pieces) {
+    std::u16string out, joined;
+    const ReportSink sink = [&](std::u16string& text) {
+      joined += text;
+      text.clear();
+      ++*pieces;
+    };
+    try {
+      AppendValuesInfo(out, process_, var, u", ", s.indexed, s.char_ascii, s.ordinal, s.addr_len,
+                       false, with_sink ? &sink : nullptr, split);
+    } catch (const RuntimeError& e) {
+      return u"error " + U16(std::to_string(e.number()));
+    }
+    return joined + out;
+  }
+
+  // Returns whether the walk split (it then hands on a piece a slice).
+  bool ExpectSameSplitOrNot(Address var, Switches s, size_t slice) {
+    bool split_up = false;
+    for (const bool with_sink : {false, true}) {
+      size_t serial_pieces = 0, split_pieces = 0;
+      const std::u16string serial =
+          Walk(var, s, {.second_thread = false}, with_sink, &serial_pieces);
+      const std::u16string split =
+          Walk(var, s, {.second_thread = true, .slice_elements = slice}, with_sink, &split_pieces);
+      EXPECT_SAME_TEXT(split, serial);
+      EXPECT_EQ(split.size(), serial.size());
+      split_up = split_pieces != serial_pieces;
+    }
+    return split_up;
+  }
+};
+
+TEST_F(SplitWalkTest, EveryElementTypeReadsTheSameSplitOrNot) {
+  const uint16_t types[] = {vbInteger, vbLong,    vbSingle,  vbDouble,  vbCurrency, vbDate,
+                            vbString,  vbBoolean, vbVariant, vbDecimal, vbByte};
+  uint32_t seed = 1;
+  for (const uint16_t type : types) {
+    SCOPED_TRACE(type);
+    const Address line = RandomArray(type, {{-3, 1000}}, seed++);
+    const Address cube = RandomArray(type, {{0, 9}, {1, 7}, {-5, -1}}, seed++);
+    // Strings, Variants, Decimals and Dates are read or converted through
+    // the process: their walks stay on one thread.
+    const bool own = type != vbString && type != vbVariant && type != vbDecimal && type != vbDate;
+    EXPECT_EQ(ExpectSameSplitOrNot(line, {}, 7), own);
+    EXPECT_EQ(ExpectSameSplitOrNot(line, {.indexed = true}, 64), own);
+    EXPECT_EQ(ExpectSameSplitOrNot(cube, {.indexed = true}, 3), own);
+    EXPECT_EQ(ExpectSameSplitOrNot(cube, {.indexed = true, .ordinal = true}, 11), own);
+    ExpectSameSplitOrNot(cube, {.char_ascii = true}, 5);
+  }
+}
+
+TEST_F(SplitWalkTest, SlicesSizedByTheirTextSplitLargeArraysAlike) {
+  // With slices of their default size, only arrays of many thousands of
+  // elements split, the fast path's types and the others.
+  EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbByte, {{1, 300000}}, 7), {}, 0));
+  EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbLong, {{1, 100000}}, 8), {}, 0));
+  EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbDouble, {{1, 40000}}, 9), {.indexed = true}, 0));
+  EXPECT_FALSE(ExpectSameSplitOrNot(RandomArray(vbDouble, {{1, 1000}}, 9), {}, 0));
 }
 
 }  // namespace
