@@ -10,18 +10,25 @@ using automation::AppendInteger;
 
 void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& desc,
                           std::vector<int32_t>& counters, int32_t step, bool ordinal) {
-  out.push_back(u'[');
   if (ordinal) {
+    out.push_back(u'[');
     AppendInteger(out, step);
     out.push_back(u']');
     return;
   }
   if (desc.cDims > automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
+  // Written on the stack and appended at once: a label is one append, not
+  // one per counter and comma. Each counter takes at most 11 characters and
+  // its comma; WriteInteger32 needs 16 past the text as scratch.
+  char16_t label[automation::kMaxDims * 12 + 2 + 16];
+  char16_t* p = label;
+  *p++ = u'[';
   for (int k = desc.cDims - 1; k >= 0; --k) {
-    if (k != desc.cDims - 1) out.push_back(u',');
-    AppendInteger(out, counters[static_cast<size_t>(k)]);
+    p = automation::WriteInteger32(p, counters[static_cast<size_t>(k)]);
+    *p++ = u',';
   }
-  out.push_back(u']');
+  p[desc.cDims > 0 ? -1 : 0] = u']';  // the last comma, or after "[" with no dimensions
+  out.append(label, static_cast<size_t>(p - label) + (desc.cDims > 0 ? 0 : 1));
   AdvanceIndexCounters(desc, counters);
 }
 
