@@ -108,8 +108,136 @@ void AppendAscii(std::u16string& out, const char* first, const char* last) {
 // ---------------------------------------------------------------------------
 // Floating point
 
+// The exact text: to_chars' general format with a precision is printf's %g,
+// correctly rounded from the binary value. Exact but slow, so it is kept for
+// the values whose rounding the fast path below cannot decide.
 template <typename Float>
-void AppendFloating(std::u16string& out, Float value, int precision) {
+void AppendFloatingExactly(std::u16string& out, Float value, int precision) {
+  char buffer[40];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+  for (const char* p = buffer; p != result.ptr; ++p) {
+    out += *p == 'e' ? u'E' : static_cast<char16_t>(*p);
+  }
+}
+
+struct U128 {
+  uint64_t hi;
+  uint64_t lo;
+};
+
+// a x b from 32-bit halves: i686 has no 128-bit integer type.
+U128 MultiplyWide(uint64_t a, uint64_t b) {
+  const uint64_t a_lo = a & UINT32_MAX;
+  const uint64_t a_hi = a >> 32;
+  const uint64_t b_lo = b & UINT32_MAX;
+  const uint64_t b_hi = b >> 32;
+  const uint64_t low = a_lo * b_lo;
+  const uint64_t cross1 = a_hi * b_lo;
+  const uint64_t cross2 = a_lo * b_hi;
+  // Three 32-bit quantities: no overflow.
+  const uint64_t middle = (low >> 32) + (cross1 & UINT32_MAX) + (cross2 & UINT32_MAX);
+  return U128{a_hi * b_hi + (cross1 >> 32) + (cross2 >> 32) + (middle >> 32),
+              (middle << 32) | (low & UINT32_MAX)};
+}
+
+// 10^k as significand x 2^exponent, the significand in [2^63, 2^64) and
+// truncated: significand x 2^exponent <= 10^k < (significand + 1) x 2^exponent.
+struct WidePowerOf10 {
+  uint64_t significand;
+  int exponent;
+};
+
+// Every scale a finite non-zero Double or Single needs to bring its leading
+// 15 (or 7) digits before the point; see AppendFloating.
+constexpr int kMinScale = -295;
+constexpr int kMaxScale = 338;
+
+// Computed in exact big-integer arithmetic at compile time: 10^k by repeated
+// multiplication, and 10^-k as floor(2^1248 / 10^k) by repeated division by
+// 10 (the floor of a floor is the floor of the exact quotient).
+constexpr auto kWidePowersOf10 = [] {
+  constexpr int kLimbs = 40;  // 1280 bits: 10^338 and 2^1248
+  constexpr int kNumeratorBits = 1248;
+  using Big = std::array<uint32_t, kLimbs>;
+  const auto bit_length = [](const Big& b) {
+    for (int i = kLimbs - 1; i >= 0; --i) {
+      if (b[static_cast<size_t>(i)] != 0) {
+        return 32 * i + static_cast<int>(std::bit_width(b[static_cast<size_t>(i)]));
+      }
+    }
+    return 0;
+  };
+  // The 64 bits of b from bit `low` up; bits below 0 read as zero.
+  const auto bits_from = [](const Big& b, int low) {
+    uint64_t result = 0;
+    for (int i = 63; i >= 0; --i) {
+      const int bit = low + i;
+      const uint64_t set = bit < 0 ? 0 : (b[static_cast<size_t>(bit / 32)] >> (bit % 32)) & 1;
+      result = (result << 1) | set;
+    }
+    return result;
+  };
+  std::array<WidePowerOf10, kMaxScale - kMinScale + 1> table{};
+  Big big{};
+  big[0] = 1;
+  for (int k = 0; k <= kMaxScale; ++k) {
+    const int length = bit_length(big);
+    table[static_cast<size_t>(k - kMinScale)] = {bits_from(big, length - 64), length - 64};
+    uint64_t carry = 0;
+    for (uint32_t& limb : big) {
+      const uint64_t product = uint64_t{limb} * 10 + carry;
+      limb = static_cast<uint32_t>(product);
+      carry = product >> 32;
+    }
+  }
+  big = Big{};
+  big[kNumeratorBits / 32] = uint32_t{1} << (kNumeratorBits % 32);
+  for (int k = -1; k >= kMinScale; --k) {
+    uint64_t rest = 0;
+    for (int i = kLimbs - 1; i >= 0; --i) {
+      const uint64_t current = (rest << 32) | big[static_cast<size_t>(i)];
+      big[static_cast<size_t>(i)] = static_cast<uint32_t>(current / 10);
+      rest = current % 10;
+    }
+    const int length = bit_length(big);
+    table[static_cast<size_t>(k - kMinScale)] = {bits_from(big, length - 64),
+                                                 length - 64 - kNumeratorBits};
+  }
+  return table;
+}();
+
+// floor(log10(2^n)) for |n| <= 2620.
+int FloorLog10Pow2(int n) { return (n * 315653) >> 20; }
+
+// m x 2^e x 10^s, m in [2^63, 2^64), as a whole part and the first 64 bits
+// of the fraction (2^64 is one). The caller picks s so that the whole part
+// lies below 2^55, which leaves at least 9 bits of the product's high word to
+// the fraction.
+struct Scaled {
+  uint64_t whole;
+  uint64_t fraction;
+  // The exact value lies in [whole.fraction, whole.fraction + slack) (2^-64
+  // units): the power of ten is short by less than one unit of its last
+  // place, and the fraction's bits beyond 64 are dropped.
+  uint64_t slack;
+};
+
+Scaled ScaleByPowerOf10(uint64_t m, int e, int s) {
+  const WidePowerOf10& power = kWidePowersOf10[static_cast<size_t>(s - kMinScale)];
+  const U128 product = MultiplyWide(m, power.significand);
+  // The product carries 64 + r fraction bits.
+  const int r = -(e + power.exponent) - 64;
+  const auto shift = static_cast<unsigned>(r);
+  return Scaled{product.hi >> shift, (product.hi << (64 - shift)) | (product.lo >> shift),
+                (uint64_t{1} << (64 - shift)) + 1};
+}
+
+// The text of `value` as the header describes it, kPrecision being 15 for
+// Double and 7 for Single.
+template <int kPrecision, typename Float>
+void AppendFloating(std::u16string& out, Float value) {
+  static_assert(kPrecision == 7 || kPrecision == 15);
   if (std::isnan(value)) {
     out += u"NaN";
     return;
@@ -122,15 +250,115 @@ void AppendFloating(std::u16string& out, Float value, int precision) {
     out += u'0';
     return;
   }
-  // The general format with a precision is printf's %g: fixed when the
-  // exponent of the rounded value lies in [-4, precision), trailing zeros
-  // dropped, exponent with a sign and at least two digits.
-  char buffer[40];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
-  for (const char* p = buffer; p != result.ptr; ++p) {
-    out += *p == 'e' ? u'E' : static_cast<char16_t>(*p);
+  // A Single widens to a Double exactly.
+  const auto bits = std::bit_cast<uint64_t>(static_cast<double>(value));
+  const bool negative = (bits >> 63) != 0;
+  const auto biased_exponent = static_cast<int>((bits >> 52) & 0x7ff);
+  uint64_t m = bits & ((uint64_t{1} << 52) - 1);
+  int e = -1074;
+  if (biased_exponent != 0) {
+    m |= uint64_t{1} << 52;
+    e = biased_exponent - 1075;
   }
+  const int normalize = std::countl_zero(m);
+  m <<= normalize;
+  e -= normalize;
+  // |value| = m x 2^e lies in [2^(e+63), 2^(e+64)), a range narrower than a
+  // decade: its decimal exponent is the estimate or one more. Scaling by
+  // 10^(kPrecision-1-estimate) puts the leading kPrecision digits before the
+  // point, or one digit more when the estimate was low; then the scale is
+  // taken one step down.
+  constexpr uint64_t kLimit = kPowersOf10[kPrecision];
+  int scale = kPrecision - 1 - FloorLog10Pow2(e + 63);
+  Scaled scaled = ScaleByPowerOf10(m, e, scale);
+  if (scaled.whole >= kLimit) scaled = ScaleByPowerOf10(m, e, --scale);
+  // The exact scaled value lies within `slack` above the approximation:
+  // rounding it to an integer is decided unless a half lies in that window.
+  // The window also holds the exact ties (whose direction is the reference's
+  // to choose) and is rarely hit otherwise: those values take the exact path.
+  constexpr uint64_t kHalf = uint64_t{1} << 63;
+  if (scaled.fraction - (kHalf - scaled.slack) - 1 < scaled.slack) {
+    AppendFloatingExactly(out, value, kPrecision);
+    return;
+  }
+  // Without a branch: the direction is a coin toss for most values. The
+  // increment may carry into a new leading digit, handled below.
+  uint64_t rounded = scaled.whole + (scaled.fraction > kHalf ? 1 : 0);
+  if (rounded == kLimit) {  // 9.99...95 rounded up to 10
+    rounded /= 10;
+    --scale;
+  }
+  // `rounded` has exactly kPrecision digits; the leading one is worth 10^x.
+  const int x = kPrecision - 1 - scale;
+
+  // The kPrecision digits d[0..] as pairs, after a leading "0": pair k holds
+  // d[2k-1] and d[2k]. Kept in registers: the text is made of stores only,
+  // since reading back characters just stored in another width stalls.
+  constexpr int kPairs = (kPrecision + 1) / 2;
+  std::array<uint32_t, kPairs> pairs;
+  const auto set_pairs = [&pairs](size_t first, uint32_t eight_digits) {
+    const uint32_t high = eight_digits / 10000;
+    const uint32_t low = eight_digits % 10000;
+    const uint32_t indices[4] = {high / 100, high % 100, low / 100, low % 100};
+    for (size_t i = 0; i < 4; ++i) {
+      std::memcpy(&pairs[first + i], kDigitPairs16[indices[i]].data(), sizeof(uint32_t));
+    }
+  };
+  if constexpr (kPairs == 8) {
+    set_pairs(0, static_cast<uint32_t>(rounded / 100000000));
+    set_pairs(4, static_cast<uint32_t>(rounded % 100000000));
+  } else {
+    set_pairs(0, static_cast<uint32_t>(rounded));
+  }
+  const auto first_digit = static_cast<char16_t>(u'0' + rounded / kPowersOf10[kPrecision - 1]);
+  int count = kPrecision;  // without trailing zeros
+  for (uint64_t rest = rounded; rest % 10 == 0; rest /= 10) --count;
+
+  // Everything is written within kRoom characters and the excess dropped.
+  constexpr size_t kRoom = 40;
+  const size_t start = out.size();
+  out.resize(start + kRoom);
+  char16_t* const begin = out.data() + start;
+  char16_t* const p = begin + (negative ? 1 : 0);
+  const auto store = [](char16_t* at, uint32_t pair) { std::memcpy(at, &pair, sizeof pair); };
+  char16_t junk[2];
+  // d[0..whole) at p, "." and then the other digits, as many as the room
+  // holds. Each pair is written once shifted for the fraction, and then once
+  // unshifted where it belongs to the whole part (elsewhere into `junk`).
+  const auto write_with_point = [&](int whole) {
+    for (int k = 0; k < kPairs; ++k) store(p + 2 * k, pairs[static_cast<size_t>(k)]);
+    *p = first_digit;
+    for (int k = 1; k < kPairs; ++k) {
+      store(2 * k - 1 < whole ? p + 2 * k - 1 : junk, pairs[static_cast<size_t>(k)]);
+    }
+    p[whole] = u'.';
+  };
+  char16_t* end;
+  char16_t lead = first_digit;  // what a non-negative text starts with
+  if (x < -4 || x >= kPrecision) {
+    write_with_point(1);
+    end = p + (count > 1 ? count + 1 : 1);
+    *end++ = u'E';
+    *end++ = x < 0 ? u'-' : u'+';
+    const auto magnitude = static_cast<size_t>(x < 0 ? -x : x);
+    if (magnitude >= 100) *end++ = static_cast<char16_t>(u'0' + magnitude / 100);
+    std::memcpy(end, kDigitPairs16[magnitude % 100].data(), sizeof kDigitPairs16[0]);
+    end += 2;
+  } else if (x < 0) {  // "0.000ddd"; the leading "0" of the pairs lands on a zero or the point
+    std::memcpy(p, u"0.0000", 6 * sizeof(char16_t));
+    char16_t* const digits = p + 2 + (-x - 1);
+    for (int k = 0; k < kPairs; ++k) store(digits + 2 * k - 1, pairs[static_cast<size_t>(k)]);
+    p[1] = u'.';
+    end = digits + count;
+    lead = u'0';
+  } else {
+    // A whole number without a point has its zeros among the digits.
+    const int whole = x + 1;
+    write_with_point(whole);
+    end = p + (count > whole ? count + 1 : whole);
+  }
+  *begin = negative ? u'-' : lead;
+  out.resize(static_cast<size_t>(end - out.data()));
 }
 
 // ---------------------------------------------------------------------------
@@ -532,9 +760,9 @@ char16_t* WriteInteger(char16_t* at, int64_t value) {
   return end;
 }
 
-void AppendDouble(std::u16string& out, double value) { AppendFloating(out, value, 15); }
+void AppendDouble(std::u16string& out, double value) { AppendFloating<15>(out, value); }
 
-void AppendSingle(std::u16string& out, float value) { AppendFloating(out, value, 7); }
+void AppendSingle(std::u16string& out, float value) { AppendFloating<7>(out, value); }
 
 void AppendCurrency(std::u16string& out, int64_t scaled) {
   const uint64_t magnitude = Magnitude(scaled);
