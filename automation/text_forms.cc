@@ -55,6 +55,22 @@ constexpr auto kDigitPairs16 = [] {
   return pairs;
 }();
 
+// The same pairs as 32-bit words, to be stored whole.
+constexpr auto kDigitPairWords = [] {
+  std::array<uint32_t, 100> words{};
+  for (size_t i = 0; i < 100; ++i) words[i] = std::bit_cast<uint32_t>(kDigitPairs16[i]);
+  return words;
+}();
+
+// Two pair words as one 64-bit word, the first pair stored first.
+uint64_t JoinPairs(uint32_t first, uint32_t second) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return first | uint64_t{second} << 32;
+  } else {
+    return uint64_t{first} << 32 | second;
+  }
+}
+
 // Writes the digits of v so that the last one lands just before `end`. The
 // part below 2^32 is done in 32-bit arithmetic, the cheaper division.
 void WriteDigitsBackwards(char16_t* end, uint64_t v) {
@@ -211,9 +227,9 @@ constexpr auto kWidePowersOf10 = [] {
 int FloorLog10Pow2(int n) { return (n * 315653) >> 20; }
 
 // m x 2^e x 10^s, m in [2^63, 2^64), as a whole part and the first 64 bits
-// of the fraction (2^64 is one). The caller picks s so that the whole part
-// lies below 2^55, which leaves at least 9 bits of the product's high word to
-// the fraction.
+// of the fraction (2^64 is one). The caller's s keeps the whole part within
+// [10^6 - 1, 10^16), so that it takes all but 9 to 44 bits of the product's
+// high word: both shifts below stay within 1 to 63.
 struct Scaled {
   uint64_t whole;
   uint64_t fraction;
@@ -238,31 +254,30 @@ Scaled ScaleByPowerOf10(uint64_t m, int e, int s) {
 template <int kPrecision, typename Float>
 void AppendFloating(std::u16string& out, Float value) {
   static_assert(kPrecision == 7 || kPrecision == 15);
-  if (std::isnan(value)) {
-    out += u"NaN";
-    return;
-  }
-  if (std::isinf(value)) {
-    out += value < 0 ? u"-Inf" : u"Inf";
-    return;
-  }
-  if (value == 0) {  // negative zero too
-    out += u'0';
-    return;
-  }
-  // A Single widens to a Double exactly.
+  // A Single widens to a Double exactly, NaN and infinities included.
   const auto bits = std::bit_cast<uint64_t>(static_cast<double>(value));
   const bool negative = (bits >> 63) != 0;
   const auto biased_exponent = static_cast<int>((bits >> 52) & 0x7ff);
-  uint64_t m = bits & ((uint64_t{1} << 52) - 1);
-  int e = -1074;
-  if (biased_exponent != 0) {
-    m |= uint64_t{1} << 52;
-    e = biased_exponent - 1075;
+  if (biased_exponent == 0x7ff) {
+    if ((bits << 12) != 0) {
+      out += u"NaN";
+    } else {
+      out += negative ? u"-Inf" : u"Inf";
+    }
+    return;
   }
-  const int normalize = std::countl_zero(m);
-  m <<= normalize;
-  e -= normalize;
+  if ((bits << 1) == 0) {  // negative zero too
+    out += u'0';
+    return;
+  }
+  // |value| = m x 2^e with the top bit of m set.
+  uint64_t m = bits << 11 | uint64_t{1} << 63;
+  int e = biased_exponent - 1075 - 11;
+  if (biased_exponent == 0) {  // subnormal
+    const int normalize = std::countl_zero(bits << 12);
+    m = bits << (12 + normalize);
+    e = -1074 - 12 - normalize;
+  }
   // |value| = m x 2^e lies in [2^(e+63), 2^(e+64)), a range narrower than a
   // decade: its decimal exponent is the estimate or one more. Scaling by
   // 10^(kPrecision-1-estimate) puts the leading kPrecision digits before the
@@ -270,8 +285,8 @@ void AppendFloating(std::u16string& out, Float value) {
   // taken one step down.
   constexpr uint64_t kLimit = kPowersOf10[kPrecision];
   int scale = kPrecision - 1 - FloorLog10Pow2(e + 63);
-  Scaled scaled = ScaleByPowerOf10(m, e, scale);
-  if (scaled.whole >= kLimit) scaled = ScaleByPowerOf10(m, e, --scale);
+  Scaled scaled;
+  while ((scaled = ScaleByPowerOf10(m, e, scale)).whole >= kLimit) --scale;  // at most once
   // The exact scaled value lies within `slack` above the approximation:
   // rounding it to an integer is decided unless a half lies in that window.
   // The window also holds the exact ties (whose direction is the reference's
@@ -281,9 +296,11 @@ void AppendFloating(std::u16string& out, Float value) {
     AppendFloatingExactly(out, value, kPrecision);
     return;
   }
-  // Without a branch: the direction is a coin toss for most values. The
-  // increment may carry into a new leading digit, handled below.
-  uint64_t rounded = scaled.whole + (scaled.fraction > kHalf ? 1 : 0);
+  // Up when the fraction is above a half, which outside the window is its
+  // top bit. An arithmetic form keeps the compiler from branching on what is
+  // a coin toss for most values. The increment may carry into a new leading
+  // digit, handled below.
+  uint64_t rounded = scaled.whole + (scaled.fraction >> 63);
   if (rounded == kLimit) {  // 9.99...95 rounded up to 10
     rounded /= 10;
     --scale;
@@ -291,25 +308,30 @@ void AppendFloating(std::u16string& out, Float value) {
   // `rounded` has exactly kPrecision digits; the leading one is worth 10^x.
   const int x = kPrecision - 1 - scale;
 
-  // The kPrecision digits d[0..] as pairs, after a leading "0": pair k holds
-  // d[2k-1] and d[2k]. Kept in registers: the text is made of stores only,
-  // since reading back characters just stored in another width stalls.
-  constexpr int kPairs = (kPrecision + 1) / 2;
-  std::array<uint32_t, kPairs> pairs;
-  const auto set_pairs = [&pairs](size_t first, uint32_t eight_digits) {
+  // The kPrecision digits d[0..] after a leading "0", four characters to a
+  // 64-bit word: word j holds d[4j-1] to d[4j+2]. The text is then made of
+  // stores from registers only: reading back characters just stored in
+  // another width stalls.
+  constexpr size_t kWords = kPrecision > 8 ? 4 : 2;
+  std::array<uint64_t, kWords> words;
+  const auto set_words = [&words](size_t first, uint32_t eight_digits) {
     const uint32_t high = eight_digits / 10000;
     const uint32_t low = eight_digits % 10000;
-    const uint32_t indices[4] = {high / 100, high % 100, low / 100, low % 100};
-    for (size_t i = 0; i < 4; ++i) {
-      std::memcpy(&pairs[first + i], kDigitPairs16[indices[i]].data(), sizeof(uint32_t));
-    }
+    words[first] = JoinPairs(kDigitPairWords[high / 100], kDigitPairWords[high % 100]);
+    words[first + 1] = JoinPairs(kDigitPairWords[low / 100], kDigitPairWords[low % 100]);
   };
-  if constexpr (kPairs == 8) {
-    set_pairs(0, static_cast<uint32_t>(rounded / 100000000));
-    set_pairs(4, static_cast<uint32_t>(rounded % 100000000));
+  if constexpr (kWords == 4) {
+    set_words(0, static_cast<uint32_t>(rounded / 100000000));
+    set_words(2, static_cast<uint32_t>(rounded % 100000000));
   } else {
-    set_pairs(0, static_cast<uint32_t>(rounded));
+    set_words(0, static_cast<uint32_t>(rounded));
   }
+  // Pair k: d[2k-1] and d[2k].
+  const auto pair = [&words](size_t k) {
+    const uint64_t word = words[k / 2];
+    const bool second = (k % 2 != 0) == (std::endian::native == std::endian::little);
+    return static_cast<uint32_t>(second ? word >> 32 : word);
+  };
   const auto first_digit = static_cast<char16_t>(u'0' + rounded / kPowersOf10[kPrecision - 1]);
   int count = kPrecision;  // without trailing zeros
   for (uint64_t rest = rounded; rest % 10 == 0; rest /= 10) --count;
@@ -320,16 +342,16 @@ void AppendFloating(std::u16string& out, Float value) {
   out.resize(start + kRoom);
   char16_t* const begin = out.data() + start;
   char16_t* const p = begin + (negative ? 1 : 0);
-  const auto store = [](char16_t* at, uint32_t pair) { std::memcpy(at, &pair, sizeof pair); };
+  const auto store = [](char16_t* at, uint32_t two) { std::memcpy(at, &two, sizeof two); };
   char16_t junk[2];
   // d[0..whole) at p, "." and then the other digits, as many as the room
   // holds. Each pair is written once shifted for the fraction, and then once
   // unshifted where it belongs to the whole part (elsewhere into `junk`).
   const auto write_with_point = [&](int whole) {
-    for (int k = 0; k < kPairs; ++k) store(p + 2 * k, pairs[static_cast<size_t>(k)]);
+    for (size_t j = 0; j < kWords; ++j) std::memcpy(p + 4 * j, &words[j], sizeof words[j]);
     *p = first_digit;
-    for (int k = 1; k < kPairs; ++k) {
-      store(2 * k - 1 < whole ? p + 2 * k - 1 : junk, pairs[static_cast<size_t>(k)]);
+    for (size_t k = 1; k < 2 * kWords; ++k) {
+      store(static_cast<int>(2 * k - 1) < whole ? p + 2 * k - 1 : junk, pair(k));
     }
     p[whole] = u'.';
   };
@@ -347,7 +369,9 @@ void AppendFloating(std::u16string& out, Float value) {
   } else if (x < 0) {  // "0.000ddd"; the leading "0" of the pairs lands on a zero or the point
     std::memcpy(p, u"0.0000", 6 * sizeof(char16_t));
     char16_t* const digits = p + 2 + (-x - 1);
-    for (int k = 0; k < kPairs; ++k) store(digits + 2 * k - 1, pairs[static_cast<size_t>(k)]);
+    for (size_t j = 0; j < kWords; ++j) {
+      std::memcpy(digits - 1 + 4 * j, &words[j], sizeof words[j]);
+    }
     p[1] = u'.';
     end = digits + count;
     lead = u'0';
