@@ -55,6 +55,22 @@ constexpr auto kDigitPairs16 = [] {
   return pairs;
 }();
 
+// The same pairs as 32-bit words, to be stored whole.
+constexpr auto kDigitPairWords = [] {
+  std::array<uint32_t, 100> words{};
+  for (size_t i = 0; i < 100; ++i) words[i] = std::bit_cast<uint32_t>(kDigitPairs16[i]);
+  return words;
+}();
+
+// Two pair words as one 64-bit word, the first pair stored first.
+uint64_t JoinPairs(uint32_t first, uint32_t second) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return first | uint64_t{second} << 32;
+  } else {
+    return uint64_t{first} << 32 | second;
+  }
+}
+
 // Writes the digits of v so that the last one lands just before `end`. The
 // part below 2^32 is done in 32-bit arithmetic, the cheaper division.
 void WriteDigitsBackwards(char16_t* end, uint64_t v) {
@@ -108,29 +124,265 @@ void AppendAscii(std::u16string& out, const char* first, const char* last) {
 // ---------------------------------------------------------------------------
 // Floating point
 
+// The exact text: to_chars' general format with a precision is printf's %g,
+// correctly rounded from the binary value. Exact but slow, so it is kept for
+// the values whose rounding the fast path below cannot decide.
 template <typename Float>
-void AppendFloating(std::u16string& out, Float value, int precision) {
-  if (std::isnan(value)) {
-    out += u"NaN";
-    return;
-  }
-  if (std::isinf(value)) {
-    out += value < 0 ? u"-Inf" : u"Inf";
-    return;
-  }
-  if (value == 0) {  // negative zero too
-    out += u'0';
-    return;
-  }
-  // The general format with a precision is printf's %g: fixed when the
-  // exponent of the rounded value lies in [-4, precision), trailing zeros
-  // dropped, exponent with a sign and at least two digits.
+void AppendFloatingExactly(std::u16string& out, Float value, int precision) {
   char buffer[40];
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
   for (const char* p = buffer; p != result.ptr; ++p) {
     out += *p == 'e' ? u'E' : static_cast<char16_t>(*p);
   }
+}
+
+struct U128 {
+  uint64_t hi;
+  uint64_t lo;
+};
+
+// a x b from 32-bit halves: i686 has no 128-bit integer type.
+U128 MultiplyWide(uint64_t a, uint64_t b) {
+  const uint64_t a_lo = a & UINT32_MAX;
+  const uint64_t a_hi = a >> 32;
+  const uint64_t b_lo = b & UINT32_MAX;
+  const uint64_t b_hi = b >> 32;
+  const uint64_t low = a_lo * b_lo;
+  const uint64_t cross1 = a_hi * b_lo;
+  const uint64_t cross2 = a_lo * b_hi;
+  // Three 32-bit quantities: no overflow.
+  const uint64_t middle = (low >> 32) + (cross1 & UINT32_MAX) + (cross2 & UINT32_MAX);
+  return U128{a_hi * b_hi + (cross1 >> 32) + (cross2 >> 32) + (middle >> 32),
+              (middle << 32) | (low & UINT32_MAX)};
+}
+
+// 10^k as significand x 2^exponent, the significand in [2^63, 2^64) and
+// truncated: significand x 2^exponent <= 10^k < (significand + 1) x 2^exponent.
+struct WidePowerOf10 {
+  uint64_t significand;
+  int exponent;
+};
+
+// Every scale a finite non-zero Double or Single needs to bring its leading
+// 15 (or 7) digits before the point; see AppendFloating.
+constexpr int kMinScale = -295;
+constexpr int kMaxScale = 338;
+
+// Computed in exact big-integer arithmetic at compile time: 10^k by repeated
+// multiplication, and 10^-k as floor(2^1248 / 10^k) by repeated division by
+// 10 (the floor of a floor is the floor of the exact quotient).
+constexpr auto kWidePowersOf10 = [] {
+  constexpr int kLimbs = 40;  // 1280 bits: 10^338 and 2^1248
+  constexpr int kNumeratorBits = 1248;
+  using Big = std::array<uint32_t, kLimbs>;
+  const auto bit_length = [](const Big& b) {
+    for (int i = kLimbs - 1; i >= 0; --i) {
+      if (b[static_cast<size_t>(i)] != 0) {
+        return 32 * i + static_cast<int>(std::bit_width(b[static_cast<size_t>(i)]));
+      }
+    }
+    return 0;
+  };
+  // The 64 bits of b from bit `low` up; bits below 0 read as zero.
+  const auto bits_from = [](const Big& b, int low) {
+    uint64_t result = 0;
+    for (int i = 63; i >= 0; --i) {
+      const int bit = low + i;
+      const uint64_t set = bit < 0 ? 0 : (b[static_cast<size_t>(bit / 32)] >> (bit % 32)) & 1;
+      result = (result << 1) | set;
+    }
+    return result;
+  };
+  std::array<WidePowerOf10, kMaxScale - kMinScale + 1> table{};
+  Big big{};
+  big[0] = 1;
+  for (int k = 0; k <= kMaxScale; ++k) {
+    const int length = bit_length(big);
+    table[static_cast<size_t>(k - kMinScale)] = {bits_from(big, length - 64), length - 64};
+    uint64_t carry = 0;
+    for (uint32_t& limb : big) {
+      const uint64_t product = uint64_t{limb} * 10 + carry;
+      limb = static_cast<uint32_t>(product);
+      carry = product >> 32;
+    }
+  }
+  big = Big{};
+  big[kNumeratorBits / 32] = uint32_t{1} << (kNumeratorBits % 32);
+  for (int k = -1; k >= kMinScale; --k) {
+    uint64_t rest = 0;
+    for (int i = kLimbs - 1; i >= 0; --i) {
+      const uint64_t current = (rest << 32) | big[static_cast<size_t>(i)];
+      big[static_cast<size_t>(i)] = static_cast<uint32_t>(current / 10);
+      rest = current % 10;
+    }
+    const int length = bit_length(big);
+    table[static_cast<size_t>(k - kMinScale)] = {bits_from(big, length - 64),
+                                                 length - 64 - kNumeratorBits};
+  }
+  return table;
+}();
+
+// floor(log10(2^n)) for |n| <= 2620.
+int FloorLog10Pow2(int n) { return (n * 315653) >> 20; }
+
+// m x 2^e x 10^s, m in [2^63, 2^64), as a whole part and the first 64 bits
+// of the fraction (2^64 is one). The caller's s keeps the whole part within
+// [10^6 - 1, 10^16), so that it takes all but 9 to 44 bits of the product's
+// high word: both shifts below stay within 1 to 63.
+struct Scaled {
+  uint64_t whole;
+  uint64_t fraction;
+  // The exact value lies in [whole.fraction, whole.fraction + slack) (2^-64
+  // units): the power of ten is short by less than one unit of its last
+  // place, and the fraction's bits beyond 64 are dropped.
+  uint64_t slack;
+};
+
+Scaled ScaleByPowerOf10(uint64_t m, int e, int s) {
+  const WidePowerOf10& power = kWidePowersOf10[static_cast<size_t>(s - kMinScale)];
+  const U128 product = MultiplyWide(m, power.significand);
+  // The product carries 64 + r fraction bits.
+  const int r = -(e + power.exponent) - 64;
+  const auto shift = static_cast<unsigned>(r);
+  return Scaled{product.hi >> shift, (product.hi << (64 - shift)) | (product.lo >> shift),
+                (uint64_t{1} << (64 - shift)) + 1};
+}
+
+// The text of `value` as the header describes it, kPrecision being 15 for
+// Double and 7 for Single.
+template <int kPrecision, typename Float>
+void AppendFloating(std::u16string& out, Float value) {
+  static_assert(kPrecision == 7 || kPrecision == 15);
+  // A Single widens to a Double exactly, NaN and infinities included.
+  const auto bits = std::bit_cast<uint64_t>(static_cast<double>(value));
+  const bool negative = (bits >> 63) != 0;
+  const auto biased_exponent = static_cast<int>((bits >> 52) & 0x7ff);
+  if (biased_exponent == 0x7ff) {
+    if ((bits << 12) != 0) {
+      out += u"NaN";
+    } else {
+      out += negative ? u"-Inf" : u"Inf";
+    }
+    return;
+  }
+  if ((bits << 1) == 0) {  // negative zero too
+    out += u'0';
+    return;
+  }
+  // |value| = m x 2^e with the top bit of m set.
+  uint64_t m = bits << 11 | uint64_t{1} << 63;
+  int e = biased_exponent - 1075 - 11;
+  if (biased_exponent == 0) {  // subnormal
+    const int normalize = std::countl_zero(bits << 12);
+    m = bits << (12 + normalize);
+    e = -1074 - 12 - normalize;
+  }
+  // |value| = m x 2^e lies in [2^(e+63), 2^(e+64)), a range narrower than a
+  // decade: its decimal exponent is the estimate or one more. Scaling by
+  // 10^(kPrecision-1-estimate) puts the leading kPrecision digits before the
+  // point, or one digit more when the estimate was low; then the scale is
+  // taken one step down.
+  constexpr uint64_t kLimit = kPowersOf10[kPrecision];
+  int scale = kPrecision - 1 - FloorLog10Pow2(e + 63);
+  Scaled scaled;
+  while ((scaled = ScaleByPowerOf10(m, e, scale)).whole >= kLimit) --scale;  // at most once
+  // The exact scaled value lies within `slack` above the approximation:
+  // rounding it to an integer is decided unless a half lies in that window.
+  // The window also holds the exact ties (whose direction is the reference's
+  // to choose) and is rarely hit otherwise: those values take the exact path.
+  constexpr uint64_t kHalf = uint64_t{1} << 63;
+  if (scaled.fraction - (kHalf - scaled.slack) - 1 < scaled.slack) {
+    AppendFloatingExactly(out, value, kPrecision);
+    return;
+  }
+  // Up when the fraction is above a half, which outside the window is its
+  // top bit. An arithmetic form keeps the compiler from branching on what is
+  // a coin toss for most values. The increment may carry into a new leading
+  // digit, handled below.
+  uint64_t rounded = scaled.whole + (scaled.fraction >> 63);
+  if (rounded == kLimit) {  // 9.99...95 rounded up to 10
+    rounded /= 10;
+    --scale;
+  }
+  // `rounded` has exactly kPrecision digits; the leading one is worth 10^x.
+  const int x = kPrecision - 1 - scale;
+
+  // The kPrecision digits d[0..] after a leading "0", four characters to a
+  // 64-bit word: word j holds d[4j-1] to d[4j+2]. The text is then made of
+  // stores from registers only: reading back characters just stored in
+  // another width stalls.
+  constexpr size_t kWords = kPrecision > 8 ? 4 : 2;
+  std::array<uint64_t, kWords> words;
+  const auto set_words = [&words](size_t first, uint32_t eight_digits) {
+    const uint32_t high = eight_digits / 10000;
+    const uint32_t low = eight_digits % 10000;
+    words[first] = JoinPairs(kDigitPairWords[high / 100], kDigitPairWords[high % 100]);
+    words[first + 1] = JoinPairs(kDigitPairWords[low / 100], kDigitPairWords[low % 100]);
+  };
+  if constexpr (kWords == 4) {
+    set_words(0, static_cast<uint32_t>(rounded / 100000000));
+    set_words(2, static_cast<uint32_t>(rounded % 100000000));
+  } else {
+    set_words(0, static_cast<uint32_t>(rounded));
+  }
+  // Pair k: d[2k-1] and d[2k].
+  const auto pair = [&words](size_t k) {
+    const uint64_t word = words[k / 2];
+    const bool second = (k % 2 != 0) == (std::endian::native == std::endian::little);
+    return static_cast<uint32_t>(second ? word >> 32 : word);
+  };
+  const auto first_digit = static_cast<char16_t>(u'0' + rounded / kPowersOf10[kPrecision - 1]);
+  int count = kPrecision;  // without trailing zeros
+  for (uint64_t rest = rounded; rest % 10 == 0; rest /= 10) --count;
+
+  // Everything is written within kRoom characters and the excess dropped.
+  constexpr size_t kRoom = 40;
+  const size_t start = out.size();
+  out.resize(start + kRoom);
+  char16_t* const begin = out.data() + start;
+  char16_t* const p = begin + (negative ? 1 : 0);
+  const auto store = [](char16_t* at, uint32_t two) { std::memcpy(at, &two, sizeof two); };
+  char16_t junk[2];
+  // d[0..whole) at p, "." and then the other digits, as many as the room
+  // holds. Each pair is written once shifted for the fraction, and then once
+  // unshifted where it belongs to the whole part (elsewhere into `junk`).
+  const auto write_with_point = [&](int whole) {
+    for (size_t j = 0; j < kWords; ++j) std::memcpy(p + 4 * j, &words[j], sizeof words[j]);
+    *p = first_digit;
+    for (size_t k = 1; k < 2 * kWords; ++k) {
+      store(static_cast<int>(2 * k - 1) < whole ? p + 2 * k - 1 : junk, pair(k));
+    }
+    p[whole] = u'.';
+  };
+  char16_t* end;
+  char16_t lead = first_digit;  // what a non-negative text starts with
+  if (x < -4 || x >= kPrecision) {
+    write_with_point(1);
+    end = p + (count > 1 ? count + 1 : 1);
+    *end++ = u'E';
+    *end++ = x < 0 ? u'-' : u'+';
+    const auto magnitude = static_cast<size_t>(x < 0 ? -x : x);
+    if (magnitude >= 100) *end++ = static_cast<char16_t>(u'0' + magnitude / 100);
+    std::memcpy(end, kDigitPairs16[magnitude % 100].data(), sizeof kDigitPairs16[0]);
+    end += 2;
+  } else if (x < 0) {  // "0.000ddd"; the leading "0" of the pairs lands on a zero or the point
+    std::memcpy(p, u"0.0000", 6 * sizeof(char16_t));
+    char16_t* const digits = p + 2 + (-x - 1);
+    for (size_t j = 0; j < kWords; ++j) {
+      std::memcpy(digits - 1 + 4 * j, &words[j], sizeof words[j]);
+    }
+    p[1] = u'.';
+    end = digits + count;
+    lead = u'0';
+  } else {
+    // A whole number without a point has its zeros among the digits.
+    const int whole = x + 1;
+    write_with_point(whole);
+    end = p + (count > whole ? count + 1 : whole);
+  }
+  *begin = negative ? u'-' : lead;
+  out.resize(static_cast<size_t>(end - out.data()));
 }
 
 // ---------------------------------------------------------------------------
@@ -548,9 +800,9 @@ char16_t* WriteInteger32(char16_t* at, int32_t value) {
   return at + width;
 }
 
-void AppendDouble(std::u16string& out, double value) { AppendFloating(out, value, 15); }
+void AppendDouble(std::u16string& out, double value) { AppendFloating<15>(out, value); }
 
-void AppendSingle(std::u16string& out, float value) { AppendFloating(out, value, 7); }
+void AppendSingle(std::u16string& out, float value) { AppendFloating<7>(out, value); }
 
 void AppendCurrency(std::u16string& out, int64_t scaled) {
   const uint64_t magnitude = Magnitude(scaled);

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -105,6 +108,96 @@ TEST(AppendFloatingTest, FifteenOrSevenSignificantDigitsFixedOrExponent) {
       {std::numeric_limits<float>::quiet_NaN(), u"NaN"},
   };
   for (const auto& c : singles) EXPECT_EQ(TextOf(AppendSingle, c.value), c.text) << c.value;
+}
+
+// printf's %g as to_chars makes it, correctly rounded from the exact binary
+// value but slowly: what the fast path must reproduce for every finite
+// non-zero value.
+template <typename Float>
+std::u16string GeneralText(Float value, int precision) {
+  char buffer[40];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+  std::u16string text;
+  for (const char* p = buffer; p != result.ptr; ++p) text += *p == 'e' ? u'E' : char16_t(*p);
+  return text;
+}
+
+// Values whose rounding is hard to get right: exact ties at the last kept
+// digit (odd multiples of small powers of two have long decimal expansions
+// ending in 5), carries into a new decade next to every power of ten, the
+// ends of the range, and everything in between at random.
+template <typename Float, typename Bits>
+std::vector<Float> AwkwardValues(size_t count, uint64_t seed) {
+  using Limits = std::numeric_limits<Float>;
+  std::mt19937_64 random(seed);
+  std::vector<Float> values = {
+      Limits::max(), Limits::min(),     Limits::denorm_min(),     Limits::epsilon(), Float(0.5),
+      Float(2.5e-5), Float(1e15 - 0.5), Float(999999999999999.5), Float(9999999.5),  Float(0.15)};
+  for (int k = Limits::min_exponent10 - Limits::max_digits10; k <= Limits::max_exponent10; ++k) {
+    const auto power = static_cast<Float>(std::pow(10.0L, k));
+    Float below = power;
+    Float above = power;
+    for (int step = 0; step < 8; ++step) {
+      values.insert(values.end(), {below, above});
+      below = std::nextafter(below, Float(0));
+      above = std::nextafter(above, Limits::infinity());
+    }
+  }
+  std::uniform_real_distribution<double> moderate(-1e6, 1e6);
+  while (values.size() < count) {
+    switch (random() % 5) {
+      case 0: {  // any finite bit pattern
+        const auto value = std::bit_cast<Float>(static_cast<Bits>(random()));
+        if (std::isfinite(value)) values.push_back(value);
+        break;
+      }
+      case 1:
+        values.push_back(static_cast<Float>(moderate(random)));
+        break;
+      case 2:  // integers of up to 18 digits
+        values.push_back(static_cast<Float>(random() % 1000000000000000000));
+        break;
+      case 3: {  // odd multiples of 2^-k, and the digits of ties written out
+        const auto odd = static_cast<double>(random() % (1 << 24) | 1);
+        values.push_back(static_cast<Float>(std::ldexp(odd, -static_cast<int>(random() % 80))));
+        const auto digits = static_cast<double>(random() % 1000000000000000);
+        values.push_back(static_cast<Float>(digits * 10 + 5));
+        values.push_back(static_cast<Float>(digits + 0.5));
+        break;
+      }
+      default:  // decades from the tiniest to the largest
+        values.push_back(static_cast<Float>(
+            moderate(random) * std::pow(10.0, static_cast<int>(random() % 600) - 300)));
+        break;
+    }
+  }
+  for (Float& value : values) {
+    if (random() % 2 != 0) value = -value;
+  }
+  return values;
+}
+
+template <typename Float>
+void ExpectGeneralTextFor(const std::vector<Float>& values, void (*append)(std::u16string&, Float),
+                          int precision) {
+  int failures = 0;
+  for (const Float value : values) {
+    if (value == 0 || !std::isfinite(value)) continue;
+    std::u16string out = u"|";  // appends, leaving what is there
+    append(out, value);
+    const std::u16string expected = u"|" + GeneralText(value, precision);
+    if (out != expected) {
+      ADD_FAILURE() << std::hexfloat << value << ": " << Visible(out) << " instead of "
+                    << Visible(expected);
+      if (++failures == 10) return;
+    }
+  }
+}
+
+TEST(AppendFloatingTest, AgreesWithCorrectlyRoundedGeneralFormat) {
+  ExpectGeneralTextFor(AwkwardValues<double, uint64_t>(1000000, 20240611), AppendDouble, 15);
+  ExpectGeneralTextFor(AwkwardValues<float, uint32_t>(300000, 20240612), AppendSingle, 7);
 }
 
 TEST(AppendCurrencyTest, UpToFourDecimalsWithoutTrailingZeros) {
