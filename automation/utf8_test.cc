@@ -29,7 +29,9 @@ TEST(Utf8Test, EncodesEveryWidthAndReplacesLoneSurrogates) {
 TEST(Utf8Test, MixedTextAtEveryOffsetRoundTrips) {
   for (size_t at = 0; at < 40; ++at) {
     std::u16string text(40, u'a');
-    text[at] = u'\u00e9';
+    // Just past ASCII, in the low byte alone, and in the high byte alone.
+    const char16_t odd[] = {u'\u0080', u'\u00e9', u'\u0100', u'\u7f00'};
+    text[at] = odd[at % 4];
     text += std::u16string(100, u'\u20ac') + u"\U0001F600" + std::u16string(17, u'z');
     std::string appended = "prefix";
     AppendUtf8(appended, text);

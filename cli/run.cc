@@ -1,10 +1,13 @@
 #include "cli/run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <istream>
 #include <memory>
 #include <new>
@@ -136,7 +139,8 @@ void PrintRunTimeError(std::ostream& err, const RuntimeError& e) {
 // line gets a line break, so that the shell's prompt starts a line of its own.
 void WriteBlocks(Utf8Blocks& text, std::ostream& out, bool out_is_terminal) {
   errno = 0;
-  text.WriteTo(out);
+  // The standard output is written straight to its descriptor once flushed.
+  text.WriteTo(out, &out == &std::cout ? STDOUT_FILENO : -1);
   if (out_is_terminal && !text.EndsLine()) out << '\n';
   out.flush();
   CheckWritten(out, "the report");

@@ -1,5 +1,8 @@
 #include "cli/utf8_blocks.h"
 
+#include <sys/sendfile.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -107,7 +110,7 @@ void Utf8Blocks::Convert(std::u16string& text) {
   text.clear();
 }
 
-void Utf8Blocks::WriteTo(std::ostream& out) {
+void Utf8Blocks::WriteTo(std::ostream& out, int fd) {
   StopWorker();
   if (pending_cr_) {
     std::u16string cr(1, u'\r');
@@ -118,15 +121,18 @@ void Utf8Blocks::WriteTo(std::ostream& out) {
   carry_ = 0;
   if (file_) {
     // What went to the file came first.
-    std::rewind(file_.get());
-    std::unique_ptr<char[]> buffer(new char[kBlock]);
-    size_t n;
-    while (out && (n = std::fread(buffer.get(), 1, kBlock, file_.get())) > 0) {
-      out.write(buffer.get(), static_cast<std::streamsize>(n));
+    if (!SendFile(out, fd)) {
+      std::rewind(file_.get());
+      std::unique_ptr<char[]> buffer(new char[kBlock]);
+      size_t n;
+      while (out && (n = std::fread(buffer.get(), 1, kBlock, file_.get())) > 0) {
+        out.write(buffer.get(), static_cast<std::streamsize>(n));
+      }
+      if (std::ferror(file_.get())) throw HostFailure("cannot read the report back" + Reason());
     }
-    if (std::ferror(file_.get())) throw HostFailure("cannot read the report back" + Reason());
     file_.reset();
   }
+  free_blocks_.clear();
   for (Block& block : blocks_) {
     out.write(block.bytes.get(), static_cast<std::streamsize>(block.used));
     block.bytes.reset();  // give each block back once it is out
@@ -145,6 +151,7 @@ void Utf8Blocks::Clear() {
   }
   taken_ = 0;
   blocks_.clear();
+  free_blocks_.clear();
   file_.reset();
   spilled_ = 0;
   carry_ = 0;
@@ -169,11 +176,38 @@ void Utf8Blocks::AppendSlice(std::u16string_view slice) {
   const size_t needed = automation::kMaxUtf8PerUnit * slice.size();
   if (blocks_.empty() || kBlock - blocks_.back().used < needed) {
     if (blocks_.size() * kBlock >= held_in_memory_) Spill();
-    blocks_.push_back(Block{std::unique_ptr<char[]>(new char[kBlock]), 0});
+    std::unique_ptr<char[]> bytes;
+    if (free_blocks_.empty()) {
+      bytes.reset(new char[kBlock]);
+    } else {
+      bytes = std::move(free_blocks_.back());
+      free_blocks_.pop_back();
+    }
+    blocks_.push_back(Block{std::move(bytes), 0});
   }
   Block& block = blocks_.back();
   char* start = block.bytes.get() + block.used;
   block.used += static_cast<size_t>(automation::WriteUtf8(start, slice) - start);
+}
+
+// Hands the temporary file to `fd` inside the kernel, with no copy through
+// this process. False when nothing was sent and the file must be copied
+// (no descriptor, or one that takes no such transfer).
+bool Utf8Blocks::SendFile(std::ostream& out, int fd) {
+  if (fd < 0 || !out || std::fflush(file_.get()) != 0) return false;
+  out.flush();
+  const int from = fileno(file_.get());
+  off_t offset = 0;
+  while (static_cast<size_t>(offset) < spilled_) {
+    const ssize_t sent = sendfile(
+        fd, from, &offset, std::min<size_t>(spilled_ - static_cast<size_t>(offset), kSendAtOnce));
+    if (sent > 0) continue;
+    if (sent < 0 && errno == EINTR) continue;
+    if (offset == 0 && sent < 0 && (errno == EINVAL || errno == ENOSYS)) return false;
+    out.setstate(std::ios::badbit);  // the report is cut short: say so
+    return true;
+  }
+  return true;
 }
 
 // Moves every full block to the temporary file. Without a file (none can be
@@ -189,6 +223,7 @@ void Utf8Blocks::Spill() {
       throw HostFailure("cannot hold the report in a temporary file" + Reason());
     }
     spilled_ += block.used;
+    free_blocks_.push_back(std::move(block.bytes));  // its pages stay mapped for the next block
   }
   blocks_.clear();
 }

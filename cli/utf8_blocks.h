@@ -52,8 +52,10 @@ class Utf8Blocks {
   void Take(std::u16string& text);
   // Whether the text ends with a line break (an empty text does).
   bool EndsLine() const { return last_ == 0 || last_ == u'\n'; }
-  // Writes everything gathered, in order, and lets its memory go.
-  void WriteTo(std::ostream& out);
+  // Writes everything gathered, in order, and lets its memory go. `fd`, when
+  // not -1, is the descriptor `out` writes to: what waits in the temporary
+  // file then goes there without passing through this process.
+  void WriteTo(std::ostream& out, int fd = -1);
   // Drops everything gathered.
   void Clear();
 
@@ -62,6 +64,7 @@ class Utf8Blocks {
 
  private:
   static constexpr size_t kBlock = size_t{1} << 20;
+  static constexpr size_t kSendAtOnce = size_t{1} << 30;
   // Raw room, never filled with zeros first: the text is written once.
   struct Block {
     std::unique_ptr<char[]> bytes;
@@ -84,10 +87,12 @@ class Utf8Blocks {
   void Append(std::u16string_view piece);
   void AppendSlice(std::u16string_view slice);
   void Spill();
+  bool SendFile(std::ostream& out, int fd);
   void DropCrBeforeLf(std::u16string& text);
 
   std::vector<Block> blocks_;
-  std::unique_ptr<std::FILE, FileCloser> file_;  // blocks past kHeldInMemory
+  std::unique_ptr<std::FILE, FileCloser> file_;       // blocks past kHeldInMemory
+  std::vector<std::unique_ptr<char[]>> free_blocks_;  // spilled blocks' room, reused
   size_t spilled_ = 0;
   char16_t carry_ = 0;
   bool lf_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -36,6 +37,33 @@ TEST(Utf8Blocks, SpillingToAFileChangesNoByte) {
       EXPECT_EQ(blocks.spilled() > 0, held == 0);
     }
   }
+}
+
+// Given the descriptor its stream writes to, the blocks send what waits in
+// the temporary file there directly, ahead of what they still hold.
+TEST(Utf8Blocks, TheTemporaryFileGoesStraightToADescriptor) {
+  std::u16string text;
+  std::string expected;
+  for (int i = 0; i < 300000; ++i) {
+    text += u"né " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
+    expected += "n\xC3\xA9 " + std::string(1, static_cast<char>('0' + i % 10));
+  }
+  Utf8Blocks blocks(false, size_t{1} << 20);
+  for (size_t at = 0; at < text.size(); at += 65536) {
+    std::u16string piece = text.substr(at, 65536);
+    blocks.Take(piece);
+  }
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  std::ostringstream held;  // what stayed in memory, after the file's part
+  blocks.WriteTo(held, fileno(file));
+  EXPECT_GT(blocks.spilled(), 0u);
+  std::string sent(blocks.spilled(), '\0');
+  std::rewind(file);
+  EXPECT_EQ(std::fread(sent.data(), 1, sent.size(), file), sent.size());
+  EXPECT_EQ(std::fgetc(file), EOF);
+  std::fclose(file);
+  EXPECT_EQ(sent + held.str(), expected);
 }
 
 // Past a million characters the conversion runs on a thread of its own;
