@@ -32,7 +32,7 @@ void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& 
   AdvanceIndexCounters(desc, counters);
 }
 
-void AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters) {
+bool AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters) {
   if (desc.cDims > automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
   for (int k = desc.cDims - 1; k >= 0; --k) {
     int32_t& counter = counters[static_cast<size_t>(k)];
@@ -42,9 +42,34 @@ void AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int
       counter = bound.lLbound;  // wrap, and carry into the next lower entry
     } else {
       counter = counter + 1;
-      return;  // no carry: the entries below keep their counters
+      return k != desc.cDims - 1;  // no carry: the entries below keep their counters
     }
   }
+  return desc.cDims > 1;
+}
+
+void IndexLabelWriter::Append(std::u16string& out) {
+  if (desc_.cDims > automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
+  if (desc_.cDims <= 0) {
+    out += u"[]";
+    return;
+  }
+  const auto first = static_cast<size_t>(desc_.cDims - 1);
+  if (stale_) {
+    rest_.clear();
+    for (size_t k = first; k-- > 0;) {
+      rest_ += u',';
+      AppendInteger(rest_, counters_[k]);
+    }
+    rest_ += u']';
+    stale_ = false;
+  }
+  char16_t label[1 + 11 + 16];  // "[", the first counter, WriteInteger32's scratch
+  label[0] = u'[';
+  char16_t* end = automation::WriteInteger32(label + 1, counters_[first]);
+  out.append(label, static_cast<size_t>(end - label));
+  out += rest_;
+  stale_ = AdvanceIndexCounters(desc_, counters_);
 }
 
 std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters,

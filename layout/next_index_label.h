@@ -27,8 +27,25 @@ void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& 
 
 // Moves the odometer on by one element without a label: what the index form
 // does after writing one. A walk split into slices starts each slice's
-// counters this way.
-void AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters);
+// counters this way. Returns whether a counter other than the first moved.
+bool AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters);
+
+// The index form's labels in walk order, the same text AppendNextIndexLabel
+// writes. Only the first counter moves from one element to the next until
+// it wraps, so the text of the others is kept and a label costs one number.
+// `counters` must not change but through Append while the writer is used.
+class IndexLabelWriter {
+ public:
+  IndexLabelWriter(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters)
+      : desc_(desc), counters_(counters) {}
+  void Append(std::u16string& out);
+
+ private:
+  const automation::SafeArrayDesc& desc_;
+  std::vector<int32_t>& counters_;
+  std::u16string rest_;  // ",i2,...,in]": every counter but the first
+  bool stale_ = true;
+};
 
 std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters,
                               int32_t step, bool ordinal);

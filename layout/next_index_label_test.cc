@@ -30,11 +30,25 @@ std::vector<int32_t> Start(const automation::SafeArrayDesc& d) {
   return counters;
 }
 
+// The labels of `n` elements; in the index form IndexLabelWriter, which
+// keeps the slower counters' text between carries, must agree label for
+// label and leave the counters where NextIndexLabel does.
 std::string Labels(const automation::SafeArrayDesc& d, std::vector<int32_t>& counters, int n,
                    bool ordinal = false) {
+  std::vector<int32_t> kept = counters;
+  IndexLabelWriter writer(d, kept);
   std::string all;
   for (int step = 1; step <= n; ++step) {
-    all += automation::ToUtf8(NextIndexLabel(d, counters, step, ordinal));
+    const std::u16string label = NextIndexLabel(d, counters, step, ordinal);
+    if (!ordinal) {
+      std::u16string written;
+      writer.Append(written);
+      EXPECT_EQ(automation::ToUtf8(written), automation::ToUtf8(label)) << "step " << step;
+    }
+    all += automation::ToUtf8(label);
+  }
+  if (!ordinal) {
+    EXPECT_EQ(kept, counters);
   }
   return all;
 }
@@ -72,6 +86,13 @@ TEST(NextIndexLabelTest, ExtremeBoundsNeitherOverflowNorLoop) {
   const automation::SafeArrayDesc d = Declared({{INT32_MAX - 1, INT32_MAX}});
   std::vector<int32_t> counters = Start(d);
   EXPECT_EQ(Labels(d, counters, 3), "[2147483646][2147483647][2147483646]");
+  const automation::SafeArrayDesc wide = Declared({{-2, 0}, {INT32_MAX - 1, INT32_MAX}, {-1, 0}});
+  std::vector<int32_t> wide_counters = Start(wide);
+  EXPECT_EQ(Labels(wide, wide_counters, 13),
+            "[-2,2147483646,-1][-1,2147483646,-1][0,2147483646,-1]"
+            "[-2,2147483647,-1][-1,2147483647,-1][0,2147483647,-1]"
+            "[-2,2147483646,0][-1,2147483646,0][0,2147483646,0]"
+            "[-2,2147483647,0][-1,2147483647,0][0,2147483647,0][-2,2147483646,-1]");
 }
 
 TEST(NextIndexLabelTest, MoreThanSixtyDimensionsRaises9) {

@@ -403,6 +403,7 @@ class ArrayWalk {
   size_t flushed_ = 0;  // characters already handed to the sink
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
+  layout::IndexLabelWriter labels_{desc_, counters_};  // the one-thread walk's labels
   const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one
   std::vector<uint8_t> element_;   // an element read piece by piece otherwise
 };
@@ -506,12 +507,15 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t first, size_t n,
                                   bool ordinal) const {
   const size_t size = CellBytes(type, desc_.cbElements, memory_.layout());
   const auto stride = static_cast<size_t>(desc_.cbElements);
+  layout::IndexLabelWriter labels(desc_, counters);
   for (size_t i = first; i < first + n; ++i) {
     const uint8_t* raw = data_ + i * stride;
     uint8_t cell[kMaxVariantSize] = {};
     std::memcpy(cell, raw, std::min<size_t>(size, kMaxVariantSize));
-    if (indexed) {
-      layout::AppendNextIndexLabel(text, desc_, counters, static_cast<int32_t>(i + 1), ordinal);
+    if (indexed && ordinal) {
+      layout::AppendNextIndexLabel(text, desc_, counters, static_cast<int32_t>(i + 1), true);
+    } else if (indexed) {
+      labels.Append(text);
     }
     AppendElementValue(text, process_, type, cell, raw, size);
     text += sep_;
@@ -582,7 +586,11 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
   }
   uint8_t cell[kMaxVariantSize] = {};
   std::memcpy(cell, raw, std::min<size_t>(size, kMaxVariantSize));
-  if (indexed) layout::AppendNextIndexLabel(out_, desc_, counters_, step, ordinal);
+  if (indexed && ordinal) {
+    layout::AppendNextIndexLabel(out_, desc_, counters_, step, true);
+  } else if (indexed) {
+    labels_.Append(out_);
+  }
   if (char_ascii) {
     VariantImage image = VariantImage::OfType(type);
     std::memcpy(image.data_field(), cell, 8);
