@@ -1,5 +1,8 @@
 #include "layout/next_index_label.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "automation/checked_math.h"
 #include "automation/runtime_error.h"
 #include "automation/text_forms.h"
@@ -48,28 +51,44 @@ bool AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int
   return desc.cDims > 1;
 }
 
-void IndexLabelWriter::Append(std::u16string& out) {
+void IndexLabelWriter::Refresh() {
   if (desc_.cDims > automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
+  rest_.clear();
+  for (auto k = static_cast<size_t>(std::max<int>(desc_.cDims - 1, 0)); k-- > 0;) {
+    rest_ += u',';
+    AppendInteger(rest_, counters_[k]);
+  }
+  rest_ += u']';
+  stale_ = false;
+}
+
+size_t IndexLabelWriter::Widest() const {
+  // "[", then per counter a sign, ten digits and a comma or "]", then the
+  // room WriteInteger32 uses as scratch.
+  const size_t dims = desc_.cDims > 0 ? static_cast<size_t>(desc_.cDims) : 1;
+  return 1 + 12 * dims + 16;
+}
+
+char16_t* IndexLabelWriter::Write(char16_t* at) {
+  if (stale_) Refresh();
+  *at++ = u'[';
   if (desc_.cDims <= 0) {
-    out += u"[]";
-    return;
+    *at++ = u']';
+    return at;
   }
-  const auto first = static_cast<size_t>(desc_.cDims - 1);
-  if (stale_) {
-    rest_.clear();
-    for (size_t k = first; k-- > 0;) {
-      rest_ += u',';
-      AppendInteger(rest_, counters_[k]);
-    }
-    rest_ += u']';
-    stale_ = false;
-  }
-  char16_t label[1 + 11 + 16];  // "[", the first counter, WriteInteger32's scratch
-  label[0] = u'[';
-  char16_t* end = automation::WriteInteger32(label + 1, counters_[first]);
-  out.append(label, static_cast<size_t>(end - label));
-  out += rest_;
+  at = automation::WriteInteger32(at, counters_[static_cast<size_t>(desc_.cDims - 1)]);
+  std::memcpy(at, rest_.data(), rest_.size() * sizeof(char16_t));
+  at += rest_.size();
   stale_ = AdvanceIndexCounters(desc_, counters_);
+  return at;
+}
+
+void IndexLabelWriter::Append(std::u16string& out) {
+  if (stale_) Refresh();
+  const size_t start = out.size();
+  out.resize(start + Widest());
+  char16_t* end = Write(out.data() + start);
+  out.resize(static_cast<size_t>(end - out.data()));
 }
 
 std::u16string NextIndexLabel(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters,

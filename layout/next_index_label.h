@@ -39,8 +39,14 @@ class IndexLabelWriter {
   IndexLabelWriter(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters)
       : desc_(desc), counters_(counters) {}
   void Append(std::u16string& out);
+  // The same label written at `at`, which must have room for Widest()
+  // characters; returns the end of the label.
+  char16_t* Write(char16_t* at);
+  size_t Widest() const;
 
  private:
+  void Refresh();
+
   const automation::SafeArrayDesc& desc_;
   std::vector<int32_t>& counters_;
   std::u16string rest_;  // ",i2,...,in]": every counter but the first

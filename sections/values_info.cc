@@ -299,6 +299,29 @@ void AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
   }
 }
 
+// Byte, Integer and Long elements with index labels, written through a
+// pointer in chunks sized for their widest text.
+void AppendLabelledIntegers(std::u16string& out, const uint8_t* data, uint16_t type, size_t count,
+                            layout::IndexLabelWriter& labels, std::u16string_view sep) {
+  const size_t size = StorageSize(type, kWin32Layout);
+  const size_t widest = labels.Widest() + 11 + sep.size() + kIntegerScratch;
+  const size_t chunk = std::max<size_t>(1, (size_t{1} << 16) / widest);
+  for (size_t done = 0; done < count;) {
+    const size_t n = std::min(chunk, count - done);
+    const size_t start = out.size();
+    out.resize(start + n * widest);
+    char16_t* p = out.data() + start;
+    for (const size_t end = done + n; done < end; ++done) {
+      const uint8_t* cell = data + done * size;
+      int32_t value = cell[0];
+      if (type == vbInteger) value = static_cast<int16_t>(cell[0] | (cell[1] << 8));
+      if (type == vbLong) std::memcpy(&value, cell, 4);
+      p = PutSeparator(WriteInteger32(labels.Write(p), value), sep);
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+  }
+}
+
 // Whether an element's text is the walk's own work from its bytes alone, so
 // that another thread may write it: no string or object to read through the
 // process, no platform conversion.
@@ -508,6 +531,10 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t first, size_t n,
   const size_t size = CellBytes(type, desc_.cbElements, memory_.layout());
   const auto stride = static_cast<size_t>(desc_.cbElements);
   layout::IndexLabelWriter labels(desc_, counters);
+  if (indexed && !ordinal && FastPathFits(type, desc_.cbElements)) {
+    AppendLabelledIntegers(text, data_ + first * stride, type, n, labels, sep_);
+    return;
+  }
   for (size_t i = first; i < first + n; ++i) {
     const uint8_t* raw = data_ + i * stride;
     uint8_t cell[kMaxVariantSize] = {};
