@@ -1,5 +1,8 @@
 #include "automation/bstr.h"
 
+#include <bit>
+#include <cstring>
+
 #include "automation/runtime_error.h"
 
 namespace dudUdudADOD::automation {
@@ -47,8 +50,12 @@ void AppendUtf16Bytes(std::u16string& out, const Memory& memory, Address at, uin
   const size_t start = out.size();
   out.resize(start + static_cast<size_t>(chars));  // readable, so at most 2^31
   if (in != nullptr) {
-    for (size_t i = 0; i < chars; ++i) {
-      out[start + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(out.data() + start, in, static_cast<size_t>(chars) * 2);  // the same units
+    } else {
+      for (size_t i = 0; i < chars; ++i) {
+        out[start + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+      }
     }
     return;
   }

@@ -775,6 +775,14 @@ void AppendInteger(std::u16string& out, int64_t value) {
   out.append(text, length);
 }
 
+char16_t* WriteInteger(char16_t* at, int64_t value) {
+  const uint64_t magnitude = Magnitude(value);
+  if (value < 0) *at++ = u'-';
+  char16_t* end = at + CountDigits(magnitude);
+  WriteDigitsBackwards(end, magnitude);
+  return end;
+}
+
 size_t IntegerWidth(int64_t value) {
   return (value < 0 ? 1 : 0) + static_cast<size_t>(CountDigits(Magnitude(value)));
 }

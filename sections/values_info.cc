@@ -37,6 +37,26 @@ void AppendLength(std::u16string& out, uint32_t length, bool halved) {
   if (halved && length % 2 != 0) out += u".5";
 }
 
+// "(^address/length)" after a string, sized once and written through a
+// pointer: the values walk writes it for every String element.
+void AppendAddressAndLength(std::u16string& out, int64_t address, uint32_t bytes, bool halved) {
+  const uint32_t length = halved ? bytes / 2 : bytes;
+  const bool half = halved && bytes % 2 != 0;
+  const size_t start = out.size();
+  out.resize(start + 4 + IntegerWidth(address) + IntegerWidth(length) + (half ? 2 : 0));
+  char16_t* p = out.data() + start;
+  *p++ = u'(';
+  *p++ = u'^';
+  p = WriteInteger(p, address);
+  *p++ = u'/';
+  p = WriteInteger(p, length);
+  if (half) {
+    *p++ = u'.';
+    *p++ = u'5';
+  }
+  *p = u')';
+}
+
 void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordinal, bool addr_len) {
   out += u"Legend: Indexed=";
   AppendBoolean(out, indexed);
@@ -628,13 +648,7 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     const uint32_t bytes = process_.SysStringByteLen(bstr);
     Allow(bytes / 2);
     AppendUtf16Bytes(out_, memory_, bstr, bytes);
-    if (addr_len) {
-      out_ += u"(^";
-      AppendInteger(out_, SignedAddress(layout, bstr));
-      out_ += u"/";
-      AppendLength(out_, bytes, halved);
-      out_ += u")";
-    }
+    if (addr_len) AppendAddressAndLength(out_, SignedAddress(layout, bstr), bytes, halved);
   } else {
     AllowStringOf(type, cell);
     AppendElementValue(out_, process_, type, cell, raw, size);
