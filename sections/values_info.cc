@@ -257,7 +257,9 @@ void AppendBytesFast(std::u16string& out, const uint8_t* data, size_t count,
   const size_t start = out.size();
   out.resize(start + room + 4);  // 4: room for the last element's packed store
   char16_t* p = out.data() + start;
-  if (sep.size() == 1) {
+  // Packing the table costs about what 256 elements do: a short row of
+  // bytes (every report has several) is written from the digits alone.
+  if (sep.size() == 1 && count >= 256) {
     const PackedBytes packed = PackBytes(sep[0]);
     for (size_t i = 0; i < count; ++i) {
       std::memcpy(p, &packed.text[data[i]], sizeof(uint64_t));
