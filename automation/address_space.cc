@@ -1,6 +1,7 @@
 #include "automation/address_space.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "automation/runtime_error.h"
@@ -13,20 +14,48 @@ uint64_t End(Address start, const std::vector<uint8_t>& bytes) { return start + 
 
 }  // namespace
 
+namespace {
+
+uint64_t NewGeneration() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+// The block a thread's reads found last, and the space and generation it
+// belongs to. Per thread, so that two threads reading one space (a walk in
+// slices) neither race on it nor evict each other's.
+struct LastBlock {
+  uint64_t generation = 0;
+  std::map<Address, std::vector<uint8_t>>::const_iterator block;
+};
+thread_local LastBlock last_block;
+
+}  // namespace
+
+AddressSpace::AddressSpace(const Layout& layout)
+    : layout_(layout),
+      capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64),
+      generation_(NewGeneration()) {}
+
 AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) const {
   // Walks over memory go block after block (the strings of an array lie one
   // after the other), so the last block found and the one after it are
   // tried before a search.
-  if (last_ != blocks_.end()) {
-    if (Contains(last_, address)) return last_;
-    auto next = std::next(last_);
-    if (next != blocks_.end() && Contains(next, address)) return last_ = next;
+  LastBlock& last = last_block;
+  if (last.generation == generation_) {
+    if (Contains(last.block, address)) return last.block;
+    auto next = std::next(last.block);
+    if (next != blocks_.end() && Contains(next, address)) {
+      last.block = next;
+      return next;
+    }
   }
   auto it = blocks_.upper_bound(address);
   if (it == blocks_.begin()) return blocks_.end();
   --it;
   if (!Contains(it, address)) return blocks_.end();
-  return last_ = it;
+  last = {generation_, it};
+  return it;
 }
 
 bool AddressSpace::Contains(Blocks::const_iterator block, Address address) {
@@ -66,7 +95,7 @@ void AddressSpace::Unmap(Address address) {
   auto it = blocks_.find(address);
   if (it == blocks_.end()) return;
   mapped_bytes_ -= it->second.size();
-  if (last_ == it) last_ = blocks_.end();
+  generation_ = NewGeneration();  // every thread's cached block may be this one
   blocks_.erase(it);
 }
 

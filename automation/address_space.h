@@ -37,8 +37,7 @@ class AddressSpace final : public Memory {
   static constexpr uint64_t kCapacity32 = uint64_t{1} << 31;
   static constexpr uint64_t kCapacity64 = uint64_t{1} << 32;
 
-  explicit AddressSpace(const Layout& layout = kWin32Layout)
-      : layout_(layout), capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64) {}
+  explicit AddressSpace(const Layout& layout = kWin32Layout);
   AddressSpace(const AddressSpace&) = delete;
   AddressSpace& operator=(const AddressSpace&) = delete;
 
@@ -91,9 +90,12 @@ class AddressSpace final : public Memory {
   const Layout& layout_;
   uint64_t capacity_;
   Blocks blocks_;
-  // The block BlockAt found last: a cache, so reads from one thread only (the
-  // component is called by one thread at a time).
-  mutable Blocks::const_iterator last_ = blocks_.end();
+  // Names this space's current set of blocks for the per-thread cache of
+  // the block BlockAt found last: unique among every space's, and renewed
+  // whenever a block goes, so that a cached iterator is only ever used while
+  // it is valid. Reads may come from several threads at once; mapping and
+  // unmapping never run beside them.
+  uint64_t generation_;
   uint64_t mapped_bytes_ = 0;
 };
 

@@ -104,6 +104,10 @@ class ClientProcess {
   virtual uint32_t SysStringByteLen(Address bstr) const = 0;
   // A string's text appended to `out`; 5 when any of it cannot be read.
   void AppendString(std::u16string& out, Address bstr) const;
+  // Whether SysStringByteLen and the reads of memory() may run on two
+  // threads at once (no mutation beside them), so that a walk over an
+  // array's strings may be split between threads.
+  virtual bool ConcurrentReads() const { return false; }
 
   // The version information of the component's library as that library
   // carries it, or nullopt where there is no library file (the model): then

@@ -202,6 +202,7 @@ class Process final : public ClientProcess {
   int32_t LBound(Address descriptor, int dimension) const override;
   int32_t UBound(Address descriptor, int dimension) const override;
   uint32_t SysStringByteLen(Address bstr) const override;
+  bool ConcurrentReads() const override { return true; }  // per-thread block caches
   std::optional<LibraryVersion> OwnVersion() const override { return std::nullopt; }
 
  private:

@@ -404,11 +404,13 @@ class ArrayWalk {
                bool addr_len, bool halved);
   bool PlainElementsFast(uint16_t type, size_t count);
   // The elements [first, first + n) of a type whose text is the walk's own
-  // work, labelled from `counters`, appended to `text`. Touches nothing of
-  // the walk but what it reads, so two threads may run it at once.
-  void FormatOwnElements(std::u16string& text, size_t first, size_t n,
-                         std::vector<int32_t>& counters, uint16_t type, bool indexed,
-                         bool ordinal) const;
+  // work, or of Strings when the process reads from two threads at once,
+  // labelled from `counters`, appended to `text`; `before` as for
+  // AppendStringElement. Touches nothing of the walk but what it reads, so
+  // two threads may run it at once.
+  void FormatOwnElements(std::u16string& text, size_t before, size_t first, size_t n,
+                         std::vector<int32_t>& counters, uint16_t type, bool indexed, bool ordinal,
+                         bool addr_len, bool halved) const;
   // Whether a walk of `count` elements in slices of `slice` is split.
   bool Splits(size_t count, size_t slice) const {
     return split_.second_thread && count / 2 >= slice;
@@ -434,6 +436,12 @@ class ArrayWalk {
   size_t Produced() const { return flushed_ + out_.size(); }
   // Raises 14 when `more` characters would take the report past a string.
   void Allow(uint64_t more) const { CheckStringSpace(Produced(), more); }
+  // A String element's text, and its address and length with `addr_len`,
+  // appended to `text`; `before` is what the report held before `text`
+  // began (or less, on a side thread: the walk checks again in order).
+  // Raises 14 before a string would take the report past a string's length.
+  void AppendStringElement(std::u16string& text, size_t before, const uint8_t* cell, bool addr_len,
+                           bool halved) const;
   // Allows for the text of a Variant element that holds a string, before the
   // text takes memory (String elements allow for theirs as they read the
   // length); other elements' texts are short.
@@ -485,12 +493,15 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   const size_t slice = split_.slice_elements != 0
                            ? split_.slice_elements
                            : std::max<size_t>(1, kSliceChars / (kTypicalElement + sep_.size()));
-  if (data_ != nullptr && !char_ascii && TextIsOwnWork(element_type) &&
-      Splits(static_cast<size_t>(count), slice)) {
+  const bool splittable =
+      TextIsOwnWork(element_type) || (element_type == vbString && process_.ConcurrentReads());
+  if (data_ != nullptr && !char_ascii && splittable && Splits(static_cast<size_t>(count), slice)) {
     const bool labels_count = indexed && !ordinal;
     SplitWalk(static_cast<size_t>(count), slice, sep_.size(), labels_count,
-              [&](std::u16string& text, size_t first, size_t n, std::vector<int32_t>& counters) {
-                FormatOwnElements(text, first, n, counters, element_type, indexed, ordinal);
+              [&](std::u16string& text, size_t before, size_t first, size_t n,
+                  std::vector<int32_t>& counters) {
+                FormatOwnElements(text, before, first, n, counters, element_type, indexed, ordinal,
+                                  addr_len, halved);
               });
     return;
   }
@@ -527,7 +538,7 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
                                                   : std::max<size_t>(1, kSliceChars / widest);
   if (Splits(count, slice)) {
     SplitWalk(count, slice, sep_.size() + 1, false,
-              [&](std::u16string& text, size_t first, size_t n, std::vector<int32_t>&) {
+              [&](std::u16string& text, size_t, size_t first, size_t n, std::vector<int32_t>&) {
                 AppendPlainElementsFast(text, data_ + first * size, type, n, sep_, exact);
               });
     return true;
@@ -547,9 +558,9 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
   return true;
 }
 
-void ArrayWalk::FormatOwnElements(std::u16string& text, size_t first, size_t n,
+void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t first, size_t n,
                                   std::vector<int32_t>& counters, uint16_t type, bool indexed,
-                                  bool ordinal) const {
+                                  bool ordinal, bool addr_len, bool halved) const {
   const size_t size = CellBytes(type, desc_.cbElements, memory_.layout());
   const auto stride = static_cast<size_t>(desc_.cbElements);
   layout::IndexLabelWriter labels(desc_, counters);
@@ -566,7 +577,11 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t first, size_t n,
     } else if (indexed) {
       labels.Append(text);
     }
-    AppendElementValue(text, process_, type, cell, raw, size);
+    if (type == vbString) {
+      AppendStringElement(text, before, cell, addr_len, halved);
+    } else {
+      AppendElementValue(text, process_, type, cell, raw, size);
+    }
     text += sep_;
   }
 }
@@ -586,16 +601,25 @@ void ArrayWalk::SplitWalk(size_t count, size_t slice, size_t least, bool advance
       for (size_t i = 0; advance && i < mine; ++i) {
         layout::AdvanceIndexCounters(desc_, their_counters);
       }
+      // The side thread cannot know what the report holds by the time its
+      // slice joins: it checks its text alone, and the join checks it all.
       side.Start([&theirs, &their_counters, &format, first = done + mine, other] {
         theirs.clear();
-        format(theirs, first, other, their_counters);
+        format(theirs, 0, first, other, their_counters);
       });
     }
-    format(out_, done, mine, counters_);
+    format(out_, flushed_, done, mine, counters_);
     Allow(0);
     if (sink_ != nullptr) Flush();
     if (other != 0) {
-      side.Wait();
+      try {
+        side.Wait();
+      } catch (...) {
+        // Text before the failing element that passes a string's length
+        // fails first, as it would on one thread.
+        Allow(theirs.size());
+        throw;
+      }
       counters_.swap(their_counters);
       Emit(theirs);
     }
@@ -645,17 +669,23 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     std::memcpy(image.data_field(), cell, 8);
     out_.push_back(process_.AnsiChar(process_.ToLong(image)));
   } else if (type == vbString) {
-    // The length prefix is read once for the room, the text and the length.
-    const Address bstr = CellPointer(layout, cell);
-    const uint32_t bytes = process_.SysStringByteLen(bstr);
-    Allow(bytes / 2);
-    AppendUtf16Bytes(out_, memory_, bstr, bytes);
-    if (addr_len) AppendAddressAndLength(out_, SignedAddress(layout, bstr), bytes, halved);
+    AppendStringElement(out_, flushed_, cell, addr_len, halved);
   } else {
     AllowStringOf(type, cell);
     AppendElementValue(out_, process_, type, cell, raw, size);
   }
   out_ += sep_;
+}
+
+void ArrayWalk::AppendStringElement(std::u16string& text, size_t before, const uint8_t* cell,
+                                    bool addr_len, bool halved) const {
+  // The length prefix is read once for the room, the text and the length.
+  const Layout& layout = memory_.layout();
+  const Address bstr = CellPointer(layout, cell);
+  const uint32_t bytes = process_.SysStringByteLen(bstr);
+  CheckStringSpace(before + text.size(), bytes / 2);
+  AppendUtf16Bytes(text, memory_, bstr, bytes);
+  if (addr_len) AppendAddressAndLength(text, SignedAddress(layout, bstr), bytes, halved);
 }
 
 void ArrayWalk::AllowStringOf(uint16_t type, const uint8_t* cell) const {

@@ -248,14 +248,30 @@ TEST_F(SplitWalkTest, EveryElementTypeReadsTheSameSplitOrNot) {
     SCOPED_TRACE(type);
     const Address line = RandomArray(type, {{-3, 1000}}, seed++);
     const Address cube = RandomArray(type, {{0, 9}, {1, 7}, {-5, -1}}, seed++);
-    // Strings, Variants, Decimals and Dates are read or converted through
-    // the process: their walks stay on one thread.
-    const bool own = type != vbString && type != vbVariant && type != vbDecimal && type != vbDate;
+    // Variants, Decimals and Dates are read or converted through the
+    // process: their walks stay on one thread. Strings split, the model
+    // reading from two threads at once.
+    const bool own = type != vbVariant && type != vbDecimal && type != vbDate;
     EXPECT_EQ(ExpectSameSplitOrNot(line, {}, 7), own);
     EXPECT_EQ(ExpectSameSplitOrNot(line, {.indexed = true}, 64), own);
     EXPECT_EQ(ExpectSameSplitOrNot(cube, {.indexed = true}, 3), own);
     EXPECT_EQ(ExpectSameSplitOrNot(cube, {.indexed = true, .ordinal = true}, 11), own);
     ExpectSameSplitOrNot(cube, {.char_ascii = true}, 5);
+    EXPECT_EQ(ExpectSameSplitOrNot(line, {.addr_len = true}, 9), own);
+  }
+}
+
+// A string that cannot be read fails the walk with its own error, in either
+// slice of a pair; text past a string's length fails first with 14.
+TEST_F(SplitWalkTest, AStringThatFailsFailsTheSameSplitOrNot) {
+  for (const uint64_t bad : {uint64_t{3}, uint64_t{500}, uint64_t{990}}) {
+    const Address strings = RandomArray(vbString, {{1, 1000}}, 11);
+    AddressSpace& memory = process_.memory();
+    const Address data = SafeArrayData(memory, ReadUInt32(memory, ReadUInt32(memory, strings + 8)));
+    WriteUInt32(memory, data + 4 * bad, 0x7FFF0000);  // no string there
+    size_t pieces = 0;
+    EXPECT_EQ(Walk(strings, {}, {.second_thread = false}, false, &pieces), u"error 5");
+    ExpectSameSplitOrNot(strings, {.addr_len = true}, 7);
   }
 }
 
