@@ -43,8 +43,8 @@ void AppendInteger(std::u16string& out, int64_t value);
 char16_t* WriteInteger32(char16_t* at, int32_t value);
 // How many characters AppendInteger writes for `value`.
 size_t IntegerWidth(int64_t value);
-// The digits AppendInteger writes, at `at`, which has room for exactly
-// IntegerWidth(value) characters; returns their end.
+// The digits AppendInteger writes, at `at`, which has room for
+// IntegerWidth(value) characters (20 always do); returns their end.
 char16_t* WriteInteger(char16_t* at, int64_t value);
 
 void AppendDouble(std::u16string& out, double value);      // 15 significant digits

@@ -42,8 +42,11 @@ void AppendLength(std::u16string& out, uint32_t length, bool halved) {
 void AppendAddressAndLength(std::u16string& out, int64_t address, uint32_t bytes, bool halved) {
   const uint32_t length = halved ? bytes / 2 : bytes;
   const bool half = halved && bytes % 2 != 0;
+  // Sized for the widest and cut to what was written: counting the digits
+  // first would count them twice.
+  constexpr size_t kWidest = 2 + 20 + 1 + 10 + 2 + 1;  // "(^", address, "/", length, ".5", ")"
   const size_t start = out.size();
-  out.resize(start + 4 + IntegerWidth(address) + IntegerWidth(length) + (half ? 2 : 0));
+  out.resize(start + kWidest);
   char16_t* p = out.data() + start;
   *p++ = u'(';
   *p++ = u'^';
@@ -54,7 +57,8 @@ void AppendAddressAndLength(std::u16string& out, int64_t address, uint32_t bytes
     *p++ = u'.';
     *p++ = u'5';
   }
-  *p = u')';
+  *p++ = u')';
+  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordinal, bool addr_len) {
