@@ -501,6 +501,9 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
       TextIsOwnWork(element_type) || (element_type == vbString && process_.ConcurrentReads());
   if (data_ != nullptr && !char_ascii && splittable && Splits(static_cast<size_t>(count), slice)) {
     const bool labels_count = indexed && !ordinal;
+    // Each element writes at least the separator; only a string can fail
+    // otherwise, and one that does before the report is too long fails so.
+    if (element_type != vbString) Allow(static_cast<size_t>(count) * sep_.size());
     SplitWalk(static_cast<size_t>(count), slice, sep_.size(), labels_count,
               [&](std::u16string& text, size_t before, size_t first, size_t n,
                   std::vector<int32_t>& counters) {
@@ -541,6 +544,9 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
   const size_t slice = split_.slice_elements != 0 ? split_.slice_elements
                                                   : std::max<size_t>(1, kSliceChars / widest);
   if (Splits(count, slice)) {
+    // Every element writes a digit and the separator: a walk that must pass
+    // a string's length fails before it takes the memory.
+    Allow(count * (sep_.size() + 1));
     SplitWalk(count, slice, sep_.size() + 1, false,
               [&](std::u16string& text, size_t, size_t first, size_t n, std::vector<int32_t>&) {
                 AppendPlainElementsFast(text, data_ + first * size, type, n, sep_, exact);
