@@ -1,5 +1,7 @@
 #include "cli/run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,6 +137,30 @@ void PrintRunTimeError(std::ostream& err, const RuntimeError& e) {
   err << "Run-time error '" << e.number() << "': " << e.description() << '\n';
 }
 
+// A long report waits for its end in a temporary file, so that a reader of
+// the standard output never sees part of a report that then fails. Where
+// there is no such reader it goes straight out: into a regular file (not
+// one opened to append), cut back to where it stood if the report fails,
+// or into the null device.
+void SpillStraightOut(Utf8Blocks& report, std::ostream& out) {
+  struct stat where {};
+  if (&out != &std::cout || fstat(STDOUT_FILENO, &where) != 0) return;
+  if (S_ISREG(where.st_mode)) {
+    const int flags = fcntl(STDOUT_FILENO, F_GETFL);
+    if (flags < 0 || (flags & O_APPEND) != 0) return;
+    out.flush();
+    const off_t at = lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    if (at >= 0) report.SpillInto(STDOUT_FILENO, at);
+    return;
+  }
+  struct stat null {};
+  if (S_ISCHR(where.st_mode) && stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+      null.st_rdev == where.st_rdev) {
+    out.flush();
+    report.SpillInto(STDOUT_FILENO, -1);
+  }
+}
+
 // Writes what the blocks hold; at a terminal a text that does not end its
 // line gets a line break, so that the shell's prompt starts a line of its own.
 void WriteBlocks(Utf8Blocks& text, std::ostream& out, bool out_is_terminal) {
@@ -177,6 +203,7 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     return kOk;
   }
   Utf8Blocks report(options.lf);
+  SpillStraightOut(report, out);
   try {
     RavoDUZE inspector(*process);
     if (options.svg) DrawPicture(*process, MeasureOf(inspector, argument), *options.svg);

@@ -27,6 +27,24 @@ Utf8Blocks::~Utf8Blocks() {
     StopWorker();
   } catch (...) {  // NOLINT(bugprone-empty-catch): nothing is written anyway
   }
+  CutBack();  // a report that was never completed leaves no part of itself
+}
+
+void Utf8Blocks::SpillInto(int fd, int64_t start) {
+  direct_fd_ = fd;
+  direct_start_ = start;
+}
+
+void Utf8Blocks::CutBack() {
+  if (direct_fd_ < 0) return;
+  if (direct_start_ >= 0 && spilled_ > 0) {
+    // Best effort: a destination that refuses keeps what it has, as any
+    // other failed write would leave it.
+    if (ftruncate(direct_fd_, static_cast<off_t>(direct_start_)) == 0) {
+      lseek(direct_fd_, static_cast<off_t>(direct_start_), SEEK_SET);
+    }
+  }
+  spilled_ = 0;
 }
 
 void Utf8Blocks::Take(std::u16string& text) {
@@ -119,6 +137,7 @@ void Utf8Blocks::WriteTo(std::ostream& out, int fd) {
   }
   if (carry_ != 0) Append(std::u16string_view(&carry_, 1));  // unpaired: U+FFFD
   carry_ = 0;
+  direct_fd_ = -1;  // what went there stays: the report is complete
   if (file_) {
     // What went to the file came first.
     if (!SendFile(out, fd)) {
@@ -153,6 +172,7 @@ void Utf8Blocks::Clear() {
   blocks_.clear();
   free_blocks_.clear();
   file_.reset();
+  CutBack();
   spilled_ = 0;
   carry_ = 0;
   pending_cr_ = false;
@@ -213,6 +233,7 @@ bool Utf8Blocks::SendFile(std::ostream& out, int fd) {
 // Moves every full block to the temporary file. Without a file (none can be
 // made here) the blocks stay in memory, as they would without the limit.
 void Utf8Blocks::Spill() {
+  if (direct_fd_ >= 0) return SpillDirect();
   if (!file_) {
     file_.reset(std::tmpfile());
     if (!file_) return;
@@ -224,6 +245,21 @@ void Utf8Blocks::Spill() {
     }
     spilled_ += block.used;
     free_blocks_.push_back(std::move(block.bytes));  // its pages stay mapped for the next block
+  }
+  blocks_.clear();
+}
+
+void Utf8Blocks::SpillDirect() {
+  for (Block& block : blocks_) {
+    for (size_t done = 0; done < block.used;) {
+      errno = 0;
+      const ssize_t n = write(direct_fd_, block.bytes.get() + done, block.used - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw HostFailure("cannot write the report" + Reason());
+      done += static_cast<size_t>(n);
+      spilled_ += static_cast<size_t>(n);
+    }
+    free_blocks_.push_back(std::move(block.bytes));
   }
   blocks_.clear();
 }

@@ -22,6 +22,7 @@
 #define DUD_CLI_UTF8_BLOCKS_H_
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <exception>
@@ -46,6 +47,14 @@ class Utf8Blocks {
   Utf8Blocks(const Utf8Blocks&) = delete;
   Utf8Blocks& operator=(const Utf8Blocks&) = delete;
 
+  // Past what it holds in memory, sends the blocks straight to `fd`, where
+  // the report is bound, instead of to a temporary file: for a destination
+  // where no reader sees a partial report. `start` >= 0 is the offset of a
+  // regular file where the report begins, cut back to if the report fails
+  // (Clear, or destruction before WriteTo); -1 a destination that keeps
+  // nothing (the null device). Called before the first Take; WriteTo then
+  // writes the rest to a stream on the same descriptor.
+  void SpillInto(int fd, int64_t start);
   // Takes the text so far and empties it (keeping room the caller may fill
   // again). Raises HostFailure when the temporary file cannot take a block,
   // here or at the next call.
@@ -87,12 +96,17 @@ class Utf8Blocks {
   void Append(std::u16string_view piece);
   void AppendSlice(std::u16string_view slice);
   void Spill();
+  void SpillDirect();
   bool SendFile(std::ostream& out, int fd);
+  // Cuts a regular destination back to where the report began.
+  void CutBack();
   void DropCrBeforeLf(std::u16string& text);
 
   std::vector<Block> blocks_;
   std::unique_ptr<std::FILE, FileCloser> file_;       // blocks past kHeldInMemory
   std::vector<std::unique_ptr<char[]>> free_blocks_;  // spilled blocks' room, reused
+  int direct_fd_ = -1;                                // where blocks spill, with SpillInto
+  int64_t direct_start_ = -1;
   size_t spilled_ = 0;
   char16_t carry_ = 0;
   bool lf_;

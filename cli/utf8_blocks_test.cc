@@ -1,6 +1,7 @@
 #include "cli/utf8_blocks.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <sstream>
@@ -93,6 +94,52 @@ TEST(Utf8Blocks, ClearDropsWhatWasGathered) {
   blocks.WriteTo(out);
   EXPECT_EQ(out.str(), "done\r\n");
   EXPECT_TRUE(blocks.EndsLine());
+}
+
+// The contents of `file` from its start, and its offset.
+std::string Contents(std::FILE* file) {
+  std::fflush(file);
+  const long offset = std::ftell(file);
+  std::string text;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fseek(file, offset, SEEK_SET);
+  return text;
+}
+
+// Spilling straight into a regular destination: a completed report stays
+// there with the rest after it; one that fails or is dropped is cut back to
+// where the destination stood, its offset too.
+TEST(Utf8Blocks, SpilledStraightIntoAFileStaysOnlyWhenComplete) {
+  // Under a million characters, converted on the caller's thread; with
+  // nothing held, every block but the last spills.
+  std::u16string text(900000, u'x');
+  const std::string expected(900000, 'x');
+  for (const int ending : {0, 1, 2}) {  // written, cleared, dropped
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fputs("prefix", file);
+    std::fflush(file);
+    {
+      Utf8Blocks blocks(false, 0);
+      blocks.SpillInto(fileno(file), 6);
+      std::u16string piece = text;
+      blocks.Take(piece);
+      EXPECT_GT(blocks.spilled(), 0u);
+      if (ending == 0) {
+        std::ostringstream rest;
+        blocks.WriteTo(rest);
+        EXPECT_EQ(Contents(file).substr(6) + rest.str(), expected);
+      } else if (ending == 1) {
+        blocks.Clear();
+      }
+    }
+    if (ending != 0) {
+      EXPECT_EQ(Contents(file), "prefix") << "ending " << ending;
+      EXPECT_EQ(lseek(fileno(file), 0, SEEK_CUR), 6);
+    }
+    std::fclose(file);
+  }
 }
 
 }  // namespace
