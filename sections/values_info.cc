@@ -251,13 +251,28 @@ PackedBytes PackBytes(char16_t sep) {
 // lookup a byte and saves touching memory the text would not use (for a
 // whole report of a huge array, pages are the cost). A report taken in
 // pieces reuses one small buffer, where the widest size costs nothing.
+// The digits of `count` elements of the fast path's types, separators aside.
+size_t DigitsOfBytes(const uint8_t* data, size_t count) {
+  size_t digits = 0;
+  for (size_t i = 0; i < count; ++i) digits += kByteDigits[data[i]].length;
+  return digits;
+}
+
+template <typename T>
+size_t DigitsOfIntegers(const uint8_t* data, size_t count) {
+  size_t digits = 0;
+  for (size_t i = 0; i < count; ++i) {
+    T v;
+    std::memcpy(&v, data + i * sizeof(T), sizeof(T));
+    digits += IntegerWidth(v);
+  }
+  return digits;
+}
+
 void AppendBytesFast(std::u16string& out, const uint8_t* data, size_t count,
                      std::u16string_view sep, bool exact) {
   size_t room = count * (3 + sep.size());
-  if (exact) {
-    room = count * sep.size();
-    for (size_t i = 0; i < count; ++i) room += kByteDigits[data[i]].length;
-  }
+  if (exact) room = count * sep.size() + DigitsOfBytes(data, count);
   const size_t start = out.size();
   out.resize(start + room + 4);  // 4: room for the last element's packed store
   char16_t* p = out.data() + start;
@@ -288,14 +303,7 @@ template <typename T>
 void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
                         std::u16string_view sep, bool exact) {
   size_t room = count * (sizeof(T) == 2 ? 6 : 11) + count * sep.size();
-  if (exact) {
-    room = count * sep.size();
-    for (size_t i = 0; i < count; ++i) {
-      T v;
-      std::memcpy(&v, data + i * sizeof(T), sizeof(T));
-      room += IntegerWidth(v);
-    }
-  }
+  if (exact) room = count * sep.size() + DigitsOfIntegers<T>(data, count);
   const size_t start = out.size();
   out.resize(start + room + kIntegerScratch);
   char16_t* p = out.data() + start;
@@ -312,6 +320,15 @@ bool FastPathFits(uint16_t type, int32_t element_size) {
   // Byte, Integer and Long take the same room on every platform.
   return (type == vbByte || type == vbInteger || type == vbLong) &&
          static_cast<uint32_t>(element_size) == StorageSize(type, kWin32Layout);
+}
+
+// The text the fast path writes for `count` elements, counted.
+size_t PlainElementsWidth(const uint8_t* data, uint16_t type, size_t count,
+                          std::u16string_view sep) {
+  const size_t digits = type == vbByte      ? DigitsOfBytes(data, count)
+                        : type == vbInteger ? DigitsOfIntegers<int16_t>(data, count)
+                                            : DigitsOfIntegers<int32_t>(data, count);
+  return digits + count * sep.size();
 }
 
 void AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t type, size_t count,
@@ -545,8 +562,15 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
                                                   : std::max<size_t>(1, kSliceChars / widest);
   if (Splits(count, slice)) {
     // Every element writes a digit and the separator: a walk that must pass
-    // a string's length fails before it takes the memory.
+    // a string's length fails before it takes the memory. The whole report
+    // takes its room once, as the one-thread walk does: growing by halves
+    // would hold up to twice the text while it copies.
     Allow(count * (sep_.size() + 1));
+    if (exact) {
+      const size_t width = PlainElementsWidth(data_, type, count, sep_);
+      Allow(width);
+      out_.reserve(out_.size() + width + kIntegerScratch);
+    }
     SplitWalk(count, slice, sep_.size() + 1, false,
               [&](std::u16string& text, size_t, size_t first, size_t n, std::vector<int32_t>&) {
                 AppendPlainElementsFast(text, data_ + first * size, type, n, sep_, exact);
@@ -602,7 +626,15 @@ void ArrayWalk::SplitWalk(size_t count, size_t slice, size_t least, bool advance
   std::u16string theirs;
   std::vector<int32_t> their_counters;
   SideThread side;  // declared last: its end waits for a job that writes the two above
+  const size_t start = out_.size();
   for (size_t done = 0; done < count;) {
+    if (sink_ == nullptr && done != 0 && done == 2 * slice) {
+      // The first pair of slices tells how wide the text runs: the room for
+      // the rest is taken once (no-op when the caller sized it already).
+      const size_t per_element = (out_.size() - start) / done + 1;
+      const size_t rest = (count - done) * per_element;
+      out_.reserve(out_.size() + rest + rest / 8);
+    }
     const size_t mine = std::min(slice, count - done);
     const size_t other = std::min(slice, count - done - mine);
     Allow((mine + other) * least);
