@@ -34,9 +34,10 @@ using ReportSink = std::function<void(std::u16string& text)>;
 // would take it past kMaxStringChars raises 14 before it takes memory.
 //
 // A large array whose element texts are the walk's own work (numbers,
-// Booleans, raw bytes: nothing read through the process) is formatted in
-// slices on two threads and joined in order; the text is the same as one
-// thread writes. With a sink, a piece is then up to a slice long.
+// Booleans, raw bytes), or Strings where the process reads from two threads
+// at once, is formatted in slices on two threads and joined in order; the
+// text is the same as one thread writes. With a sink, a piece is then up to
+// a slice long.
 struct WalkSplit {
   bool second_thread = true;
   size_t slice_elements = 0;  // 0: sized by the element's text, ~256K characters
