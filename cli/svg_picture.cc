@@ -213,7 +213,10 @@ void WriteSvg(std::ostream& out, const automation::Process& process,
   for (const BlockFact& block : footprint.blocks) {
     if (!boxes.empty()) {
       const BlockFact& last = *boxes.back().block;
-      const int64_t between = block.address - (last.address + static_cast<int64_t>(last.size));
+      // Negative when a block lies within the last (no gap then); addresses
+      // stay far below 2^63, so the difference does not overflow.
+      const int64_t between =
+          static_cast<int64_t>(block.address) - static_cast<int64_t>(last.address + last.size);
       if (between > 0) {
         gaps.emplace_back(y + 2, "... " + std::to_string(between) + " bytes between ...");
         y += kLine;
@@ -238,7 +241,7 @@ void WriteSvg(std::ostream& out, const automation::Process& process,
       << "\" fill=\"#ffffff\"/>\n"
       << "<text x=\"" << kBoxLeft << "\" y=\"24\" class=\"head\">Memory map: " << footprint.total
       << " bytes in " << footprint.blocks.size() + footprint.unlisted_strings << " blocks</text>\n";
-  std::map<int64_t, const Box*> by_address;
+  std::map<automation::Address, const Box*> by_address;
   for (size_t i = 0; i < boxes.size(); ++i) {
     WriteBox(out, boxes[i], lines[i]);
     by_address.emplace(boxes[i].block->address, &boxes[i]);
@@ -262,7 +265,7 @@ void WriteSvg(std::ostream& out, const automation::Process& process,
     if (parent == by_address.begin()) continue;
     --parent;
     const BlockFact& holder = *parent->second->block;
-    if (box.block->parent >= holder.address + static_cast<int64_t>(holder.size)) continue;
+    if (box.block->parent >= holder.address + holder.size) continue;
     WriteArrow(out, *parent->second, box, lane++);
   }
   out << "</svg>\n";
