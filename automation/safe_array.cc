@@ -281,6 +281,16 @@ uint64_t SafeArrayElementCount(const Memory& memory, Address descriptor) {
   return count;
 }
 
+std::span<uint8_t> SafeArrayDataBytes(AddressSpace& memory, Address descriptor) {
+  const uint64_t bytes =
+      SafeArrayElementCount(memory, descriptor) * SafeArrayElementSize(memory, descriptor);
+  if (bytes == 0 || bytes > UINT32_MAX) return {};
+  uint8_t* data =
+      memory.MutableSpan(SafeArrayData(memory, descriptor), static_cast<uint32_t>(bytes));
+  if (data == nullptr) return {};
+  return {data, static_cast<size_t>(bytes)};
+}
+
 namespace {
 
 // The stored bound entry of a dimension counted from 1 in declaration order.

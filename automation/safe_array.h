@@ -65,6 +65,10 @@ uint16_t SafeArrayVarType(const Memory& memory, Address descriptor);
 // Number of elements of all dimensions (64-bit: a lying descriptor may claim
 // more than a Long holds).
 uint64_t SafeArrayElementCount(const Memory& memory, Address descriptor);
+// The host bytes that hold all of an array's data, for code that fills an
+// array whole (FileBytes, tests, benchmarks); empty when the array has no
+// elements or its data is not one mapped run.
+std::span<uint8_t> SafeArrayDataBytes(AddressSpace& memory, Address descriptor);
 
 // LBound and UBound of a dimension counted from 1 in declaration order.
 // Raise 9 for an array without storage or a dimension it does not have.

@@ -41,8 +41,7 @@ Address FilledArray(Client& client, uint16_t type, std::vector<DeclaredBound> bo
   const Address descriptor = ReadUInt32(memory, a.address);
   const uint64_t count = SafeArrayElementCount(memory, descriptor);
   const uint32_t size = SafeArrayElementSize(memory, descriptor);
-  uint8_t* data =
-      memory.MutableSpan(SafeArrayData(memory, descriptor), static_cast<uint32_t>(count * size));
+  uint8_t* data = SafeArrayDataBytes(memory, descriptor).data();
   std::mt19937 random(42);
   if (type == vbString) {
     const Address words[] = {SysAllocString(process, u"alpha"), SysAllocString(process, u"b"),

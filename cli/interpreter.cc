@@ -499,11 +499,10 @@ void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
                                          std::to_string(count) + " elements");
   }
   if (count == 0) return;
-  uint8_t* data =
-      memory.MutableSpan(SafeArrayData(memory, descriptor), static_cast<uint32_t>(count));
+  const std::span<uint8_t> data = SafeArrayDataBytes(memory, descriptor);
   file.seekg(0);
-  if (data == nullptr ||
-      !file.read(reinterpret_cast<char*>(data), static_cast<std::streamsize>(count))) {
+  if (data.size() != count ||
+      !file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(count))) {
     throw ScriptError(call.args[0].position, "cannot read " + Quote(path));
   }
 }

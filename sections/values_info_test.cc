@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -190,17 +191,15 @@ class SplitWalkTest : public ValuesInfoTest {
     const Variable a = client_.DimArray(type, bounds);
     AddressSpace& memory = process_.memory();
     const Address descriptor = ReadUInt32(memory, a.address);
-    const uint64_t count = SafeArrayElementCount(memory, descriptor);
-    const uint32_t size = SafeArrayElementSize(memory, descriptor);
-    uint8_t* data =
-        memory.MutableSpan(SafeArrayData(memory, descriptor), static_cast<uint32_t>(count * size));
+    const std::span<uint8_t> data = SafeArrayDataBytes(memory, descriptor);
     std::mt19937 random(seed);
     const Address text = SysAllocString(process_, u"text");
-    for (uint64_t i = 0; i < count * size; ++i) data[i] = static_cast<uint8_t>(random());
-    if (type == vbString) {
-      for (uint64_t i = 0; i < count; ++i)
-        WriteUInt32(memory, SafeArrayData(memory, descriptor) + 4 * i,
-                    i % 3 == 0 ? 0 : static_cast<uint32_t>(text));
+    for (uint8_t& byte : data) byte = static_cast<uint8_t>(random());
+    if (type == vbString) {  // every third element the null string, the others one text
+      for (size_t i = 0; i < data.size() / 4; ++i) {
+        const auto pointer = static_cast<uint32_t>(i % 3 == 0 ? 0 : text);
+        std::memcpy(data.data() + 4 * i, &pointer, 4);
+      }
     }
     return client_.Pass(a);
   }
