@@ -19,20 +19,9 @@ void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& 
     out.push_back(u']');
     return;
   }
-  if (desc.cDims > automation::kMaxDims) automation::Raise(automation::kSubscriptOutOfRange);
-  // Written on the stack and appended at once: a label is one append, not
-  // one per counter and comma. Each counter takes at most 11 characters and
-  // its comma; WriteInteger32 needs 16 past the text as scratch.
-  char16_t label[automation::kMaxDims * 12 + 2 + 16];
-  char16_t* p = label;
-  *p++ = u'[';
-  for (int k = desc.cDims - 1; k >= 0; --k) {
-    p = automation::WriteInteger32(p, counters[static_cast<size_t>(k)]);
-    *p++ = u',';
-  }
-  p[desc.cDims > 0 ? -1 : 0] = u']';  // the last comma, or after "[" with no dimensions
-  out.append(label, static_cast<size_t>(p - label) + (desc.cDims > 0 ? 0 : 1));
-  AdvanceIndexCounters(desc, counters);
+  // One label from a writer of its own: the text every counter gets, and
+  // the odometer moved on, are the writer's.
+  IndexLabelWriter(desc, counters).Append(out);
 }
 
 bool AdvanceIndexCounters(const automation::SafeArrayDesc& desc, std::vector<int32_t>& counters) {

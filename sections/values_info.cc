@@ -565,15 +565,17 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
     // a string's length fails before it takes the memory. The whole report
     // takes its room once, as the one-thread walk does: growing by halves
     // would hold up to twice the text while it copies.
+    // The digits are counted once, here; a slice is then written into room
+    // for its widest text, which the reserve covers for the last one too.
     Allow(count * (sep_.size() + 1));
     if (exact) {
       const size_t width = PlainElementsWidth(data_, type, count, sep_);
       Allow(width);
-      out_.reserve(out_.size() + width + kIntegerScratch);
+      out_.reserve(out_.size() + width + slice * widest + kIntegerScratch);
     }
     SplitWalk(count, slice, sep_.size() + 1, false,
               [&](std::u16string& text, size_t, size_t first, size_t n, std::vector<int32_t>&) {
-                AppendPlainElementsFast(text, data_ + first * size, type, n, sep_, exact);
+                AppendPlainElementsFast(text, data_ + first * size, type, n, sep_, false);
               });
     return true;
   }
