@@ -12,14 +12,19 @@ set -u
 export WINEPREFIX=$1
 shift
 export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
-out=$(wine "$@" 2>&1)
+# The prefix's width picks the loader (see wine_prefix.sh).
+wine=wine
+if grep -q '^#arch=win64' "$WINEPREFIX/system.reg" 2>/dev/null; then
+  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+fi
+out=$("$wine" "$@" 2>&1)
 rc=$?
 # Seen under load: Wine itself dies of a signal as a program that passed
 # every test exits. One more run tells that from a crash of the program,
 # which happens again.
 if [ "$rc" -ge 128 ]; then
   echo "wine_test: $1 ended by signal $((rc - 128)); running it once more" >&2
-  out=$(wine "$@" 2>&1)
+  out=$("$wine" "$@" 2>&1)
   rc=$?
 fi
 printf '%s\n' "$out"
