@@ -131,6 +131,15 @@ void AddressSpace::Read(Address address, void* dest, uint32_t size) const {
   }
 }
 
+bool AddressSpace::TryRead(Address address, void* dest, uint32_t size) const {
+  // One block, the common case, needs one look; anything else reads as Read.
+  if (const uint8_t* run = size == 0 ? nullptr : Span(address, size)) {
+    std::memcpy(dest, run, size);
+    return true;
+  }
+  return Memory::TryRead(address, dest, size);
+}
+
 void AddressSpace::Write(Address address, const void* src, uint32_t size) {
   if (size == 0) return;
   if (!IsMapped(address, size)) Raise(kInvalidArgument);

@@ -42,25 +42,25 @@ uint32_t SysStringByteLen(const Memory& memory, Address bstr) {
 void AppendUtf16Bytes(std::u16string& out, const Memory& memory, Address at, uint64_t bytes) {
   const uint64_t chars = bytes / 2;
   if (chars == 0) return;
-  // One run of memory, the common case, needs one look at the memory;
-  // anything else must be wholly readable before host memory is taken.
-  const uint8_t* in =
-      chars * 2 <= UINT32_MAX ? memory.Span(at, static_cast<uint32_t>(chars * 2)) : nullptr;
-  if (in == nullptr && !memory.IsMapped(at, chars * 2)) Raise(kInvalidArgument);
-  const size_t start = out.size();
-  out.resize(start + static_cast<size_t>(chars));  // readable, so at most 2^31
-  if (in != nullptr) {
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(out.data() + start, in, static_cast<size_t>(chars) * 2);  // the same units
-    } else {
-      for (size_t i = 0; i < chars; ++i) {
-        out[start + i] = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
-      }
-    }
-    return;
+  // A text of up to a few pages is copied straight into its place; a longer
+  // one must be wholly readable before host memory is taken for it, since
+  // its length may be a stray prefix's.
+  constexpr uint64_t kCopiedAtOnce = 1 << 16;
+  if (chars * 2 > UINT32_MAX || (chars > kCopiedAtOnce && !memory.IsMapped(at, chars * 2))) {
+    Raise(kInvalidArgument);
   }
-  for (size_t i = 0; i < chars; ++i) {  // the text spans adjacent blocks
-    out[start + i] = static_cast<char16_t>(ReadUInt16(memory, at + static_cast<Address>(2 * i)));
+  const size_t start = out.size();
+  out.resize(start + static_cast<size_t>(chars));
+  if constexpr (std::endian::native == std::endian::little) {
+    // UTF-16 units stand in memory as the host keeps them.
+    if (!memory.TryRead(at, out.data() + start, static_cast<uint32_t>(chars * 2))) {
+      out.resize(start);
+      Raise(kInvalidArgument);
+    }
+  } else {
+    for (size_t i = 0; i < chars; ++i) {
+      out[start + i] = static_cast<char16_t>(ReadUInt16(memory, at + static_cast<Address>(2 * i)));
+    }
   }
 }
 

@@ -104,6 +104,11 @@ class ClientProcess {
   virtual uint32_t SysStringByteLen(Address bstr) const = 0;
   // A string's text appended to `out`; 5 when any of it cannot be read.
   void AppendString(std::u16string& out, Address bstr) const;
+  // The decimal separator of the locale whose texts the platform writes,
+  // for the numbers the report formats itself (elements of typed Single,
+  // Double and Currency arrays), so that they read as the platform's own
+  // texts of the same values do.
+  virtual char16_t DecimalSeparator() const { return u'.'; }
   // Whether SysStringByteLen and the reads of memory() may run on two
   // threads at once (no mutation beside them), so that a walk over an
   // array's strings may be split between threads.

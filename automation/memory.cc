@@ -17,6 +17,12 @@ T Load(const Memory& memory, Address address) {
 
 }  // namespace
 
+bool Memory::TryRead(Address address, void* dest, uint32_t size) const {
+  if (!IsMapped(address, size)) return false;
+  Read(address, dest, size);
+  return true;
+}
+
 int16_t ReadInt16(const Memory& m, Address a) { return Load<int16_t>(m, a); }
 uint16_t ReadUInt16(const Memory& m, Address a) { return Load<uint16_t>(m, a); }
 int32_t ReadInt32(const Memory& m, Address a) { return Load<int32_t>(m, a); }

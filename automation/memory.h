@@ -10,11 +10,15 @@
 //  - Read copies a range or raises run-time error 5 and copies nothing: a
 //    range that cannot be read never faults the process and never yields
 //    made-up bytes. A range may span several blocks or regions.
-//  - IsMapped tells, without raising, whether Read of that range would work.
+//  - TryRead copies like Read, or returns false instead of raising.
+//  - IsMapped tells, without raising, whether Read of that range would work
+//    now; memory that another thread changes may still fail a Read after.
 //  - Span gives the bytes of a readable range as one host run, or nullptr
 //    when the range is not readable or not one run (callers fall back to
-//    Read). The pointer is good until the memory changes, and never beyond
-//    the public call that took it.
+//    Read). The model hands out its own storage, good until the memory
+//    changes; the real process hands out a copy, good until the memory
+//    object ends. Neither outlives the public call that took it. Span is for
+//    walks over an array's whole data; short reads use Read or TryRead.
 //  - layout() never changes over the memory's life.
 #ifndef DUD_AUTOMATION_MEMORY_H_
 #define DUD_AUTOMATION_MEMORY_H_
@@ -30,6 +34,7 @@ class Memory {
   virtual ~Memory() = default;
 
   virtual void Read(Address address, void* dest, uint32_t size) const = 0;
+  virtual bool TryRead(Address address, void* dest, uint32_t size) const;
   virtual bool IsMapped(Address address, uint64_t size) const = 0;
   virtual const uint8_t* Span(Address address, uint32_t size) const = 0;
   virtual const Layout& layout() const = 0;

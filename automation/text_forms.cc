@@ -941,4 +941,9 @@ std::optional<double> DateSerial(int year, int month, int day, int hour, int min
   return serial_day < 0 ? whole - time : whole + time;
 }
 
+void UseDecimalSeparator(std::u16string& out, size_t from, char16_t separator) {
+  if (separator == u'.') return;
+  std::replace(out.begin() + static_cast<std::ptrdiff_t>(from), out.end(), u'.', separator);
+}
+
 }  // namespace dudUdudADOD::automation

@@ -55,6 +55,9 @@ void AppendCurrency(std::u16string& out, int64_t scaled);  // value x 10000
 void AppendDate(std::u16string& out, double date);
 // Raises 5 for a scale above 28.
 void AppendDecimal(std::u16string& out, const Decimal& value);
+// Puts `separator` for every point written into out[from..]: the point the
+// formatters above write, as the platform's texts show it in another locale.
+void UseDecimalSeparator(std::u16string& out, size_t from, char16_t separator);
 
 // Parses a number as CDbl parses text: surrounding spaces, optional sign,
 // digits with at most one ".", an optional exponent ("E" or "e", optional

@@ -68,7 +68,9 @@ void ArrayReport(std::u16string& report, ClientProcess& process, Address var, in
   // is the platform's overflow.
   if (desc.cbElements == 0) Raise(kOverflow);
   report += u"\r\n/// VALUES ///\r\n";
+  const size_t count_at = report.size();
   AppendDouble(report, static_cast<double>(total) / desc.cbElements);
+  UseDecimalSeparator(report, count_at, process.DecimalSeparator());
   report += u" elements, ";
   AppendInteger(report, total);
   report += u" bytes in memory, Entry = ";

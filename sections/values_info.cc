@@ -105,6 +105,28 @@ void AppendHexBytes(std::u16string& out, const uint8_t* bytes, size_t count) {
 
 namespace {
 
+// A Single, Double or Currency element, written by the walk itself and not
+// by the platform, with the decimal separator of the platform's texts: the
+// same value reads the same in a typed array as in a Variant or a scalar.
+void AppendFraction(std::u16string& out, const ClientProcess& process, uint16_t type,
+                    const uint8_t* cell) {
+  const size_t start = out.size();
+  if (type == vbSingle) {
+    float v;
+    std::memcpy(&v, cell, 4);
+    AppendSingle(out, v);
+  } else if (type == vbDouble) {
+    double v;
+    std::memcpy(&v, cell, 8);
+    AppendDouble(out, v);
+  } else {
+    int64_t v;
+    std::memcpy(&v, cell, 8);
+    AppendCurrency(out, v);
+  }
+  UseDecimalSeparator(out, start, process.DecimalSeparator());
+}
+
 // One element's value text from its raw bytes (`cell` holds the first bytes
 // of the element, zero-padded to a variant of the largest platform; `raw`
 // all `raw_size` of them).
@@ -145,24 +167,11 @@ void AppendElementValue(std::u16string& out, const ClientProcess& process, uint1
       image.set_vt(vbDecimal);
       process.AppendText(out, image);
       return;
-    case vbSingle: {
-      float v;
-      std::memcpy(&v, cell, 4);
-      AppendSingle(out, v);
+    case vbSingle:
+    case vbDouble:
+    case vbCurrency:
+      AppendFraction(out, process, type, cell);
       return;
-    }
-    case vbDouble: {
-      double v;
-      std::memcpy(&v, cell, 8);
-      AppendDouble(out, v);
-      return;
-    }
-    case vbCurrency: {
-      int64_t v;
-      std::memcpy(&v, cell, 8);
-      AppendCurrency(out, v);
-      return;
-    }
     case vbDate:
     case vbObject:
     case vbDataObject:
