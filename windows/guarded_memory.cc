@@ -1,6 +1,7 @@
 #include "windows/guarded_memory.h"
 
-#include <cstring>
+#include <algorithm>
+#include <new>
 
 #include "automation/runtime_error.h"
 #include "windows/win32.h"
@@ -13,6 +14,10 @@ constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PA
                             PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
 constexpr DWORD kWritable =
     PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+
+// A big range is screened and copied a piece at a time, so that a page that
+// goes away midway is met by the screen of its piece rather than by a fault.
+constexpr uint64_t kPiece = uint64_t{1} << 20;
 
 const void* HostPointer(uint64_t address) {
   return reinterpret_cast<const void*>(static_cast<uintptr_t>(address));
@@ -50,6 +55,21 @@ bool GuardedMemory::Check(Address address, uint64_t size, bool write) const {
   return true;
 }
 
+bool GuardedMemory::Copy(Address address, void* dest, uint64_t size) const {
+  if (!handler_.active()) return false;  // an unguarded copy could fault
+  auto* out = static_cast<uint8_t*>(dest);
+  for (uint64_t done = 0; done < size;) {
+    const uint64_t n = std::min(kPiece, size - done);
+    if (!Check(address + done, n, false) ||
+        !GuardedCopy(out + done, HostPointer(address + done), static_cast<size_t>(n))) {
+      Forget();  // what was seen is no longer so
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
 bool GuardedMemory::IsMapped(Address address, uint64_t size) const {
   return Check(address, size, false);
 }
@@ -58,15 +78,20 @@ bool GuardedMemory::IsWritable(Address address, uint64_t size) const {
   return Check(address, size, true);
 }
 
+bool GuardedMemory::TryRead(Address address, void* dest, uint32_t size) const {
+  return size == 0 || Copy(address, dest, size);
+}
+
 void GuardedMemory::Read(Address address, void* dest, uint32_t size) const {
-  if (size == 0) return;
-  if (!Check(address, size, false)) automation::Raise(automation::kInvalidArgument);
-  std::memcpy(dest, HostPointer(address), size);
+  if (!TryRead(address, dest, size)) automation::Raise(automation::kInvalidArgument);
 }
 
 const uint8_t* GuardedMemory::Span(Address address, uint32_t size) const {
   if (size == 0 || !Check(address, size, false)) return nullptr;
-  return static_cast<const uint8_t*>(HostPointer(address));
+  auto copy = std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
+  if (copy == nullptr || !Copy(address, copy.get(), size)) return nullptr;
+  spans_.push_back(std::move(copy));
+  return spans_.back().get();
 }
 
 }  // namespace dudUdudADOD::windows

@@ -1,23 +1,34 @@
 // GuardedMemory: the memory of the process the component runs in, read by
-// 32-bit address, every range checked with VirtualQuery before a byte of it
-// is touched.
+// address, every range screened with VirtualQuery and then copied with a
+// copy that survives a fault.
 //
 // Used by OwnProcess (own_process.h) as the report's Memory on Windows.
 //
 // A range reads when every page of it is committed, readable, and neither a
-// guard page nor a no-access page; it may span any number of regions. Reads
-// never fault and never rely on catching an access violation, and never go
-// through ReadProcessMemory (which under Wine copies from reserved, freed,
-// guard and no-access pages alike). The regions seen are remembered for the
-// life of the object, which is one public call: the client may free or
-// protect its memory between calls, never during one (the apartment calls
-// an instance on one thread, and the call does not return to the client).
+// guard page nor a no-access page; it may span any number of regions. The
+// screen keeps the copy off guard pages (touching one would disarm another
+// thread's stack guard) and off memory that was never there; the copy
+// itself (guarded_copy.h) turns a page that goes away between the screen
+// and the copy into run-time error 5. ReadProcessMemory is never used: under
+// Wine it copies from reserved, freed, guard and no-access pages alike.
+//
+// Nothing hands out a pointer into the client's memory: Span copies the
+// range into storage of the memory's own, good until the memory ends (one
+// public call), so a walk formats bytes that can no longer change under it.
+//
+// The last region seen is remembered to spare a query per small read. The
+// owner calls Forget before it runs client code (an object's members), which
+// may free or protect memory; other threads' changes are what the guarded
+// copy is for.
 #ifndef DUD_WINDOWS_GUARDED_MEMORY_H_
 #define DUD_WINDOWS_GUARDED_MEMORY_H_
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "automation/memory.h"
+#include "windows/guarded_copy.h"
 
 namespace dudUdudADOD::windows {
 
@@ -25,8 +36,15 @@ using automation::Address;
 
 class GuardedMemory final : public automation::Memory {
  public:
+  GuardedMemory() = default;
+  GuardedMemory(const GuardedMemory&) = delete;
+  GuardedMemory& operator=(const GuardedMemory&) = delete;
+
   void Read(Address address, void* dest, uint32_t size) const override;
+  bool TryRead(Address address, void* dest, uint32_t size) const override;
   bool IsMapped(Address address, uint64_t size) const override;
+  // A copy of the range, or nullptr when it cannot be read (or the copy
+  // cannot be stored).
   const uint8_t* Span(Address address, uint32_t size) const override;
   // The layouts of the process the component is built for.
   const automation::Layout& layout() const override {
@@ -36,6 +54,9 @@ class GuardedMemory final : public automation::Memory {
   // True when every byte of the range is committed and writable (and not a
   // guard page): storage the component may copy into.
   bool IsWritable(Address address, uint64_t size) const;
+
+  // Drops the remembered region: memory may have changed.
+  void Forget() const { last_ = Region{}; }
 
  private:
   struct Region {
@@ -48,8 +69,12 @@ class GuardedMemory final : public automation::Memory {
   // region when the address cannot be queried.
   Region RegionAt(uint64_t address) const;
   bool Check(Address address, uint64_t size, bool write) const;
+  // The screened range copied to `dest`; false when a page faulted.
+  bool Copy(Address address, void* dest, uint64_t size) const;
 
+  FaultHandlerScope handler_;
   mutable Region last_;
+  mutable std::vector<std::unique_ptr<uint8_t[]>> spans_;
 };
 
 }  // namespace dudUdudADOD::windows

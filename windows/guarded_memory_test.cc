@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "testutil/error_of.h"
+#include "windows/guarded_copy.h"
 #include "windows/win32.h"
 
 namespace dudUdudADOD::windows {
@@ -101,6 +103,72 @@ TEST(GuardedMemory, ARangeReadsOnlyWhenEveryPageOfItDoes) {
   EXPECT_TRUE(fresh.IsWritable(At(first), page));
   // A range past the top of the address space wraps: never readable.
   EXPECT_FALSE(fresh.IsMapped(0xFFFFFFF0u, 0x20));
+}
+
+// The copy itself survives memory that goes away after the screen passed
+// it: here there is no screen at all, only the copy and its handler.
+TEST(GuardedCopy, AFaultEndsTheCopyInsteadOfTheProcess) {
+  const FaultHandlerScope handler;
+  ASSERT_TRUE(handler.active());
+  Pages pages;
+  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  ASSERT_NE(data, nullptr);
+  std::memset(data, 3, pages.page());
+  std::vector<uint8_t> out(2 * pages.page());
+  // Into the reserved page behind the committed one.
+  EXPECT_FALSE(GuardedCopy(out.data(), data, out.size()));
+  EXPECT_EQ(out[0], 3);  // what came before the fault is there
+  EXPECT_TRUE(GuardedCopy(out.data(), data, pages.page()));
+  pages.Release();
+  EXPECT_FALSE(GuardedCopy(out.data(), data, 16));
+  EXPECT_FALSE(GuardedCopy(out.data(), reinterpret_cast<const void*>(16), 16));
+  // Faults outside the copy are not its business: the handler lets them by
+  // (a test that they still reach their own handlers would fault here).
+}
+
+TEST(GuardedCopy, AGuardPageTouchedByTheCopyIsArmedAgain) {
+  const FaultHandlerScope handler;
+  Pages guard;
+  ASSERT_NE(guard.Commit(0, PAGE_READWRITE | PAGE_GUARD), nullptr);
+  uint8_t out[8];
+  EXPECT_FALSE(GuardedCopy(out, guard.base(), sizeof out));
+  MEMORY_BASIC_INFORMATION info;
+  ASSERT_EQ(VirtualQuery(guard.base(), &info, sizeof info), sizeof info);
+  EXPECT_NE(info.Protect & PAGE_GUARD, 0u);
+}
+
+// A span is a copy: formatting from it cannot fault when the client frees
+// the memory it came from, and shows the bytes as they were.
+TEST(GuardedMemory, ASpanOutlivesTheMemoryItCameFrom) {
+  GuardedMemory memory;
+  Pages pages;
+  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  ASSERT_NE(data, nullptr);
+  for (uint32_t i = 0; i < pages.page(); ++i) data[i] = static_cast<uint8_t>(i);
+  const uint8_t* span = memory.Span(At(data), pages.page());
+  ASSERT_NE(span, nullptr);
+  EXPECT_NE(span, data);
+  pages.Release();
+  EXPECT_EQ(span[1], 1);
+  EXPECT_EQ(span[pages.page() - 1], static_cast<uint8_t>(pages.page() - 1));
+  // The range is gone: once what was seen is forgotten, reads fail cleanly.
+  memory.Forget();
+  EXPECT_EQ(ReadError(memory, At(data), 4), automation::kInvalidArgument);
+  EXPECT_EQ(memory.Span(At(data), 4), nullptr);
+}
+
+// A region remembered from before the client freed it does not fault a
+// read: the copy meets the freed page and the read raises 5.
+TEST(GuardedMemory, ARememberedRegionThatWentAwayRaises5) {
+  GuardedMemory memory;
+  Pages pages;
+  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  ASSERT_NE(data, nullptr);
+  ASSERT_TRUE(memory.IsMapped(At(data), 4));  // remembered
+  pages.Release();
+  EXPECT_EQ(ReadError(memory, At(data), 4), automation::kInvalidArgument);
+  uint8_t byte = 0;
+  EXPECT_FALSE(memory.TryRead(At(data), &byte, 1));
 }
 
 }  // namespace

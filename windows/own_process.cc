@@ -10,6 +10,7 @@
 #include "automation/safe_array.h"
 #include "automation/text_forms.h"
 #include "automation/variant_memory.h"
+#include "windows/variant_holder.h"
 
 namespace dudUdudADOD::windows {
 
@@ -24,19 +25,21 @@ T* PointerAt(Address address) {
   return reinterpret_cast<T*>(static_cast<uintptr_t>(address));
 }
 
-// The platform's text forms are those of the user's locale; Booleans read
-// "True" and "False" as the language's runtime writes them.
-constexpr LCID kLocale = LOCALE_USER_DEFAULT;
+// Booleans read "True" and "False" as the language's runtime writes them.
 constexpr USHORT kTextFlags = VARIANT_ALPHABOOL;
 
-// Clears a VARIANT when the scope ends.
-struct VariantHolder {
-  VARIANT v;
-  VariantHolder() { VariantInit(&v); }
-  ~VariantHolder() { VariantClear(&v); }
-  VariantHolder(const VariantHolder&) = delete;
-  VariantHolder& operator=(const VariantHolder&) = delete;
-};
+// Vtable entries that must lie in loaded code before an interface is used:
+// IUnknown's three, IDispatch's seven, IProvideClassInfo's four, and
+// ITypeInfo's up to GetDocumentation.
+constexpr uint32_t kUnknownEntries = 3;
+constexpr uint32_t kDispatchEntries = 7;
+constexpr uint32_t kClassInfoEntries = 4;
+constexpr uint32_t kTypeInfoEntries = 13;
+constexpr uint32_t kMostEntries = 13;
+
+// A default value may be an object whose default value is asked in turn,
+// as CStr does; a chain longer than this is taken for a loop.
+constexpr int kDefaultChain = 4;
 
 // The runtime converts these types without following any pointer.
 bool IsPlainValue(uint16_t vt) {
@@ -56,6 +59,46 @@ bool IsPlainValue(uint16_t vt) {
   }
 }
 
+// A reference the component took (a screened interface), given back when
+// the scope ends, an exception thrown through client code included.
+template <typename T>
+class HeldReference {
+ public:
+  explicit HeldReference(T* p) : p_(p) {}
+  ~HeldReference() {
+    if (p_ != nullptr) p_->Release();
+  }
+  HeldReference(const HeldReference&) = delete;
+  HeldReference& operator=(const HeldReference&) = delete;
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+
+ private:
+  T* p_;
+};
+
+// The value's bytes copied as they are: nothing in them is owned elsewhere.
+VARIANT Copied(const VARIANT& v) {
+  VARIANT copy;
+  std::memcpy(&copy, &v, sizeof copy);
+  return copy;
+}
+
+// What the runtime writes between the digits of 1.5 in `locale`; a point
+// when it writes something of another shape.
+char16_t SeparatorOf(LCID locale) {
+  VARIANT number;
+  VariantInit(&number);
+  number.vt = VT_R8;
+  number.dblVal = 1.5;
+  VariantHolder text;
+  if (FAILED(VariantChangeTypeEx(&text.v, &number, locale, 0, VT_BSTR)) ||
+      SysStringLen(text.v.bstrVal) != 3 || text.v.bstrVal[0] != L'1' || text.v.bstrVal[2] != L'5') {
+    return u'.';
+  }
+  return static_cast<char16_t>(text.v.bstrVal[1]);
+}
+
 bool IsCode(const void* p) {
   MEMORY_BASIC_INFORMATION info;
   if (VirtualQuery(p, &info, sizeof info) != sizeof info) return false;
@@ -68,6 +111,7 @@ bool IsCode(const void* p) {
 }  // namespace
 
 [[noreturn]] void RaiseFor(HRESULT hr) {
+  if (HRESULT_FACILITY(hr) == FACILITY_CONTROL && HRESULT_CODE(hr) != 0) Raise(HRESULT_CODE(hr));
   switch (hr) {
     case DISP_E_OVERFLOW:
       Raise(automation::kOverflow);
@@ -83,9 +127,13 @@ bool IsCode(const void* p) {
   }
 }
 
-OwnProcess::OwnProcess(HMODULE library) : library_(library) {}
+OwnProcess::OwnProcess(HMODULE library, LCID locale)
+    : library_(library), locale_(locale), decimal_separator_(SeparatorOf(locale)) {
+  VariantInit(&default_.value);
+}
 
 OwnProcess::~OwnProcess() {
+  VariantClear(&default_.value);
   for (SAFEARRAY* array : arrays_) SafeArrayDestroy(array);
 }
 
@@ -98,10 +146,16 @@ bool OwnProcess::IsOwn(Address at, uint32_t size) const {
 
 void OwnProcess::MoveMemory(Address destination, Address source, uint32_t count) {
   if (count == 0) return;
-  if (!IsOwn(destination, count) || !memory_.IsMapped(source, count)) {
-    Raise(automation::kInvalidArgument);
+  if (!IsOwn(destination, count)) Raise(automation::kInvalidArgument);
+  const bool overlap =
+      source < uint64_t{destination} + count && destination < uint64_t{source} + count;
+  if (!overlap) {
+    memory_.Read(source, PointerAt<void>(destination), count);
+    return;
   }
-  std::memmove(PointerAt<void>(destination), PointerAt<const void>(source), count);
+  std::vector<uint8_t> bytes(count);  // the guarded copy runs forwards only
+  memory_.Read(source, bytes.data(), count);
+  std::memcpy(PointerAt<void>(destination), bytes.data(), count);
 }
 
 Address OwnProcess::CallRecord(std::span<uint8_t> local) {
@@ -114,8 +168,8 @@ Address OwnProcess::PushLocal(uint32_t size) {
   auto block = std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
   if (!block) Raise(automation::kOutOfMemory);
   const Address at = AddressOf(block.get());
-  locals_.push_back(std::move(block));
   own_.push_back({at, size});
+  locals_.push_back(std::move(block));
   return at;
 }
 
@@ -153,19 +207,23 @@ void OwnProcess::DestroyByteArray(Address descriptor) {
   arrays_.erase(it);
 }
 
-IDispatch* OwnProcess::FindObject(Address address) const {
-  // The vtable pointer, then IUnknown's and IDispatch's seven entries.
-  constexpr uint32_t kEntries = 7;
+// --- Objects and what they hand back ----------------------------------------
+
+void* OwnProcess::FindInterface(Address address, uint32_t entries) const {
   uintptr_t vtable = 0;
-  uintptr_t entries[kEntries];
-  if (!memory_.IsMapped(address, sizeof vtable)) return nullptr;
-  memory_.Read(address, &vtable, sizeof vtable);
-  if (!memory_.IsMapped(vtable, sizeof entries)) return nullptr;
-  memory_.Read(vtable, entries, sizeof entries);
-  for (uintptr_t entry : entries) {
-    if (!IsCode(PointerAt<const void>(entry))) return nullptr;
+  uintptr_t entry[kMostEntries];
+  if (address == 0 || entries > kMostEntries || !memory_.TryRead(address, &vtable, sizeof vtable) ||
+      !memory_.TryRead(vtable, entry, entries * sizeof entry[0])) {
+    return nullptr;
   }
-  return PointerAt<IDispatch>(address);
+  for (uint32_t i = 0; i < entries; ++i) {
+    if (!IsCode(PointerAt<const void>(entry[i]))) return nullptr;
+  }
+  return PointerAt<void>(address);
+}
+
+IDispatch* OwnProcess::FindObject(Address address) const {
+  return static_cast<IDispatch*>(FindInterface(address, kDispatchEntries));
 }
 
 IDispatch* OwnProcess::Object(Address address) const {
@@ -173,6 +231,124 @@ IDispatch* OwnProcess::Object(Address address) const {
   IDispatch* object = FindObject(address);
   if (object == nullptr) Raise(automation::kInvalidArgument);
   return object;
+}
+
+std::optional<std::u16string> OwnProcess::ScreenedString(BSTR text) const {
+  if (text == nullptr) return std::u16string();
+  const Address at = AddressOf(text);
+  uint32_t bytes = 0;
+  if (at < sizeof bytes || !memory_.TryRead(at - sizeof bytes, &bytes, sizeof bytes) ||
+      !memory_.IsMapped(at, bytes)) {
+    return std::nullopt;
+  }
+  std::u16string copy(bytes / 2, u'\0');
+  if (!memory_.TryRead(at, copy.data(), bytes / 2 * 2)) return std::nullopt;
+  return copy;
+}
+
+HRESULT OwnProcess::Screen(VARIANT& returned, VARIANT& safe, int depth) const {
+  VariantInit(&safe);
+  switch (returned.vt) {
+    case VT_EMPTY:
+      return S_OK;
+    case VT_BSTR: {
+      const std::optional<std::u16string> text = ScreenedString(returned.bstrVal);
+      if (!text) return E_POINTER;  // not a string: left as it stands
+      SysFreeString(returned.bstrVal);
+      safe.vt = VT_BSTR;
+      safe.bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text->data()),
+                                       static_cast<UINT>(text->size()));
+      return safe.bstrVal != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+    case VT_DISPATCH: {
+      if (returned.pdispVal == nullptr) return E_POINTER;
+      IDispatch* inner = FindObject(AddressOf(returned.pdispVal));
+      if (inner == nullptr) return E_POINTER;  // not an object: left as it stands
+      const HeldReference<IDispatch> held(inner);
+      if (depth >= kDefaultChain) return E_POINTER;
+      return AskDefault(inner, safe, depth + 1);
+    }
+    default:
+      if (!IsPlainValue(returned.vt) && returned.vt != VT_NULL && returned.vt != VT_ERROR) {
+        return DISP_E_TYPEMISMATCH;  // arrays, references, interfaces: left as they stand
+      }
+      safe = Copied(returned);
+      return S_OK;
+  }
+}
+
+HRESULT OwnProcess::AskDefault(IDispatch* object, VARIANT& safe, int depth) const {
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  VARIANT returned;
+  VariantInit(&returned);
+  EXCEPINFO exception{};
+  memory_.Forget();  // the member may change any memory
+  HRESULT hr = object->Invoke(DISPID_VALUE, IID_NULL, locale_, DISPATCH_PROPERTYGET, &none,
+                              &returned, &exception, nullptr);
+  memory_.Forget();
+  if (hr == DISP_E_EXCEPTION) {
+    // The member's own error stands for the call's: a run-time error it
+    // raised (0x800A0000 + N) reaches the client as N, as CStr would raise it.
+    for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile}) {
+      if (text != nullptr && ScreenedString(text)) SysFreeString(text);
+    }
+    if (FAILED(exception.scode)) hr = exception.scode;
+  }
+  if (FAILED(hr)) return hr;  // what it left in `returned` is not ours to free
+  return Screen(returned, safe, depth);
+}
+
+const OwnProcess::DefaultValue& OwnProcess::DefaultOf(Address object) const {
+  if (default_.object == object && object != 0) return default_;
+  VariantClear(&default_.value);
+  default_.object = object;
+  default_.result = E_POINTER;
+  // An object passed as IUnknown is asked for its IDispatch, as CStr does;
+  // one passed as IDispatch answers with itself.
+  auto* unknown = static_cast<IUnknown*>(FindInterface(object, kUnknownEntries));
+  if (unknown == nullptr) return default_;
+  void* dispatch = nullptr;
+  memory_.Forget();
+  if (FAILED(unknown->QueryInterface(IID_IDispatch, &dispatch)) || dispatch == nullptr) {
+    default_.result = DISP_E_TYPEMISMATCH;
+    return default_;
+  }
+  IDispatch* found = FindObject(AddressOf(dispatch));
+  if (found == nullptr) return default_;  // a stray answer: left as it stands
+  const HeldReference<IDispatch> held(found);
+  default_.result = AskDefault(found, default_.value, 0);
+  return default_;
+}
+
+std::optional<std::u16string> OwnProcess::TypeInfoName(ITypeInfo* info) const {
+  if (FindInterface(AddressOf(info), kTypeInfoEntries) == nullptr) return std::nullopt;
+  const HeldReference<ITypeInfo> held(info);
+  BSTR text = nullptr;
+  memory_.Forget();
+  const HRESULT hr = info->GetDocumentation(MEMBERID_NIL, &text, nullptr, nullptr, nullptr);
+  memory_.Forget();
+  if (FAILED(hr) || text == nullptr) return std::nullopt;
+  std::optional<std::u16string> name = ScreenedString(text);
+  if (!name.has_value()) return std::nullopt;  // not a string: left as it stands
+  SysFreeString(text);
+  if (name->empty()) return std::nullopt;
+  return name;
+}
+
+std::optional<std::u16string> OwnProcess::ClassName(IDispatch* object) const {
+  void* provider = nullptr;
+  memory_.Forget();
+  if (FAILED(object->QueryInterface(IID_IProvideClassInfo, &provider)) || provider == nullptr) {
+    return std::nullopt;
+  }
+  auto* classes =
+      static_cast<IProvideClassInfo*>(FindInterface(AddressOf(provider), kClassInfoEntries));
+  if (classes == nullptr) return std::nullopt;
+  const HeldReference<IProvideClassInfo> held(classes);
+  ITypeInfo* info = nullptr;
+  memory_.Forget();
+  if (FAILED(classes->GetClassInfo(&info)) || info == nullptr) return std::nullopt;
+  return TypeInfoName(info);
 }
 
 VARIANT OwnProcess::RuntimeValue(const VariantImage& value) const {
@@ -192,13 +368,14 @@ VARIANT OwnProcess::RuntimeValue(const VariantImage& value) const {
     v.vt = VT_BSTR;
     v.bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
                                   static_cast<UINT>(text.size()));
-    if (v.bstrVal == nullptr && !text.empty()) Raise(automation::kOutOfMemory);
+    if (v.bstrVal == nullptr) Raise(automation::kOutOfMemory);
     return v;
   }
   if (vt == automation::vbObject) {
-    v.vt = VT_DISPATCH;
-    v.pdispVal = Object(value.pointer());
-    v.pdispVal->AddRef();
+    const DefaultValue& found = DefaultOf(AddressOf(Object(value.pointer())));
+    if (FAILED(found.result)) RaiseFor(found.result);
+    const HRESULT hr = VariantCopy(&v, const_cast<VARIANT*>(&found.value));
+    if (FAILED(hr)) RaiseFor(hr);
     return v;
   }
   Raise(automation::kTypeMismatch);
@@ -213,18 +390,17 @@ std::u16string OwnProcess::TypeName(const VariantImage& v) const {
   if (vt != automation::vbObject) return automation::BaseTypeName(vt);
   if (value.pointer() == 0) return u"Nothing";
   IDispatch* object = Object(value.pointer());
+  // The class's name where the object tells its class, as TypeName shows
+  // it; otherwise the name of the interface it describes itself by.
+  if (std::optional<std::u16string> name = ClassName(object)) return *name;
   ITypeInfo* info = nullptr;
-  std::u16string name = u"Object";
-  if (SUCCEEDED(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) && info != nullptr) {
-    BSTR text = nullptr;
-    if (SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &text, nullptr, nullptr, nullptr)) &&
-        text != nullptr) {
-      name.assign(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
-      SysFreeString(text);
-    }
-    info->Release();
+  memory_.Forget();
+  const HRESULT hr = object->GetTypeInfo(0, locale_, &info);
+  memory_.Forget();
+  if (SUCCEEDED(hr) && info != nullptr) {
+    if (std::optional<std::u16string> name = TypeInfoName(info)) return *name;
   }
-  return name;
+  return u"Object";
 }
 
 void OwnProcess::AppendText(std::u16string& out, const VariantImage& v) const {
@@ -259,7 +435,7 @@ void OwnProcess::AppendText(std::u16string& out, const VariantImage& v) const {
   VariantHolder from;
   from.v = RuntimeValue(value);
   VariantHolder text;
-  const HRESULT hr = VariantChangeTypeEx(&text.v, &from.v, kLocale, kTextFlags, VT_BSTR);
+  const HRESULT hr = VariantChangeTypeEx(&text.v, &from.v, locale_, kTextFlags, VT_BSTR);
   if (FAILED(hr)) RaiseFor(hr);
   out.append(reinterpret_cast<const char16_t*>(text.v.bstrVal), SysStringLen(text.v.bstrVal));
 }
@@ -276,21 +452,22 @@ int32_t OwnProcess::ToLong(const VariantImage& v) const {
   VariantHolder from;
   from.v = RuntimeValue(value);
   VariantHolder number;
-  const HRESULT hr = VariantChangeTypeEx(&number.v, &from.v, kLocale, 0, VT_I4);
+  const HRESULT hr = VariantChangeTypeEx(&number.v, &from.v, locale_, 0, VT_I4);
   if (FAILED(hr)) RaiseFor(hr);
   return number.v.lVal;
 }
 
 bool OwnProcess::HasDefaultValue(Address object) const {
-  IDispatch* found = object == 0 ? nullptr : FindObject(object);
-  if (found == nullptr) return false;
-  VariantHolder from;
-  from.v.vt = VT_DISPATCH;
-  from.v.pdispVal = found;
-  found->AddRef();
+  if (object == 0) return false;
+  const DefaultValue& found = DefaultOf(object);
+  if (FAILED(found.result)) return false;
+  // It has a default value; whether that value has a text is the runtime's.
   VariantHolder text;
-  return SUCCEEDED(VariantChangeTypeEx(&text.v, &from.v, kLocale, kTextFlags, VT_BSTR));
+  return SUCCEEDED(VariantChangeTypeEx(&text.v, const_cast<VARIANT*>(&found.value), locale_,
+                                       kTextFlags, VT_BSTR));
 }
+
+char16_t OwnProcess::DecimalSeparator() const { return decimal_separator_; }
 
 char16_t OwnProcess::AnsiChar(int32_t code) const {
   if (code < 0 || code > 255) Raise(automation::kInvalidArgument);
@@ -300,37 +477,18 @@ char16_t OwnProcess::AnsiChar(int32_t code) const {
   return static_cast<char16_t>(wide);
 }
 
+// Bounds and lengths are read with the guarded reads: the runtime's own
+// functions would read the client's pointer as it stands.
 int32_t OwnProcess::LBound(Address descriptor, int dimension) const {
-  if (descriptor == 0) Raise(automation::kSubscriptOutOfRange);
-  const uint16_t dims = automation::ReadUInt16(memory_, descriptor);
-  if (!memory_.IsMapped(descriptor, automation::DescriptorBytes(memory_.layout(), dims))) {
-    Raise(automation::kInvalidArgument);
-  }
-  LONG bound = 0;
-  const HRESULT hr =
-      SafeArrayGetLBound(PointerAt<SAFEARRAY>(descriptor), static_cast<UINT>(dimension), &bound);
-  if (FAILED(hr)) Raise(automation::kSubscriptOutOfRange);
-  return bound;
+  return automation::LBound(memory_, descriptor, dimension);
 }
 
 int32_t OwnProcess::UBound(Address descriptor, int dimension) const {
-  const int32_t lower = LBound(descriptor, dimension);  // checks the descriptor
-  LONG bound = 0;
-  const HRESULT hr =
-      SafeArrayGetUBound(PointerAt<SAFEARRAY>(descriptor), static_cast<UINT>(dimension), &bound);
-  if (FAILED(hr)) Raise(automation::kSubscriptOutOfRange);
-  // The runtime wraps an upper bound past a Long; the language overflows.
-  const SAFEARRAY* array = PointerAt<const SAFEARRAY>(descriptor);
-  const uint32_t elements = array->rgsabound[array->cDims - dimension].cElements;
-  const int64_t upper = int64_t{lower} + elements - 1;
-  if (upper > INT32_MAX) Raise(automation::kOverflow);
-  return bound;
+  return automation::UBound(memory_, descriptor, dimension);
 }
 
 uint32_t OwnProcess::SysStringByteLen(Address bstr) const {
-  if (bstr == 0) return 0;
-  if (bstr < 4 || !memory_.IsMapped(bstr - 4, 4)) Raise(automation::kInvalidArgument);
-  return ::SysStringByteLen(PointerAt<OLECHAR>(bstr));
+  return automation::SysStringByteLen(memory_, bstr);
 }
 
 std::optional<automation::LibraryVersion> OwnProcess::OwnVersion() const {

@@ -1,19 +1,33 @@
-// OwnProcess: the report's ClientProcess on 32-bit Windows, the process the
-// component is loaded into, with the Automation runtime's own services.
+// OwnProcess: the report's ClientProcess on Windows, the process the
+// component is loaded into (32- or 64-bit), with the Automation runtime's own
+// services.
 //
 // Used by the COM object (ravoduze_object.h), one instance per public call,
 // and by the backend's tests.
 //
-// Memory is the real memory, read through GuardedMemory. The platform's
+// Memory is the real memory, read through GuardedMemory: screened, then
+// copied with a copy that turns a fault into run-time error 5. The platform's
 // services are the runtime's: conversions through VariantChangeTypeEx in the
-// user's locale, SafeArrayGetLBound/UBound, SysStringByteLen, the ANSI code
-// page, an object's default value and class name through its IDispatch and
-// type information, the version numbers and Comments of the library's own
-// version resource. Every pointer taken from the client's memory (a string,
-// a descriptor, an object) is checked readable before the runtime is handed
-// it, so a stray pointer ends in a run-time error, never a fault; an object
-// must in addition have its vtable in loaded code. A deliberately forged
-// object can still run its own code: that is any caller's power anyway.
+// call's locale, the ANSI code page, an object's default value and class
+// name through its own interfaces, the version numbers and Comments of the
+// library's own version resource. Bounds and string lengths are read from
+// the client's memory with the same guarded reads, never by the runtime
+// straight from a pointer the client handed over.
+//
+// Client code and what it hands back: an object must have its vtable in
+// loaded code before any of its members is called, and whatever it returns
+// (a type description, a default value, a string) is screened as client
+// memory before it is used or freed. A result that cannot be vouched for is
+// left as it stands (a leak at worst, never a fault). An object's default
+// member runs at most once per value: its answer is kept for the object
+// last asked, as CStr would call it once. A deliberately forged object can
+// still run its own code: that is any caller's power anyway.
+//
+// The locale: every text of a report is the one the client's own CStr would
+// write in the call's locale, the one a caller names through
+// IDispatch::Invoke or else the user's. Numbers formatted by the report code
+// itself (the elements of typed Single, Double and Currency arrays) take
+// that locale's decimal separator through DecimalSeparator.
 //
 // The component's own storage is the call record in the main call's frame,
 // locals on the heap and Byte arrays from SafeArrayCreateVector; copies and
@@ -37,7 +51,8 @@ namespace dudUdudADOD::windows {
 class OwnProcess final : public automation::ClientProcess {
  public:
   // `library` is the module whose version resource About reads: the DLL.
-  explicit OwnProcess(HMODULE library);
+  // `locale` is the call's, LOCALE_USER_DEFAULT unless a caller named one.
+  explicit OwnProcess(HMODULE library, LCID locale = LOCALE_USER_DEFAULT);
   ~OwnProcess() override;
   OwnProcess(const OwnProcess&) = delete;
   OwnProcess& operator=(const OwnProcess&) = delete;
@@ -62,35 +77,64 @@ class OwnProcess final : public automation::ClientProcess {
   int32_t LBound(Address descriptor, int dimension) const override;
   int32_t UBound(Address descriptor, int dimension) const override;
   uint32_t SysStringByteLen(Address bstr) const override;
+  char16_t DecimalSeparator() const override;
   std::optional<automation::LibraryVersion> OwnVersion() const override;
 
   // The value as a VARIANT the runtime may be handed: a string's text copied
-  // into a fresh BSTR, an object checked (it holds a reference the caller
-  // releases with VariantClear). Raises 94 for Null, 13 for values without
-  // a conversion.
+  // into a fresh BSTR, an object replaced by its screened default value.
+  // The caller owns it (VariantClear). Raises 94 for Null, 13 for values
+  // without a conversion, what the default member raised for an object.
   VARIANT RuntimeValue(const automation::VariantImage& value) const;
+
+  LCID locale() const { return locale_; }
 
  private:
   struct Range {
     Address start;
     uint32_t size;
   };
+  // An object's default value, as its default member last gave it.
+  struct DefaultValue {
+    Address object = 0;
+    HRESULT result = E_FAIL;
+    VARIANT value{};  // screened: a plain value or a BSTR of our own
+  };
+
   // True when the range lies inside storage of the component's own.
   bool IsOwn(Address at, uint32_t size) const;
-  // The object at `address` when it looks like a live object (readable, its
-  // vtable in loaded code), otherwise nullptr.
+  // The interface at `address` when it looks like a live object: readable,
+  // its first `entries` vtable entries in loaded code. nullptr otherwise.
+  void* FindInterface(Address address, uint32_t entries) const;
   IDispatch* FindObject(Address address) const;
   // The same, raising 91 for 0 and 5 for an address that holds no object.
   IDispatch* Object(Address address) const;
+  // The object's default value, asked of it once for as long as it is the
+  // last object asked.
+  const DefaultValue& DefaultOf(Address object) const;
+  // A value an object handed back, made safe for the runtime: a copy the
+  // caller owns. Frees what the object handed over when it could be read.
+  HRESULT Screen(VARIANT& returned, VARIANT& safe, int depth) const;
+  HRESULT AskDefault(IDispatch* object, VARIANT& safe, int depth) const;
+  // The name a type description gives itself, when it can be read. Takes
+  // over the reference `info` holds, given back once `info` is screened.
+  std::optional<std::u16string> TypeInfoName(ITypeInfo* info) const;
+  std::optional<std::u16string> ClassName(IDispatch* object) const;
+  // A string an object handed over, copied; nullopt when it cannot be read.
+  std::optional<std::u16string> ScreenedString(BSTR text) const;
+
   HMODULE library_;
+  LCID locale_;
   GuardedMemory memory_;
   std::vector<std::unique_ptr<uint8_t[]>> locals_;
   std::vector<Range> own_;  // the record, the locals and the byte arrays' data
   std::vector<SAFEARRAY*> arrays_;
+  mutable DefaultValue default_;
+  char16_t decimal_separator_;  // asked once: walks may read it on two threads
 };
 
-// The run-time error for a failed runtime call: 6 for an overflow, 13 for a
-// type mismatch, 7 for out of memory, 9 for a bad index, 5 otherwise.
+// The run-time error for a failed runtime call: N for 0x800A0000 + N (a
+// run-time error an object raised), 6 for an overflow, 13 for a type
+// mismatch, 7 for out of memory, 9 for a bad index, 5 otherwise.
 [[noreturn]] void RaiseFor(HRESULT hr);
 
 }  // namespace dudUdudADOD::windows

@@ -4,21 +4,34 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/runtime_error.h"
 #include "automation/variant_memory.h"
 #include "inspector/ravoduze.h"
 #include "windows/com_error.h"
+#include "windows/guarded_memory.h"
 #include "windows/own_process.h"
 #include "windows/server_module.h"
+#include "windows/variant_holder.h"
 
 namespace dudUdudADOD::windows {
 
 namespace {
 
+using automation::VariantImage;
+
 constexpr DISPID kMainCall = 1;
 constexpr DISPID kHelp = 2;
 constexpr DISPID kAbout = 3;
+// var, DebugF, varFlags, vatFlags, sep: their DISPIDs are their positions.
+constexpr UINT kParameters = 5;
+// Calls of the component nested on one thread (an object's default member
+// that calls the component again, and so on): past this many the innermost
+// raises "Out of stack space" rather than let the thread's stack run out.
+constexpr int kDeepestCall = 8;
+
+thread_local int t_calls_running = 0;
 
 Address AddressOf(const void* p) { return static_cast<Address>(reinterpret_cast<uintptr_t>(p)); }
 
@@ -28,11 +41,23 @@ struct Outcome {
   int error = 0;
 };
 
+// Counts the component's calls running on this thread.
+class NestedCall {
+ public:
+  NestedCall() { ++t_calls_running; }
+  ~NestedCall() { --t_calls_running; }
+  NestedCall(const NestedCall&) = delete;
+  NestedCall& operator=(const NestedCall&) = delete;
+  bool too_deep() const { return t_calls_running > kDeepestCall; }
+};
+
 // Runs one public call: the one place on Windows where a RuntimeError is
 // caught. No exception crosses into the caller.
 template <typename Body>
-Outcome Run(Body body) {
+Outcome Run(Body body) noexcept {
+  const NestedCall nested;
   try {
+    if (nested.too_deep()) automation::Raise(automation::kOutOfStackSpace);
     return {body(), 0};
   } catch (const RuntimeError& e) {
     return {{}, e.number()};
@@ -48,54 +73,49 @@ BSTR ToBstr(const std::u16string& text) {
                            static_cast<UINT>(text.size()));
 }
 
+// Writes `size` bytes into memory the caller handed over, when it is there
+// to be written; false otherwise, and then nothing of it was relied on.
+bool WriteToCaller(const GuardedMemory& host, void* to, const void* from, size_t size) {
+  return to != nullptr && host.IsWritable(AddressOf(to), size) && GuardedCopy(to, from, size);
+}
+
 // The optional argument whose VARIANT stands at `at` (0: not passed),
-// converted to `type` through the runtime; nullopt when left out, which a
-// client shows by passing nothing or VT_ERROR with DISP_E_PARAMNOTFOUND.
-// Raises what the conversion raises (13 for a value of the wrong kind).
-std::optional<automation::VariantImage> Optional(const OwnProcess& process, Address at,
-                                                 VARTYPE type) {
-  if (at == 0) return std::nullopt;
-  const automation::VariantImage value =
+// converted once to `type` through the runtime into `to`; false when left
+// out, which a client shows by passing nothing or VT_ERROR with
+// DISP_E_PARAMNOTFOUND. Raises what the conversion raises (13 for a value of
+// the wrong kind, what an object's default member raised).
+bool Optional(const OwnProcess& process, Address at, VARTYPE type, VARIANT& to) {
+  if (at == 0) return false;
+  const VariantImage value =
       automation::Dereference(process.memory(), automation::LoadVariant(process.memory(), at));
-  if (value.vt() == VT_ERROR && value.long_value() == DISP_E_PARAMNOTFOUND) return std::nullopt;
-  VARIANT from = process.RuntimeValue(value);
-  VARIANT to;
-  VariantInit(&to);
-  const HRESULT hr = VariantChangeTypeEx(&to, &from, LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL, type);
-  VariantClear(&from);
+  if (value.vt() == VT_ERROR && value.long_value() == DISP_E_PARAMNOTFOUND) return false;
+  VariantHolder from;
+  from.v = process.RuntimeValue(value);
+  const HRESULT hr = VariantChangeTypeEx(&to, &from.v, process.locale(), VARIANT_ALPHABOOL, type);
   if (FAILED(hr)) RaiseFor(hr);
-  automation::VariantImage image;
-  if (type == VT_BSTR) {
-    // Handed back as text: the image keeps no pointer to freed memory.
-    VariantClear(&to);
-    return image;
-  }
-  std::memcpy(image.bytes().data(), &to, sizeof to);
-  return image;
+  return true;
 }
 
-std::optional<std::u16string> OptionalText(const OwnProcess& process, Address at) {
-  if (!Optional(process, at, VT_BSTR)) return std::nullopt;
-  // Present and convertible: its text as the runtime writes it.
-  const automation::VariantImage value =
-      automation::Dereference(process.memory(), automation::LoadVariant(process.memory(), at));
-  return process.Text(value);
-}
-
-// The main call over the component's own process. `var` and the optional
-// arguments are addresses of the client's VARIANTs.
-std::u16string MainCall(Address var, Address debug, Address var_flags, Address vat_flags,
-                        Address sep) {
-  OwnProcess process(ServerModule());
+// The main call over the component's own process. `at` holds the addresses
+// of the client's VARIANTs, 0 for a parameter left out.
+std::u16string MainCall(const Address (&at)[kParameters], LCID locale) {
+  OwnProcess process(ServerModule(), locale);
   std::optional<bool> debug_flag;
-  if (const auto v = Optional(process, debug, VT_BOOL)) debug_flag = v->integer() != 0;
   std::optional<int32_t> var_info;
-  if (const auto v = Optional(process, var_flags, VT_I4)) var_info = v->long_value();
   std::optional<int32_t> vat_info;
-  if (const auto v = Optional(process, vat_flags, VT_I4)) vat_info = v->long_value();
-  std::optional<std::u16string> separator = OptionalText(process, sep);
+  std::optional<std::u16string> separator;
+  VariantHolder v;
+  if (Optional(process, at[1], VT_BOOL, v.v)) debug_flag = v.v.boolVal != 0;
+  VariantClear(&v.v);
+  if (Optional(process, at[2], VT_I4, v.v)) var_info = v.v.lVal;
+  VariantClear(&v.v);
+  if (Optional(process, at[3], VT_I4, v.v)) vat_info = v.v.lVal;
+  VariantClear(&v.v);
+  if (Optional(process, at[4], VT_BSTR, v.v)) {
+    separator.emplace(reinterpret_cast<const char16_t*>(v.v.bstrVal), SysStringLen(v.v.bstrVal));
+  }
   dudUdudADOD::RavoDUZE inspector(process);
-  return inspector(var, debug_flag, var_info, vat_info, std::move(separator));
+  return inspector(at[0], debug_flag, var_info, vat_info, std::move(separator));
 }
 
 std::u16string HelpCall() {
@@ -108,12 +128,106 @@ std::u16string AboutCall() {
   return dudUdudADOD::RavoDUZE(process).About();
 }
 
+// The locale a caller of Invoke names; the user's for none (0) or one the
+// system does not know.
+LCID CallLocale(LCID lcid) {
+  if (lcid == 0 || IsValidLocale(lcid, LCID_SUPPORTED) == FALSE) return LOCALE_USER_DEFAULT;
+  return lcid;
+}
+
+// Where each parameter's VARIANTARG stands in the caller's DISPPARAMS
+// (screened: `args` is a copy of them), named ones by their DISPIDs, in any
+// order after the positional ones. `bad` gets the index of a named argument
+// that names no parameter (DISP_E_PARAMNOTFOUND) or one already given
+// (DISP_E_BADPARAMCOUNT).
+HRESULT FindArguments(const GuardedMemory& host, const DISPPARAMS& args, Address (&at)[kParameters],
+                      UINT& bad) {
+  const UINT count = args.cArgs;
+  const UINT named = args.cNamedArgs;
+  if (named > count) return E_INVALIDARG;
+  if (count > kParameters) return DISP_E_BADPARAMCOUNT;
+  const Address first = AddressOf(args.rgvarg);
+  if (count > 0 && !host.IsMapped(first, uint64_t{count} * sizeof(VARIANTARG))) return E_INVALIDARG;
+  DISPID ids[kParameters] = {};
+  if (!host.TryRead(AddressOf(args.rgdispidNamedArgs), ids,
+                    static_cast<uint32_t>(named * sizeof(DISPID)))) {
+    return E_INVALIDARG;
+  }
+  // Positional arguments stand last first, after the named ones.
+  for (UINT i = 0; i < count - named; ++i) {
+    at[i] = first + (count - 1 - i) * Address{sizeof(VARIANTARG)};
+  }
+  for (UINT k = 0; k < named; ++k) {
+    bad = k;
+    if (ids[k] < 0 || ids[k] >= static_cast<DISPID>(kParameters)) return DISP_E_PARAMNOTFOUND;
+    if (at[ids[k]] != 0) return DISP_E_BADPARAMCOUNT;
+    at[ids[k]] = first + k * Address{sizeof(VARIANTARG)};
+  }
+  if (at[0] == 0) return count == 0 ? DISP_E_BADPARAMCOUNT : DISP_E_PARAMNOTOPTIONAL;
+  // A VT_BYREF|VT_VARIANT argument (how a script passes a variable) stands
+  // for the variant it points at.
+  VARIANTARG var;
+  if (!host.TryRead(at[0], &var, sizeof var)) return E_INVALIDARG;
+  if (var.vt == (VT_BYREF | VT_VARIANT)) at[0] = AddressOf(var.pvarVal);
+  return S_OK;
+}
+
+// Hands Invoke's outcome to its caller: the text as a VARIANT, or the error
+// as EXCEPINFO.
+HRESULT DeliverInvoke(const GuardedMemory& host, const Outcome& outcome, VARIANT* result,
+                      EXCEPINFO* exception) {
+  if (outcome.error != 0) {
+    EXCEPINFO info{};
+    const HRESULT hr = FillExcepInfo(outcome.error, exception != nullptr ? &info : nullptr);
+    if (exception != nullptr && !WriteToCaller(host, exception, &info, sizeof info)) {
+      SysFreeString(info.bstrSource);
+      SysFreeString(info.bstrDescription);
+    }
+    return hr;
+  }
+  if (result == nullptr) return S_OK;
+  VARIANT text;
+  VariantInit(&text);
+  text.vt = VT_BSTR;
+  text.bstrVal = ToBstr(outcome.text);
+  if (text.bstrVal == nullptr) return E_OUTOFMEMORY;
+  if (!WriteToCaller(host, result, &text, sizeof text)) {
+    VariantClear(&text);
+    return E_POINTER;
+  }
+  return S_OK;
+}
+
 // Hands a method's outcome to its caller: the text, or the error as HRESULT
 // with the error information set.
-HRESULT Deliver(const Outcome& outcome, BSTR* result) {
+HRESULT DeliverMethod(const GuardedMemory& host, const Outcome& outcome, BSTR* result) {
   if (outcome.error != 0) return SetErrorInformation(outcome.error, IID__RavoDUZE);
-  *result = ToBstr(outcome.text);
-  return *result != nullptr || outcome.text.empty() ? S_OK : E_OUTOFMEMORY;
+  BSTR text = ToBstr(outcome.text);
+  if (text == nullptr) return E_OUTOFMEMORY;
+  if (!WriteToCaller(host, result, &text, sizeof text)) {
+    SysFreeString(text);
+    return E_POINTER;
+  }
+  return S_OK;
+}
+
+// Clears a method's [out] string, where the caller handed one over.
+HRESULT ClearResult(const GuardedMemory& host, BSTR* result) {
+  BSTR none = nullptr;
+  return WriteToCaller(host, result, &none, sizeof none) ? S_OK : E_POINTER;
+}
+
+// Copies a caller's zero-terminated name, screened, up to `limit` units.
+std::optional<std::wstring> ScreenedName(const GuardedMemory& host, const OLECHAR* name) {
+  constexpr size_t kLimit = 1024;
+  std::wstring copy;
+  for (Address at = AddressOf(name); copy.size() < kLimit; at += sizeof(OLECHAR)) {
+    OLECHAR unit = 0;
+    if (name == nullptr || !host.TryRead(at, &unit, sizeof unit)) return std::nullopt;
+    if (unit == 0) return copy;
+    copy.push_back(unit);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -166,91 +280,144 @@ HRESULT RavoDUZEObject::TypeInfo(ITypeInfo** info) {
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 1;
-  return S_OK;
+  try {
+    const GuardedMemory host;
+    const UINT one = 1;
+    return WriteToCaller(host, count, &one, sizeof one) ? S_OK : E_POINTER;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-  if (info == nullptr) return E_POINTER;
-  *info = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  return TypeInfo(info);
+  try {
+    const GuardedMemory host;
+    ITypeInfo* found = nullptr;
+    if (!WriteToCaller(host, info, &found, sizeof found)) return E_POINTER;
+    if (index != 0) return DISP_E_BADINDEX;
+    const HRESULT hr = TypeInfo(&found);
+    if (FAILED(hr)) return hr;
+    if (!WriteToCaller(host, info, &found, sizeof found)) {
+      found->Release();
+      return E_POINTER;
+    }
+    return S_OK;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
                                                         LCID, DISPID* ids) {
-  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  ITypeInfo* info = nullptr;
-  const HRESULT hr = TypeInfo(&info);
-  if (FAILED(hr)) return hr;
-  const HRESULT found = DispGetIDsOfNames(info, names, count, ids);
-  info->Release();
-  return found;
+  try {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    const GuardedMemory host;
+    // The names and the answers pass through copies of the component's own.
+    std::vector<LPOLESTR> pointers(count);
+    if (!host.TryRead(AddressOf(names), pointers.data(),
+                      static_cast<uint32_t>(count * sizeof(LPOLESTR)))) {
+      return E_INVALIDARG;
+    }
+    std::vector<std::wstring> copies;
+    for (LPOLESTR name : pointers) {
+      std::optional<std::wstring> copy = ScreenedName(host, name);
+      if (!copy) return E_INVALIDARG;
+      copies.push_back(std::move(*copy));
+    }
+    std::vector<LPOLESTR> own(count);
+    for (UINT i = 0; i < count; ++i) own[i] = copies[i].data();
+    std::vector<DISPID> found(count, DISPID_UNKNOWN);
+    ITypeInfo* info = nullptr;
+    HRESULT hr = TypeInfo(&info);
+    if (FAILED(hr)) return hr;
+    hr = DispGetIDsOfNames(info, own.data(), count, found.data());
+    info->Release();
+    if (count > 0 && !WriteToCaller(host, ids, found.data(), count * sizeof(DISPID))) {
+      return E_POINTER;
+    }
+    return hr;
+  } catch (...) {
+    return E_OUTOFMEMORY;  // the copies are all that can fail
+  }
 }
 
-HRESULT STDMETHODCALLTYPE RavoDUZEObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags,
+HRESULT STDMETHODCALLTYPE RavoDUZEObject::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags,
                                                  DISPPARAMS* params, VARIANT* result,
-                                                 EXCEPINFO* exception, UINT*) {
-  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
-  if (params == nullptr) return E_INVALIDARG;
-  if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
-  const UINT n = params->cArgs;
-  // Arguments stand in rgvarg last first.
-  auto argument = [&](UINT i) -> Address {
-    return i < n ? AddressOf(&params->rgvarg[n - 1 - i]) : 0;
-  };
-  Outcome outcome;
-  switch (id) {
-    case kMainCall: {
-      if (n < 1 || n > 5) return DISP_E_BADPARAMCOUNT;
-      const VARIANTARG& first = params->rgvarg[n - 1];
-      const Address var =
-          first.vt == (VT_BYREF | VT_VARIANT) ? AddressOf(first.pvarVal) : AddressOf(&first);
-      outcome =
-          Run([&] { return MainCall(var, argument(1), argument(2), argument(3), argument(4)); });
-      break;
+                                                 EXCEPINFO* exception, UINT* bad_argument) {
+  try {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
+    const GuardedMemory host;
+    DISPPARAMS args;
+    if (params == nullptr || !host.TryRead(AddressOf(params), &args, sizeof args)) {
+      return E_INVALIDARG;
     }
-    case kHelp:
-    case kAbout:
-      if (n != 0) return DISP_E_BADPARAMCOUNT;
-      outcome = Run(id == kHelp ? HelpCall : AboutCall);
-      break;
-    default:
-      return DISP_E_MEMBERNOTFOUND;
+    Outcome outcome;
+    switch (id) {
+      case kMainCall: {
+        Address at[kParameters] = {};
+        UINT bad = 0;
+        const HRESULT found = FindArguments(host, args, at, bad);
+        if (FAILED(found)) {
+          WriteToCaller(host, bad_argument, &bad, sizeof bad);
+          return found;
+        }
+        outcome = Run([&] { return MainCall(at, CallLocale(lcid)); });
+        break;
+      }
+      case kHelp:
+      case kAbout:
+        if (args.cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        outcome = Run(id == kHelp ? HelpCall : AboutCall);
+        break;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    return DeliverInvoke(host, outcome, result, exception);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
   }
-  if (outcome.error != 0) return FillExcepInfo(outcome.error, exception);
-  if (result != nullptr) {
-    VariantInit(result);
-    result->vt = VT_BSTR;
-    result->bstrVal = ToBstr(outcome.text);
-    if (result->bstrVal == nullptr && !outcome.text.empty()) return E_OUTOFMEMORY;
-  }
-  return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::RavoDUZE(VARIANT* var, VARIANT* DebugF, VARIANT* varFlags,
                                                    VARIANT* vatFlags, VARIANT* sep, BSTR* result) {
-  if (result == nullptr) return E_POINTER;
-  *result = nullptr;
-  return Deliver(Run([&] {
-                   return MainCall(AddressOf(var), AddressOf(DebugF), AddressOf(varFlags),
-                                   AddressOf(vatFlags), AddressOf(sep));
-                 }),
-                 result);
+  try {
+    const GuardedMemory host;
+    if (FAILED(ClearResult(host, result))) return E_POINTER;
+    const Address at[kParameters] = {AddressOf(var), AddressOf(DebugF), AddressOf(varFlags),
+                                     AddressOf(vatFlags), AddressOf(sep)};
+    return DeliverMethod(host, Run([&] { return MainCall(at, LOCALE_USER_DEFAULT); }), result);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::HELP(BSTR* result) {
-  if (result == nullptr) return E_POINTER;
-  *result = nullptr;
-  return Deliver(Run(HelpCall), result);
+  try {
+    const GuardedMemory host;
+    if (FAILED(ClearResult(host, result))) return E_POINTER;
+    return DeliverMethod(host, Run(HelpCall), result);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::About(BSTR* result) {
-  if (result == nullptr) return E_POINTER;
-  *result = nullptr;
-  return Deliver(Run(AboutCall), result);
+  try {
+    const GuardedMemory host;
+    if (FAILED(ClearResult(host, result))) return E_POINTER;
+    return DeliverMethod(host, Run(AboutCall), result);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::InterfaceSupportsErrorInfo(REFIID iid) {

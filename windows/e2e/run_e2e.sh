@@ -12,6 +12,8 @@
 #     IDispatch::Invoke and through the interface; each output is compared
 #     with its golden text by check_golden.pl (addresses checked for
 #     consistency, not masked);
+#     a hostile host (probe_hostile.cc) calls it the ways a careless or
+#     malicious program can and must survive every one;
 #  4. regsvr32 /u leaves none of the component's registry keys behind.
 #
 # Wine runs under an en-US locale (LANG, LC_ALL) so that the runtime's text
@@ -84,6 +86,13 @@ for script in reports errors; do
 done
 "$wine" "$build/windows/dud_client.exe" > "$out/client.out" 2>&1 || true
 check client
+
+# A hostile host: stray arguments, named ones, and objects that free the
+# data being read, re-enter, throw or answer with wild pointers. Its last
+# line says the host survived.
+echo "== a hostile host"
+"$wine" "$build/windows/dud_probe_hostile.exe" "$(winpath "$dll")" > "$out/probe_hostile.out" 2>&1 || true
+check probe_hostile
 
 echo "== regsvr32 /u"
 "$wine" regsvr32 /s /u "$(winpath "$dll")"
