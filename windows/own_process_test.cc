@@ -180,5 +180,47 @@ TEST_F(OwnProcessTest, ReportsOfRealVariables) {
   VirtualFree(page, 0, MEM_RELEASE);
 }
 
+// One report, one locale: in the locale a caller names, the report code's
+// own numbers (typed array elements) read as the runtime's (a scalar, a
+// Variant element) do, and the point stays a point in en-US.
+TEST_F(OwnProcessTest, EveryNumberOfAReportTakesTheCallsLocale) {
+  SAFEARRAY* doubles = SafeArrayCreateVector(VT_R8, 0, 2);
+  SAFEARRAY* variants = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  ASSERT_NE(doubles, nullptr);
+  ASSERT_NE(variants, nullptr);
+  const double values[2] = {1.5, -2.25};
+  for (LONG i = 0; i < 2; ++i) {
+    SafeArrayPutElement(doubles, &i, const_cast<double*>(&values[i]));
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_R8;
+    v.dblVal = values[i];
+    SafeArrayPutElement(variants, &i, &v);
+  }
+  struct Case {
+    LCID locale;
+    char16_t separator;
+    const char16_t* elements;
+  };
+  for (const Case& c :
+       {Case{0x0409, u'.', u"1.5 -2.25 \r\n"}, Case{0x0407, u',', u"1,5 -2,25 \r\n"}}) {
+    SCOPED_TRACE(c.locale);
+    OwnProcess process(GetModuleHandleW(nullptr), c.locale);
+    EXPECT_EQ(process.DecimalSeparator(), c.separator);
+    EXPECT_EQ(process.Text(VariantImage::Double(1.5)), std::u16string(u"1") + c.separator + u"5");
+    dudUdudADOD::RavoDUZE inspector(process);
+    for (SAFEARRAY* array : {doubles, variants}) {
+      VARIANT held;
+      VariantInit(&held);
+      held.vt = static_cast<VARTYPE>(VT_ARRAY | (array == doubles ? VT_R8 : VT_VARIANT));
+      held.parray = array;
+      const std::u16string report = inspector(At(&held), std::nullopt, 16, 0);
+      EXPECT_TRUE(report.ends_with(c.elements)) << std::string(report.begin(), report.end());
+    }
+  }
+  SafeArrayDestroy(doubles);
+  SafeArrayDestroy(variants);
+}
+
 }  // namespace
 }  // namespace dudUdudADOD::windows
