@@ -3,8 +3,10 @@
 // what the host got back; none may take the host down. run_e2e.sh compares
 // the output with probe_hostile.golden (win64/ for the 64-bit DLL).
 //
-// Usage: probe_hostile.exe DLL. The DLL is loaded by path and its class
-// object asked for directly, so the case runs without registration.
+// Usage: probe_hostile.exe DLL [--user-locale]. The DLL is loaded by path
+// and its class object asked for directly, so the cases run without
+// registration. With --user-locale only the locale case runs, in the user's
+// locale (run_e2e.sh runs it under a German one).
 #include <fcntl.h>
 #include <io.h>
 
@@ -427,11 +429,19 @@ IDispatch* Component(const wchar_t* path) {
 
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
-  if (argc != 2 || FAILED(CoInitialize(nullptr))) return 2;
+  const bool user_locale = argc == 3 && std::wstring(argv[2]) == L"--user-locale";
+  if ((argc != 2 && !user_locale) || FAILED(CoInitialize(nullptr))) return 2;
   g_component = Component(argv[1]);
   if (g_component == nullptr) {
     std::printf("the component could not be created\n");
     return 1;
+  }
+  if (user_locale) {
+    Locale(LOCALE_USER_DEFAULT, "the user's locale");
+    g_component->Release();
+    CoUninitialize();
+    std::printf("probe_hostile: the host is still here\n");
+    return 0;
   }
   NamedArguments();
   StrayArguments();
