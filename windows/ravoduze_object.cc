@@ -312,7 +312,9 @@ HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetIDsOfNames(REFIID iid, LPOLESTR* na
   try {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const GuardedMemory host;
-    // The names and the answers pass through copies of the component's own.
+    // The names and the answers pass through copies of the component's own,
+    // taken once the caller's array is known to be there.
+    if (!host.IsMapped(AddressOf(names), uint64_t{count} * sizeof(LPOLESTR))) return E_INVALIDARG;
     std::vector<LPOLESTR> pointers(count);
     if (!host.TryRead(AddressOf(names), pointers.data(),
                       static_cast<uint32_t>(count * sizeof(LPOLESTR)))) {

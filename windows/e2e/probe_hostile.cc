@@ -199,6 +199,12 @@ void NamedArguments() {
   std::printf("=== names\nHRESULT 0x%08lX: %ld %ld %ld %ld\n", static_cast<unsigned long>(hr),
               static_cast<long>(ids[0]), static_cast<long>(ids[1]), static_cast<long>(ids[2]),
               static_cast<long>(ids[3]));
+  const HRESULT stray_names =
+      g_component->GetIDsOfNames(IID_NULL, reinterpret_cast<LPOLESTR*>(16), 1, 0, ids);
+  const HRESULT stray_ids =
+      g_component->GetIDsOfNames(IID_NULL, names, 1, 0, reinterpret_cast<DISPID*>(16));
+  std::printf("names at 16: 0x%08lX, DISPIDs at 16: 0x%08lX\n",
+              static_cast<unsigned long>(stray_names), static_cast<unsigned long>(stray_ids));
   // x, then vatFlags:=0 and varFlags:=16 in the other order: named ones
   // stand first in rgvarg, positional ones last first after them.
   VARIANT args[3] = {Long(0), Long(16), Long(5)};
