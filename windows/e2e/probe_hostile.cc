@@ -3,16 +3,17 @@
 // what the host got back; none may take the host down. run_e2e.sh compares
 // the output with probe_hostile.golden (win64/ for the 64-bit DLL).
 //
-// Usage: probe_hostile.exe DLL [--user-locale]. The DLL is loaded by path
-// and its class object asked for directly, so the cases run without
-// registration. With --user-locale only the locale case runs, in the user's
-// locale (run_e2e.sh runs it under a German one).
+// Usage: probe_hostile.exe DLL [CASE]. The DLL is loaded by path and its
+// class object asked for directly, so the cases run without registration.
+// With a CASE (see kCases) only that one runs; "user-locale" is run alone
+// by run_e2e.sh, under German settings.
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 
 // clang-format off
@@ -431,34 +432,48 @@ IDispatch* Component(const wchar_t* path) {
   return object;
 }
 
+const wchar_t* g_dll = nullptr;
+
+void TypeNamesOfTheDll() { TypeNames(g_dll); }
+void Throwing64() {
+  if (sizeof(void*) == 8) Throwing();  // exceptions cross modules only on 64-bit
+}
+void UsAndGermanLocales() {
+  Locale(0x0409, "en-US");
+  Locale(0x0407, "de-DE");
+}
+void UsersLocale() { Locale(LOCALE_USER_DEFAULT, "the user's locale"); }
+
+struct Case {
+  const wchar_t* name;
+  void (*run)();
+};
+// Every case but the last runs by default; one named after the DLL runs
+// alone (to see each one fail or pass by itself).
+constexpr Case kCases[] = {
+    {L"named", NamedArguments},       {L"stray", StrayArguments},
+    {L"freed", FreedPages},           {L"reentry", Reentry},
+    {L"wild", WildAnswers},           {L"throwing", Throwing64},
+    {L"counted", CountedCalls},       {L"typenames", TypeNamesOfTheDll},
+    {L"locales", UsAndGermanLocales}, {L"user-locale", UsersLocale},
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
-  const bool user_locale = argc == 3 && std::wstring(argv[2]) == L"--user-locale";
-  if ((argc != 2 && !user_locale) || FAILED(CoInitialize(nullptr))) return 2;
-  g_component = Component(argv[1]);
+  if (argc < 2 || argc > 3 || FAILED(CoInitialize(nullptr))) return 2;
+  g_dll = argv[1];
+  g_component = Component(g_dll);
   if (g_component == nullptr) {
     std::printf("the component could not be created\n");
     return 1;
   }
-  if (user_locale) {
-    Locale(LOCALE_USER_DEFAULT, "the user's locale");
-    g_component->Release();
-    CoUninitialize();
-    std::printf("probe_hostile: the host is still here\n");
-    return 0;
+  const std::wstring only = argc == 3 ? argv[2] : L"";
+  for (const Case& c : kCases) {
+    const bool last = &c == &kCases[std::size(kCases) - 1];
+    if (only.empty() ? !last : only == c.name) c.run();
   }
-  NamedArguments();
-  StrayArguments();
-  FreedPages();
-  Reentry();
-  WildAnswers();
-  if (sizeof(void*) == 8) Throwing();  // exceptions cross modules only on 64-bit
-  CountedCalls();
-  TypeNames(argv[1]);
-  Locale(0x0409, "en-US");
-  Locale(0x0407, "de-DE");
   g_component->Release();
   CoUninitialize();
   std::printf("probe_hostile: the host is still here\n");

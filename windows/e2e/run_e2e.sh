@@ -96,7 +96,7 @@ check probe_hostile
 # One report, one locale, under German settings: a Double and every element
 # of a Double or Variant array show "1,5" as the client's CStr would.
 LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 "$wine" "$build/windows/dud_probe_hostile.exe" \
-  "$(winpath "$dll")" --user-locale > "$out/probe_locale.out" 2>&1 || true
+  "$(winpath "$dll")" user-locale > "$out/probe_locale.out" 2>&1 || true
 check probe_locale
 
 echo "== regsvr32 /u"
