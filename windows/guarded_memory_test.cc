@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "testutil/error_of.h"
@@ -169,6 +171,38 @@ TEST(GuardedMemory, ARememberedRegionThatWentAwayRaises5) {
   EXPECT_EQ(ReadError(memory, At(data), 4), automation::kInvalidArgument);
   uint8_t byte = 0;
   EXPECT_FALSE(memory.TryRead(At(data), &byte, 1));
+}
+
+// Another thread takes the page away and gives it back while reads go on:
+// every read gives the bytes or error 5, whichever it meets.
+TEST(GuardedMemory, ReadsRaceAnotherThreadThatProtectsThePage) {
+  GuardedMemory memory;
+  Pages pages;
+  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  ASSERT_NE(data, nullptr);
+  std::memset(data, 1, pages.page());
+  std::atomic<bool> done{false};
+  std::thread toggler([&] {
+    DWORD old = 0;
+    while (!done) {
+      VirtualProtect(data, pages.page(), PAGE_NOACCESS, &old);
+      VirtualProtect(data, pages.page(), PAGE_READWRITE, &old);
+    }
+  });
+  int read = 0;
+  int refused = 0;
+  std::vector<uint8_t> bytes(pages.page());
+  for (int i = 0; i < 20000; ++i) {
+    if (memory.TryRead(At(data), bytes.data(), pages.page())) {
+      ++read;
+      EXPECT_EQ(bytes[pages.page() - 1], 1);
+    } else {
+      ++refused;
+    }
+  }
+  done = true;
+  toggler.join();
+  EXPECT_EQ(read + refused, 20000);
 }
 
 }  // namespace
