@@ -70,8 +70,6 @@ class HeldReference {
   }
   HeldReference(const HeldReference&) = delete;
   HeldReference& operator=(const HeldReference&) = delete;
-  T* operator->() const { return p_; }
-  T* get() const { return p_; }
 
  private:
   T* p_;

@@ -211,10 +211,20 @@ HRESULT DeliverMethod(const GuardedMemory& host, const Outcome& outcome, BSTR* r
   return S_OK;
 }
 
-// Clears a method's [out] string, where the caller handed one over.
-HRESULT ClearResult(const GuardedMemory& host, BSTR* result) {
-  BSTR none = nullptr;
-  return WriteToCaller(host, result, &none, sizeof none) ? S_OK : E_POINTER;
+// One of the interface's methods: its [out] string cleared, the call run,
+// its outcome handed over; nothing thrown into the caller.
+template <typename Body>
+HRESULT Method(BSTR* result, Body body) noexcept {
+  try {
+    const GuardedMemory host;
+    BSTR none = nullptr;
+    if (!WriteToCaller(host, result, &none, sizeof none)) return E_POINTER;
+    return DeliverMethod(host, Run(body), result);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
 // Copies a caller's zero-terminated name, screened, up to `limit` units.
@@ -385,42 +395,14 @@ HRESULT STDMETHODCALLTYPE RavoDUZEObject::Invoke(DISPID id, REFIID iid, LCID lci
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::RavoDUZE(VARIANT* var, VARIANT* DebugF, VARIANT* varFlags,
                                                    VARIANT* vatFlags, VARIANT* sep, BSTR* result) {
-  try {
-    const GuardedMemory host;
-    if (FAILED(ClearResult(host, result))) return E_POINTER;
-    const Address at[kParameters] = {AddressOf(var), AddressOf(DebugF), AddressOf(varFlags),
-                                     AddressOf(vatFlags), AddressOf(sep)};
-    return DeliverMethod(host, Run([&] { return MainCall(at, LOCALE_USER_DEFAULT); }), result);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  const Address at[kParameters] = {AddressOf(var), AddressOf(DebugF), AddressOf(varFlags),
+                                   AddressOf(vatFlags), AddressOf(sep)};
+  return Method(result, [&] { return MainCall(at, LOCALE_USER_DEFAULT); });
 }
 
-HRESULT STDMETHODCALLTYPE RavoDUZEObject::HELP(BSTR* result) {
-  try {
-    const GuardedMemory host;
-    if (FAILED(ClearResult(host, result))) return E_POINTER;
-    return DeliverMethod(host, Run(HelpCall), result);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+HRESULT STDMETHODCALLTYPE RavoDUZEObject::HELP(BSTR* result) { return Method(result, HelpCall); }
 
-HRESULT STDMETHODCALLTYPE RavoDUZEObject::About(BSTR* result) {
-  try {
-    const GuardedMemory host;
-    if (FAILED(ClearResult(host, result))) return E_POINTER;
-    return DeliverMethod(host, Run(AboutCall), result);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+HRESULT STDMETHODCALLTYPE RavoDUZEObject::About(BSTR* result) { return Method(result, AboutCall); }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::InterfaceSupportsErrorInfo(REFIID iid) {
   return IsEqualIID(iid, IID__RavoDUZE) ? S_OK : S_FALSE;

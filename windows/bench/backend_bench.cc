@@ -26,6 +26,7 @@
 #include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "inspector/ravoduze.h"
+#include "windows/e2e/load_component.h"
 
 namespace {
 
@@ -61,24 +62,6 @@ Timing Best(const std::function<size_t()>& run) {
 }
 
 // --- The real backend ---------------------------------------------------------
-
-_RavoDUZE* LoadComponent(const wchar_t* path) {
-  HMODULE dll = LoadLibraryW(path);
-  if (dll == nullptr) return nullptr;
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto get = reinterpret_cast<GetClassObject>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
-  if (get == nullptr ||
-      FAILED(get(CLSID_RavoDUZE, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
-    return nullptr;
-  }
-  _RavoDUZE* object = nullptr;
-  const HRESULT hr =
-      factory->CreateInstance(nullptr, IID__RavoDUZE, reinterpret_cast<void**>(&object));
-  factory->Release();
-  return SUCCEEDED(hr) ? object : nullptr;
-}
 
 size_t RealReport(_RavoDUZE* object, VARIANT* arg, const Report& report) {
   VARIANT var_flags;
@@ -178,7 +161,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   if (FAILED(CoInitialize(nullptr))) return 2;
-  _RavoDUZE* object = LoadComponent(argv[1]);
+  _RavoDUZE* object = dudUdudADOD::windows::LoadComponent<_RavoDUZE>(argv[1], IID__RavoDUZE);
   if (object == nullptr) {
     std::fprintf(stderr, "backend_bench: cannot load the component from the DLL\n");
     return 1;

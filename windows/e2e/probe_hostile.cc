@@ -21,6 +21,7 @@
 #include <initguid.h>
 #include "windows/type_library.h"
 // clang-format on
+#include "windows/e2e/load_component.h"
 
 namespace {
 
@@ -415,23 +416,6 @@ void TypeNames(const wchar_t* path) {
   library->Release();
 }
 
-IDispatch* Component(const wchar_t* path) {
-  HMODULE dll = LoadLibraryW(path);
-  if (dll == nullptr) return nullptr;
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto get = reinterpret_cast<GetClassObject>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
-  if (get == nullptr ||
-      FAILED(get(CLSID_RavoDUZE, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
-    return nullptr;
-  }
-  IDispatch* object = nullptr;
-  factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object));
-  factory->Release();
-  return object;
-}
-
 const wchar_t* g_dll = nullptr;
 
 void TypeNamesOfTheDll() { TypeNames(g_dll); }
@@ -464,7 +448,7 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2 || argc > 3 || FAILED(CoInitialize(nullptr))) return 2;
   g_dll = argv[1];
-  g_component = Component(g_dll);
+  g_component = dudUdudADOD::windows::LoadComponent<IDispatch>(g_dll, IID_IDispatch);
   if (g_component == nullptr) {
     std::printf("the component could not be created\n");
     return 1;
