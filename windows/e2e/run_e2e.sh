@@ -85,6 +85,29 @@ done
 "$wine" "$build/windows/dud_client.exe" > "$out/client.out" 2>&1 || true
 check client
 
+# --- Probes: the DLL's life inside a host -----------------------------------
+# A host that holds a MinGW-built add-in's shared libgcc before it loads the
+# DLL, and one that loads and unloads it 2,000 times. Each probe prints its
+# expected last line only when every step came back as it should; nothing
+# else counts (a 32-bit program under a Wine without its 32-bit part exits 0
+# and prints nothing).
+probe() {  # probe NAME LAST-LINE ARGS...: runs windows/dud_NAME.exe
+  local name=$1 last=$2 start=$SECONDS
+  shift 2
+  "$wine" "$build/windows/dud_$name.exe" "$@" > "$out/$name.out" 2>&1 || true
+  if [ "$(tr -d '\r' < "$out/$name.out" | tail -n 1)" = "$last" ]; then
+    echo "PASS $name ($((SECONDS - start)) s)"
+  else
+    echo "FAIL $name: no \"$last\" at the end of $out/$name.out"
+    tail -n 5 "$out/$name.out"
+    failures=$((failures + 1))
+  fi
+}
+echo "== probes"
+probe probe_libgcc "probe_libgcc: the host survived" "$(winpath "$dll")"
+probe probe_reload "probe_reload: 2000 cycles" "$(winpath "$dll")"
+# --- end of the probes --------------------------------------------------------
+
 echo "== regsvr32 /u"
 "$wine" regsvr32 /s /u "$(winpath "$dll")"
 wineserver -w
