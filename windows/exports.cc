@@ -13,10 +13,15 @@
 
 using dudUdudADOD::windows::ClassFactory;
 
+// At attach the DLL is pinned for the rest of the process (server_module.h):
+// at attach rather than at the first object, because any entry point may be
+// the first to use the static runtime that takes the slot, and a pinned DLL
+// is never unmapped under a thread of its own still running.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     dudUdudADOD::windows::SetServerModule(instance);
     DisableThreadLibraryCalls(instance);
+    dudUdudADOD::windows::PinServerModule();
   }
   return TRUE;
 }
