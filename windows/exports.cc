@@ -10,18 +10,25 @@
 #include "windows/registration.h"
 #include "windows/server_module.h"
 #include "windows/type_library.h"
+#include "windows/unwind_tables.h"
 
 using dudUdudADOD::windows::ClassFactory;
 
-// At attach the DLL is pinned for the rest of the process (server_module.h):
-// at attach rather than at the first object, because any entry point may be
-// the first to use the static runtime that takes the slot, and a pinned DLL
-// is never unmapped under a thread of its own still running.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+// At attach, after the start-up code: the DLL's unwind tables go where its
+// own unwinder finds them (unwind_tables.h), and the DLL is pinned for the
+// rest of the process (server_module.h). Pinned here rather than at the
+// first object: any entry point may be the first to use the static runtime
+// that takes the slot, and a pinned DLL is never torn down under a thread
+// of its own still running. A DLL that could not be pinned and is freed
+// takes back its registration; at process exit nothing is undone.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     dudUdudADOD::windows::SetServerModule(instance);
     DisableThreadLibraryCalls(instance);
+    dudUdudADOD::windows::RegisterUnwindTables(instance);
     dudUdudADOD::windows::PinServerModule();
+  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    dudUdudADOD::windows::UnregisterUnwindTables();
   }
   return TRUE;
 }

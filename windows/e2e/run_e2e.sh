@@ -5,7 +5,9 @@
 # stand in win64/.
 #
 #  1. static checks: objdump shows exactly the four exports and only system
-#     DLLs imported; the embedded type library and the version resource read
+#     DLLs imported; a 32-bit DLL's unwind tables read as one run of records
+#     from the start of their section (what the DLL registers when its
+#     start-up code handed them elsewhere); the embedded type library and the version resource read
 #     as typelib.golden says;
 #  2. regsvr32 registers the DLL;
 #  3. cscript runs reports.vbs and errors.vbs, the C++ client calls through
@@ -55,6 +57,34 @@ imports=$($objdump -p "$dll" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' '
   echo "imports: $imports"
 } > "$out/exports.out"
 check exports
+
+# The unwind tables of a 32-bit DLL (DWARF): the DLL's own label lies in the
+# section, and from the section's first byte the records follow one another
+# unbroken through the start-up code's own start (__EH_FRAME_BEGIN__) to its
+# zero terminator (__FRAME_END__), so that registering the whole section
+# registers what the start-up code would.
+if [ "$arch" = win32 ]; then
+  vma=$($objdump -h "$dll" | awk '$2 == ".eh_frame" {print $4}')
+  symbol() { i686-w64-mingw32-nm "$dll" | awk -v name="$1" '$3 == name {print $1}'; }
+  begin=$(symbol ___EH_FRAME_BEGIN__) end=$(symbol ___FRAME_END__)
+  anchor=$(symbol dud_eh_frame_anchor)  # the DLL's own label in the section
+  size=$($objdump -h "$dll" | awk '$2 == ".eh_frame" {print $3}')
+  records=$($objdump --dwarf=frames "$dll" |
+    awk '/^[0-9a-f]+ ([0-9a-f]+ [0-9a-f]+ (CIE|FDE)|ZERO terminator)/ {print $1, $NF}')
+  first=$(head -n 1 <<<"$records" | cut -d' ' -f1)
+  terminator=$(awk '$2 == "terminator" {print $1; exit}' <<<"$records")
+  if [ -n "$vma" ] && [ -n "$begin" ] && [ -n "$end" ] && [ -n "$anchor" ] &&
+     [ "$((16#$anchor - 16#$vma))" -ge 0 ] && [ "$((16#$anchor - 16#$vma))" -lt "$((16#$size))" ] &&
+     [ "$first" = 00000000 ] &&
+     [ "$((16#$terminator))" -eq "$((16#$end - 16#$vma))" ] &&
+     awk -v at="$(printf '%08x' $((16#$begin - 16#$vma)))" \
+       '$2 == "terminator" {exit 1} $1 == at {found = 1; exit} END {exit !found}' <<<"$records"; then
+    echo "PASS unwind tables"
+  else
+    echo "FAIL unwind tables: .eh_frame at $vma size $size, anchor $anchor, __EH_FRAME_BEGIN__ $begin, __FRAME_END__ $end, first terminator at +$terminator"
+    failures=$((failures + 1))
+  fi
+fi
 
 echo "== a fresh Wine prefix in $WINEPREFIX"
 rm -rf "$WINEPREFIX"
