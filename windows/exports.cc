@@ -6,12 +6,14 @@
 #include <initguid.h>  // the type library's GUIDs are defined here, once
 // clang-format on
 
+#include "windows/boundary.h"
 #include "windows/class_factory.h"
 #include "windows/registration.h"
 #include "windows/server_module.h"
 #include "windows/type_library.h"
 #include "windows/unwind_tables.h"
 
+using dudUdudADOD::windows::CatchAll;
 using dudUdudADOD::windows::ClassFactory;
 
 // At attach, after the start-up code: the DLL's unwind tables go where its
@@ -37,11 +39,13 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (!IsEqualCLSID(clsid, CLSID_RavoDUZE)) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new (std::nothrow) ClassFactory();
-  if (factory == nullptr) return E_OUTOFMEMORY;
-  const HRESULT hr = factory->QueryInterface(iid, out);
-  factory->Release();
-  return hr;
+  return CatchAll([&] {
+    auto* factory = new (std::nothrow) ClassFactory();
+    if (factory == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = factory->QueryInterface(iid, out);
+    factory->Release();
+    return hr;
+  });
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
