@@ -5,8 +5,13 @@
 set -eu
 export WINEPREFIX=$1 WINEARCH=$2
 export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+# A 64-bit prefix is made by the 64-bit loader: the plain `wine` starts the
+# 32-bit one whenever it is installed, and that fails where 32-bit programs
+# cannot run.
+wine=wine
+[ "$WINEARCH" = win64 ] && wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
 wineserver -w
 [ -f "$WINEPREFIX/system.reg" ] || { echo "wine_prefix: no prefix made in $WINEPREFIX" >&2; exit 1; }
 echo "wine_prefix: $WINEARCH prefix ready in $WINEPREFIX"

@@ -12,14 +12,21 @@ set -u
 export WINEPREFIX=$1
 shift
 export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
-out=$(wine "$@" 2>&1)
+# A 64-bit program runs under the 64-bit loader: the plain `wine` starts the
+# 32-bit one whenever it is installed, and that fails where 32-bit programs
+# cannot run.
+wine=wine
+if x86_64-w64-mingw32-objdump -f "$1" 2>/dev/null | grep -q 'pei-x86-64'; then
+  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+fi
+out=$("$wine" "$@" 2>&1)
 rc=$?
 # Seen under load: Wine itself dies of a signal as a program that passed
 # every test exits. One more run tells that from a crash of the program,
 # which happens again.
 if [ "$rc" -ge 128 ]; then
   echo "wine_test: $1 ended by signal $((rc - 128)); running it once more" >&2
-  out=$(wine "$@" 2>&1)
+  out=$("$wine" "$@" 2>&1)
   rc=$?
 fi
 printf '%s\n' "$out"
