@@ -12,9 +12,11 @@ set -u
 export WINEPREFIX=$1
 shift
 export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
-# The prefix's width picks the loader (see wine_prefix.sh).
+# A 64-bit program runs under the 64-bit loader: the plain `wine` starts the
+# 32-bit one whenever it is installed, and that fails where 32-bit programs
+# cannot run.
 wine=wine
-if grep -q '^#arch=win64' "$WINEPREFIX/system.reg" 2>/dev/null; then
+if x86_64-w64-mingw32-objdump -f "$1" 2>/dev/null | grep -q 'pei-x86-64'; then
   wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 fi
 out=$("$wine" "$@" 2>&1)

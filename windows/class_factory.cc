@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "windows/boundary.h"
 #include "windows/ravoduze_object.h"
 #include "windows/server_module.h"
 
@@ -33,11 +34,13 @@ HRESULT STDMETHODCALLTYPE ClassFactory::CreateInstance(IUnknown* outer, REFIID i
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-  auto* object = new (std::nothrow) RavoDUZEObject();
-  if (object == nullptr) return E_OUTOFMEMORY;
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();  // the reference the object was born with
-  return hr;
+  return CatchAll([&] {
+    auto* object = new (std::nothrow) RavoDUZEObject();
+    if (object == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = object->QueryInterface(iid, out);
+    object->Release();  // the reference the object was born with
+    return hr;
+  });
 }
 
 HRESULT STDMETHODCALLTYPE ClassFactory::LockServer(BOOL lock) {

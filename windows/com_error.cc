@@ -10,20 +10,29 @@ namespace {
 
 constexpr wchar_t kSource[] = L"dudUdudADOD";
 
-// The standard descriptions are ASCII.
-BSTR Description(int number) {
-  const std::string text = automation::StandardDescription(number);
-  const std::wstring wide(text.begin(), text.end());
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+// The standard description of error `number` (ASCII); null when memory ran
+// out for it.
+BSTR Description(int number) noexcept {
+  try {
+    const std::string text = automation::StandardDescription(number);
+    BSTR description = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
+    if (description == nullptr) return nullptr;
+    for (size_t i = 0; i < text.size(); ++i) {
+      description[i] = static_cast<OLECHAR>(static_cast<unsigned char>(text[i]));
+    }
+    return description;
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 }  // namespace
 
-HRESULT ErrorResult(int number) {
+HRESULT ErrorResult(int number) noexcept {
   return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(number) & 0xFFFF);
 }
 
-HRESULT FillExcepInfo(int number, EXCEPINFO* info) {
+HRESULT FillExcepInfo(int number, EXCEPINFO* info) noexcept {
   if (info != nullptr) {
     *info = EXCEPINFO{};
     info->bstrSource = SysAllocString(kSource);
@@ -33,7 +42,7 @@ HRESULT FillExcepInfo(int number, EXCEPINFO* info) {
   return DISP_E_EXCEPTION;
 }
 
-HRESULT SetErrorInformation(int number, REFIID iid) {
+HRESULT SetErrorInformation(int number, REFIID iid) noexcept {
   ICreateErrorInfo* create = nullptr;
   if (SUCCEEDED(CreateErrorInfo(&create))) {
     create->SetGUID(iid);

@@ -9,6 +9,9 @@
 //  - Through the interface's own methods: the HRESULT 0x800A0000 + N, with
 //    the same source and description set as the thread's error information
 //    (the object answers ISupportErrorInfo for its interface).
+// None of them throws: they run where the caller's exception handling has
+// already ended. When memory runs out the error still goes out, by number,
+// without its description.
 #ifndef DUD_WINDOWS_COM_ERROR_H_
 #define DUD_WINDOWS_COM_ERROR_H_
 
@@ -17,15 +20,15 @@
 namespace dudUdudADOD::windows {
 
 // 0x800A0000 + number: the platform's HRESULT of run-time error `number`.
-HRESULT ErrorResult(int number);
+HRESULT ErrorResult(int number) noexcept;
 
 // Fills `info` (when not null) for run-time error `number`; returns
 // DISP_E_EXCEPTION for Invoke to return.
-HRESULT FillExcepInfo(int number, EXCEPINFO* info);
+HRESULT FillExcepInfo(int number, EXCEPINFO* info) noexcept;
 
 // Sets the thread's error information for run-time error `number`, raised
 // by a method of the interface `iid`; returns ErrorResult(number).
-HRESULT SetErrorInformation(int number, REFIID iid);
+HRESULT SetErrorInformation(int number, REFIID iid) noexcept;
 
 }  // namespace dudUdudADOD::windows
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "windows/boundary.h"
 #include "windows/type_library.h"
 
 namespace dudUdudADOD::windows {
@@ -38,9 +39,8 @@ void DeleteTree(const std::wstring& key) { RegDeleteTreeW(HKEY_CLASSES_ROOT, key
 // Removes HKCR\key when nothing is left in it.
 void DeleteIfEmpty(const std::wstring& key) { RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()); }
 
-}  // namespace
-
-HRESULT Register(HMODULE module) {
+// Register's work; may throw std::bad_alloc. Leaves what it wrote on failure.
+HRESULT WriteRegistration(HMODULE module) {
   wchar_t path[MAX_PATH];
   const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
   if (length == 0 || length == MAX_PATH) return SELFREG_E_CLASS;
@@ -61,24 +61,18 @@ HRESULT Register(HMODULE module) {
       SetValue(kIndependentProgId, nullptr, kClassName) &&
       SetValue(std::wstring(kIndependentProgId) + L"\\CLSID", nullptr, clsid) &&
       SetValue(std::wstring(kIndependentProgId) + L"\\CurVer", nullptr, kProgId);
-  if (!written) {
-    Unregister();
-    return SELFREG_E_CLASS;
-  }
+  if (!written) return SELFREG_E_CLASS;
   ITypeLib* library = nullptr;
   HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &library);
   if (SUCCEEDED(hr)) {
     hr = RegisterTypeLib(library, path, nullptr);
     library->Release();
   }
-  if (FAILED(hr)) {
-    Unregister();
-    return SELFREG_E_TYPELIB;
-  }
-  return S_OK;
+  return FAILED(hr) ? SELFREG_E_TYPELIB : S_OK;
 }
 
-HRESULT Unregister() {
+// Unregister's work; may throw std::bad_alloc.
+HRESULT RemoveRegistration() {
   // The library was registered for the width the DLL is built for.
   const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
   UnRegisterTypeLib(LIBID_dudUdudADOD, kLibraryMajor, kLibraryMinor, kLibraryLocale, kind);
@@ -91,5 +85,15 @@ HRESULT Unregister() {
   DeleteTree(kIndependentProgId);
   return S_OK;
 }
+
+}  // namespace
+
+HRESULT Register(HMODULE module) noexcept {
+  const HRESULT hr = CatchAll([&] { return WriteRegistration(module); });
+  if (FAILED(hr)) Unregister();
+  return hr;
+}
+
+HRESULT Unregister() noexcept { return CatchAll(RemoveRegistration); }
 
 }  // namespace dudUdudADOD::windows

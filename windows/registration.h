@@ -7,7 +7,8 @@
 // dudUdudADOD.RavoDUZE.1 and the version-independent dudUdudADOD.RavoDUZE
 // (with CurVer), and registers the embedded type library. On failure it
 // removes what it wrote. Unregister removes all of it, the type library's
-// keys included, and succeeds when nothing was registered.
+// keys included, and succeeds when nothing was registered. Neither throws:
+// memory running out ends them with E_OUTOFMEMORY.
 #ifndef DUD_WINDOWS_REGISTRATION_H_
 #define DUD_WINDOWS_REGISTRATION_H_
 
@@ -15,8 +16,8 @@
 
 namespace dudUdudADOD::windows {
 
-HRESULT Register(HMODULE module);
-HRESULT Unregister();
+HRESULT Register(HMODULE module) noexcept;
+HRESULT Unregister() noexcept;
 
 }  // namespace dudUdudADOD::windows
 

@@ -14,6 +14,13 @@ namespace dudUdudADOD::windows {
 HMODULE ServerModule();
 void SetServerModule(HMODULE module);
 
+// Keeps the DLL in the process until the process ends, whatever FreeLibrary
+// calls follow: its static runtime takes a thread-local storage slot on
+// first use and never gives it back, so a DLL unloaded and loaded again
+// costs its host a slot each time, and a host runs out after about a
+// thousand. Returns false when the loader refused.
+bool PinServerModule();
+
 // Live objects (instances and class factories handed out) and
 // IClassFactory::LockServer locks.
 void AddObject();
