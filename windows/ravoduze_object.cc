@@ -9,6 +9,7 @@
 #include "automation/runtime_error.h"
 #include "automation/variant_memory.h"
 #include "inspector/ravoduze.h"
+#include "windows/boundary.h"
 #include "windows/com_error.h"
 #include "windows/guarded_memory.h"
 #include "windows/own_process.h"
@@ -172,6 +173,32 @@ HRESULT FindArguments(const GuardedMemory& host, const DISPPARAMS& args, Address
   return S_OK;
 }
 
+// Runs member `id` of Invoke with the caller's screened DISPPARAMS into
+// `outcome`; an HRESULT for a call that cannot start.
+HRESULT InvokeMember(const GuardedMemory& host, DISPID id, const DISPPARAMS& args, LCID lcid,
+                     UINT* bad_argument, Outcome& outcome) {
+  switch (id) {
+    case kMainCall: {
+      Address at[kParameters] = {};
+      UINT bad = 0;
+      const HRESULT found = FindArguments(host, args, at, bad);
+      if (FAILED(found)) {
+        WriteToCaller(host, bad_argument, &bad, sizeof bad);
+        return found;
+      }
+      outcome = Run([&] { return MainCall(at, CallLocale(lcid)); });
+      return S_OK;
+    }
+    case kHelp:
+    case kAbout:
+      if (args.cArgs != 0) return DISP_E_BADPARAMCOUNT;
+      outcome = Run(id == kHelp ? HelpCall : AboutCall);
+      return S_OK;
+    default:
+      return DISP_E_MEMBERNOTFOUND;
+  }
+}
+
 // Hands Invoke's outcome to its caller: the text as a VARIANT, or the error
 // as EXCEPINFO.
 HRESULT DeliverInvoke(const GuardedMemory& host, const Outcome& outcome, VARIANT* result,
@@ -211,23 +238,7 @@ HRESULT DeliverMethod(const GuardedMemory& host, const Outcome& outcome, BSTR* r
   return S_OK;
 }
 
-// One of the interface's methods: its [out] string cleared, the call run,
-// its outcome handed over; nothing thrown into the caller.
-template <typename Body>
-HRESULT Method(BSTR* result, Body body) noexcept {
-  try {
-    const GuardedMemory host;
-    BSTR none = nullptr;
-    if (!WriteToCaller(host, result, &none, sizeof none)) return E_POINTER;
-    return DeliverMethod(host, Run(body), result);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
-// Copies a caller's zero-terminated name, screened, up to `limit` units.
+// Copies a caller's zero-terminated name, screened, up to kLimit units.
 std::optional<std::wstring> ScreenedName(const GuardedMemory& host, const OLECHAR* name) {
   constexpr size_t kLimit = 1024;
   std::wstring copy;
@@ -238,6 +249,37 @@ std::optional<std::wstring> ScreenedName(const GuardedMemory& host, const OLECHA
     copy.push_back(unit);
   }
   return std::nullopt;
+}
+
+// The caller's `count` names, copied once the array of them is known to be
+// there; nullopt when any of it cannot be read.
+std::optional<std::vector<std::wstring>> ScreenedNames(const GuardedMemory& host, LPOLESTR* names,
+                                                       UINT count) {
+  const uint64_t bytes = uint64_t{count} * sizeof(LPOLESTR);
+  if (bytes > UINT32_MAX || !host.IsMapped(AddressOf(names), bytes)) return std::nullopt;
+  std::vector<LPOLESTR> pointers(count);
+  if (!host.TryRead(AddressOf(names), pointers.data(), static_cast<uint32_t>(bytes))) {
+    return std::nullopt;
+  }
+  std::vector<std::wstring> copies;
+  for (LPOLESTR name : pointers) {
+    std::optional<std::wstring> copy = ScreenedName(host, name);
+    if (!copy) return std::nullopt;
+    copies.push_back(std::move(*copy));
+  }
+  return copies;
+}
+
+// One of the interface's methods: its [out] string cleared, the call run,
+// its outcome handed over; nothing thrown into the caller.
+template <typename Body>
+HRESULT Method(BSTR* result, Body body) noexcept {
+  return CatchAll([&]() -> HRESULT {
+    const GuardedMemory host;
+    BSTR none = nullptr;
+    if (!WriteToCaller(host, result, &none, sizeof none)) return E_POINTER;
+    return DeliverMethod(host, Run(body), result);
+  });
 }
 
 }  // namespace
@@ -290,17 +332,15 @@ HRESULT RavoDUZEObject::TypeInfo(ITypeInfo** info) {
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetTypeInfoCount(UINT* count) {
-  try {
+  return CatchAll([&]() -> HRESULT {
     const GuardedMemory host;
     const UINT one = 1;
     return WriteToCaller(host, count, &one, sizeof one) ? S_OK : E_POINTER;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-  try {
+  return CatchAll([&]() -> HRESULT {
     const GuardedMemory host;
     ITypeInfo* found = nullptr;
     if (!WriteToCaller(host, info, &found, sizeof found)) return E_POINTER;
@@ -312,32 +352,19 @@ HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetTypeInfo(UINT index, LCID, ITypeInf
       return E_POINTER;
     }
     return S_OK;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
                                                         LCID, DISPID* ids) {
-  try {
+  return CatchAll([&]() -> HRESULT {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const GuardedMemory host;
-    // The names and the answers pass through copies of the component's own,
-    // taken once the caller's array is known to be there.
-    if (!host.IsMapped(AddressOf(names), uint64_t{count} * sizeof(LPOLESTR))) return E_INVALIDARG;
-    std::vector<LPOLESTR> pointers(count);
-    if (!host.TryRead(AddressOf(names), pointers.data(),
-                      static_cast<uint32_t>(count * sizeof(LPOLESTR)))) {
-      return E_INVALIDARG;
-    }
-    std::vector<std::wstring> copies;
-    for (LPOLESTR name : pointers) {
-      std::optional<std::wstring> copy = ScreenedName(host, name);
-      if (!copy) return E_INVALIDARG;
-      copies.push_back(std::move(*copy));
-    }
+    // The names and the answers pass through copies of the component's own.
+    std::optional<std::vector<std::wstring>> copies = ScreenedNames(host, names, count);
+    if (!copies) return E_INVALIDARG;
     std::vector<LPOLESTR> own(count);
-    for (UINT i = 0; i < count; ++i) own[i] = copies[i].data();
+    for (UINT i = 0; i < count; ++i) own[i] = (*copies)[i].data();
     std::vector<DISPID> found(count, DISPID_UNKNOWN);
     ITypeInfo* info = nullptr;
     HRESULT hr = TypeInfo(&info);
@@ -348,15 +375,13 @@ HRESULT STDMETHODCALLTYPE RavoDUZEObject::GetIDsOfNames(REFIID iid, LPOLESTR* na
       return E_POINTER;
     }
     return hr;
-  } catch (...) {
-    return E_OUTOFMEMORY;  // the copies are all that can fail
-  }
+  });
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags,
                                                  DISPPARAMS* params, VARIANT* result,
                                                  EXCEPINFO* exception, UINT* bad_argument) {
-  try {
+  return CatchAll([&]() -> HRESULT {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
     const GuardedMemory host;
@@ -365,32 +390,10 @@ HRESULT STDMETHODCALLTYPE RavoDUZEObject::Invoke(DISPID id, REFIID iid, LCID lci
       return E_INVALIDARG;
     }
     Outcome outcome;
-    switch (id) {
-      case kMainCall: {
-        Address at[kParameters] = {};
-        UINT bad = 0;
-        const HRESULT found = FindArguments(host, args, at, bad);
-        if (FAILED(found)) {
-          WriteToCaller(host, bad_argument, &bad, sizeof bad);
-          return found;
-        }
-        outcome = Run([&] { return MainCall(at, CallLocale(lcid)); });
-        break;
-      }
-      case kHelp:
-      case kAbout:
-        if (args.cArgs != 0) return DISP_E_BADPARAMCOUNT;
-        outcome = Run(id == kHelp ? HelpCall : AboutCall);
-        break;
-      default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
+    const HRESULT started = InvokeMember(host, id, args, lcid, bad_argument, outcome);
+    if (FAILED(started)) return started;
     return DeliverInvoke(host, outcome, result, exception);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 HRESULT STDMETHODCALLTYPE RavoDUZEObject::RavoDUZE(VARIANT* var, VARIANT* DebugF, VARIANT* varFlags,
