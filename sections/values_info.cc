@@ -8,6 +8,7 @@
 #include "automation/bstr.h"
 #include "automation/checked_math.h"
 #include "automation/conversions.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array_desc.h"
 #include "automation/text_forms.h"
@@ -83,7 +84,8 @@ void AppendVariantElement(std::u16string& out, const ClientProcess& process,
   // Nothing (address 0) and stray addresses find no object either.
   const bool textless_object =
       (vt == vbObject || vt == vbDataObject) && !process.HasDefaultValue(value.pointer());
-  if (vt == vbNull || (vt & vbArray) != 0 || vt > vbByte || textless_object) {
+  const bool unknown_type = vt > vbByte && !IsIntegerType(vt);
+  if (vt == vbNull || (vt & vbArray) != 0 || unknown_type || textless_object) {
     out += process.TypeName(value);
     return;
   }
@@ -126,6 +128,15 @@ void AppendElementValue(std::u16string& out, const ClientProcess& process, uint1
       AppendInteger(out, v);
       return;
     }
+    case vbSByte:
+    case vbUShort:
+    case vbUInteger:
+    case vbLongLong:
+    case vbULong:
+    case vbInt:
+    case vbUInt:
+      AppendWhole(out, ReadWhole(type, cell));
+      return;
     case vbBoolean:
       AppendBoolean(out, (cell[0] | cell[1]) != 0);
       return;
