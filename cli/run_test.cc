@@ -244,8 +244,9 @@ TEST(RunRavoduze, ScriptFromAPipeOrDashAndErrorsNamedByTheirSource) {
        "   |                        ^\n"},
       {{"Dim s As"},
        "",
-       "<script>:1:9: error: expected a type after \"As\" (Integer, Long, Single, Double, "
-       "Currency, Date, String, Boolean, Byte, Variant or Object), found end of script\n"
+       "<script>:1:9: error: expected a type after \"As\" (Integer, Long, LongLong, LongPtr, "
+       "Single, Double, Currency, Date, String, Boolean, Byte, Variant or Object), found end of "
+       "script\n"
        " 1 | Dim s As\n"
        "   |         ^\n"},
   };
