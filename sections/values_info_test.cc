@@ -312,6 +312,30 @@ TEST_F(SplitWalkTest, EveryElementTypeReadsTheSameSplitOrNot) {
   }
 }
 
+// The fast path writes each integer type's elements as the element text
+// does, whole or in a sink's pieces.
+TEST_F(SplitWalkTest, TheFastPathWritesEachElementsOwnText) {
+  for (const uint16_t type : {vbByte, vbInteger, vbLong, vbSByte, vbUShort, vbUInteger, vbLongLong,
+                              vbULong, vbInt, vbUInt}) {
+    SCOPED_TRACE(type);
+    const Address arg = RandomArray(type, {{1, 40000}}, type);
+    AddressSpace& memory = process_.memory();
+    const Address descriptor = ReadUInt32(memory, ReadUInt32(memory, arg + 8));
+    const std::span<uint8_t> data = SafeArrayDataBytes(memory, descriptor);
+    const size_t size = StorageSize(type, kWin32Layout);
+    std::u16string expected;
+    for (size_t at = 0; at < data.size(); at += size) {
+      AppendElementText(expected, process_, type, data.data() + at, size);
+      expected += u", ";
+    }
+    expected += u"\r\n";
+    size_t pieces = 0;
+    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, false, &pieces), expected);
+    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, true, &pieces), expected);
+    EXPECT_GT(pieces, 1u);
+  }
+}
+
 // A string that cannot be read fails the walk with its own error, in either
 // slice of a pair; text past a string's length fails first with 14.
 TEST_F(SplitWalkTest, AStringThatFailsFailsTheSameSplitOrNot) {
