@@ -85,6 +85,11 @@ done
 "$wine" "$build/windows/dud_client.exe" > "$out/client.out" 2>&1 || true
 check client
 
+# --- The integer types other clients pass: probe_integers.cc -----------------
+"$wine" "$build/windows/dud_probe_integers.exe" > "$out/probe_integers.out" 2>&1 || true
+check probe_integers
+# -----------------------------------------------------------------------------
+
 echo "== regsvr32 /u"
 "$wine" regsvr32 /s /u "$(winpath "$dll")"
 wineserver -w
