@@ -40,7 +40,7 @@ TEST(IntegerTypesTest, ReadsEachTypesBytesAsItsRangeHasThem) {
     const uint32_t size = StorageSize(c.type, kWin32Layout);
     uint8_t bytes[16];
     for (uint32_t i = 0; i < 16; ++i) {
-      bytes[i] = i < size ? static_cast<uint8_t>(c.bits >> (8 * i)) : 0xEE;
+      bytes[i] = static_cast<uint8_t>(i < size ? c.bits >> (8 * i) : 0xEE);
     }
     std::u16string text;
     AppendWhole(text, ReadWhole(c.type, bytes));
