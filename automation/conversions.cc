@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "automation/bstr.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/text_forms.h"
@@ -94,12 +95,6 @@ int64_t SignedOf(uint64_t magnitude, bool negative) {
   return negative ? static_cast<int64_t>(uint64_t{0} - magnitude) : static_cast<int64_t>(magnitude);
 }
 
-int64_t WholeOfDecimal(const Decimal& d) {
-  const Decimal rounded = RoundDecimal(d, 0);
-  if (rounded.hi != 0) Raise(kOverflow);
-  return SignedOf(rounded.lo, rounded.negative);
-}
-
 int64_t CurrencyOfDecimal(const Decimal& d) {
   static constexpr uint64_t kPowers[] = {1, 10, 100, 1000, 10000};
   const Decimal rounded = RoundDecimal(d, 4);
@@ -135,19 +130,25 @@ int64_t InRange(int64_t v, int64_t low, int64_t high) {
 // A dereferenced value as each target type. Null raises 94, a value without
 // a number (arrays, Error, unknown codes) 13.
 
+// The value of an integer type held in the variant's data field.
+WholeNumber WholeOfVariant(const VariantImage& value) {
+  return ReadWhole(value.vt(), value.data_field());
+}
+
+double DoubleOfWhole(WholeNumber v) {
+  const auto magnitude = static_cast<double>(v.magnitude);
+  return v.negative ? -magnitude : magnitude;
+}
+
 double ToDouble(const Process& process, const VariantImage& value) {
+  if (IsIntegerType(value.vt())) return DoubleOfWhole(WholeOfVariant(value));
   switch (value.vt()) {
     case vbEmpty:
       return 0;
     case vbNull:
       Raise(kInvalidUseOfNull);
-    case vbInteger:
     case vbBoolean:
       return value.integer();
-    case vbLong:
-      return value.long_value();
-    case vbByte:
-      return value.byte();
     case vbSingle:
       return value.single();
     case vbDouble:
@@ -170,23 +171,45 @@ double ToDouble(const Process& process, const VariantImage& value) {
   }
 }
 
-// Rounded half to even to a whole number.
-int64_t ToWhole(const Process& process, const VariantImage& value) {
+// Rounded half to even to a whole number of any integer type's range (from
+// -2^63 to 2^64 - 1); raises 6 beyond it.
+WholeNumber ToWholeNumber(const Process& process, const VariantImage& value) {
+  if (IsIntegerType(value.vt())) return WholeOfVariant(value);
   switch (value.vt()) {
-    case vbInteger:
     case vbBoolean:
-      return value.integer();
-    case vbLong:
-      return value.long_value();
-    case vbByte:
-      return value.byte();
+      return WholeNumber::Of(value.integer());
     case vbCurrency:
-      return WholeOfCurrency(value.currency());
-    case vbDecimal:
-      return WholeOfDecimal(CheckedDecimal(value));
-    default:
-      return WholeOfDouble(ToDouble(process, value));
+      return WholeNumber::Of(WholeOfCurrency(value.currency()));
+    case vbDecimal: {
+      const Decimal rounded = RoundDecimal(CheckedDecimal(value), 0);
+      if (rounded.hi != 0 || (rounded.negative && rounded.lo > (uint64_t{1} << 63))) {
+        Raise(kOverflow);
+      }
+      return WholeNumber{rounded.negative && rounded.lo != 0, rounded.lo};
+    }
+    default: {
+      const double r = RoundHalfEven(ToDouble(process, value));
+      if (!(r >= -0x1p63 && r < 0x1p64)) Raise(kOverflow);  // NaN included
+      return r < 0 ? WholeNumber{true, static_cast<uint64_t>(-r)}
+                   : WholeNumber::OfUnsigned(static_cast<uint64_t>(r));
+    }
   }
+}
+
+// The value for a variant of the integer type `type`. Text for a 64-bit
+// type is read exactly, as for Currency: a Double keeps only 53 bits.
+WholeNumber ToIntegerType(const Process& process, const VariantImage& value, uint16_t type) {
+  if (!IsTextual(value.vt()) || StorageSize(type, kWin32Layout) != 8) {
+    return ToWholeNumber(process, value);
+  }
+  const auto exact = ParseDecimal(TextOf(process, value));
+  if (!exact) Raise(kTypeMismatch);
+  return ToWholeNumber(process, VariantImage::OfDecimal(*exact));
+}
+
+// Rounded half to even to a whole number; raises 6 beyond 64 bits.
+int64_t ToWhole(const Process& process, const VariantImage& value) {
+  return WholeToInt64(ToWholeNumber(process, value));
 }
 
 float ToSingle(const Process& process, const VariantImage& value) {
@@ -197,8 +220,11 @@ float ToSingle(const Process& process, const VariantImage& value) {
 
 int64_t ToCurrency(const Process& process, const VariantImage& value) {
   const uint16_t vt = value.vt();
-  if (vt == vbInteger || vt == vbBoolean || vt == vbLong || vt == vbByte) {
-    return ToWhole(process, value) * kCurrencyScale;
+  if (vt == vbBoolean) return ToWhole(process, value) * kCurrencyScale;
+  if (IsIntegerType(vt)) {
+    // Through a Decimal, which checks that the scaled LongLong or ULong fits.
+    const WholeNumber w = WholeOfVariant(value);
+    return CurrencyOfDecimal(Decimal{0, w.negative, 0, w.magnitude});
   }
   if (vt == vbCurrency) return value.currency();
   if (vt == vbDecimal) return CurrencyOfDecimal(CheckedDecimal(value));
@@ -267,13 +293,14 @@ bool ToBoolean(const Process& process, const VariantImage& value) {
 }
 
 Decimal ToDecimal(const Process& process, const VariantImage& value) {
+  if (IsIntegerType(value.vt())) {
+    const WholeNumber w = WholeOfVariant(value);
+    return Decimal{0, w.negative, 0, w.magnitude};
+  }
   switch (value.vt()) {
     case vbEmpty:
       return Decimal{};
-    case vbInteger:
     case vbBoolean:
-    case vbLong:
-    case vbByte:
       return DecimalOfWhole(ToWhole(process, value));
     case vbCurrency: {
       const int64_t scaled = value.currency();
@@ -334,6 +361,23 @@ const char16_t* BaseTypeName(uint16_t type) {
       return u"Decimal";
     case vbByte:
       return u"Byte";
+    case vbLongLong:
+      return u"LongLong";
+    // The language has no names for these; they take those of the family's
+    // managed runtime, except the machine integers, which are named apart
+    // from the language's 16-bit Integer ("Int", "UInt").
+    case vbSByte:
+      return u"SByte";
+    case vbUShort:
+      return u"UShort";
+    case vbUInteger:
+      return u"UInteger";
+    case vbULong:
+      return u"ULong";
+    case vbInt:
+      return u"Int";
+    case vbUInt:
+      return u"UInt";
     default:
       return u"Unknown";  // DataObject, user-defined types, unknown codes
   }
@@ -367,17 +411,12 @@ std::u16string TypeName(const Process& process, const VariantImage& v) {
 void AppendVariantText(std::u16string& out, const Process& process, const VariantImage& v) {
   const AddressSpace& memory = process.memory();
   const VariantImage value = Dereference(memory, v);
+  if (IsIntegerType(value.vt())) return AppendWhole(out, WholeOfVariant(value));
   switch (value.vt()) {
     case vbEmpty:
       return;
     case vbNull:
       Raise(kInvalidUseOfNull);
-    case vbInteger:
-      return AppendInteger(out, value.integer());
-    case vbLong:
-      return AppendInteger(out, value.long_value());
-    case vbByte:
-      return AppendInteger(out, value.byte());
     case vbSingle:
       return AppendSingle(out, value.single());
     case vbDouble:
@@ -443,14 +482,8 @@ VariantImage ChangeType(Process& process, const VariantImage& v, uint16_t type) 
   const VariantImage value = Dereference(process.memory(), v);
   if (type == vbVariant) return VariantCopy(process, value);
   if (value.vt() == vbNull) Raise(kInvalidUseOfNull);
+  if (IsIntegerType(type)) return IntegerVariant(type, ToIntegerType(process, value, type));
   switch (type) {
-    case vbByte:
-      return VariantImage::Byte(static_cast<uint8_t>(InRange(ToWhole(process, value), 0, 255)));
-    case vbInteger:
-      return VariantImage::Integer(
-          static_cast<int16_t>(InRange(ToWhole(process, value), INT16_MIN, INT16_MAX)));
-    case vbLong:
-      return VariantImage::Long(VariantToLong(process, value));
     case vbSingle:
       return VariantImage::Single(ToSingle(process, value));
     case vbDouble:

@@ -7,7 +7,9 @@
 //
 // Text forms are the en-US forms a user of the platform sees (text_forms.h
 // gives the exact rules):
-//   Integer, Long, Byte  signed decimal ("-5")
+//   Integer, Long, Byte  signed decimal ("-5"), and so the other integer
+//                        types (integer_types.h), up to ULong's
+//                        "18446744073709551615"
 //   Single, Double       up to 7 / 15 significant digits, exponent form
 //                        beyond that range ("1E+20", "1E-10", "1.5E-07")
 //   Currency             up to 4 decimals ("1.5", "-0.0001")
@@ -37,9 +39,10 @@ namespace dudUdudADOD::automation {
 // on to another variant).
 uint16_t VarType(const Memory& memory, const VariantImage& v);
 
-// TypeName: "Long", "String", "Long()" for an array of Long, an object's class
-// name, "Nothing" for an object variable holding no object, "Empty", "Null",
-// "Unknown" for a DataObject and for codes the platform does not know.
+// TypeName: "Long", "String", "Long()" for an array of Long, "LongLong" and
+// the other integer types' names (integer_types.h), an object's class name, "Nothing" for an object
+// variable holding no object, "Empty", "Null", "Unknown" for a DataObject and for codes the
+// platform does not know.
 std::u16string TypeName(const Process& process, const VariantImage& v);
 // The name of a type code without the array bit; "Unknown" for DataObject,
 // user-defined types and codes the platform does not know.
@@ -74,12 +77,14 @@ uint32_t LenB(const Process& process, const VariantImage& v);
 int32_t VariantToLong(const Process& process, const VariantImage& v);
 
 // VariantChangeType to a scalar type (Integer, Long, Single, Double,
-// Currency, Date, String, Boolean, Byte, Decimal, Error from an Error only,
+// Currency, Date, String, Boolean, Byte, the other integer types, Decimal,
+// Error from an Error only,
 // Object and DataObject from an object only), or to Variant, which returns a
 // deep copy (VariantCopy) and lets Null through. Empty converts to 0, "",
 // False or 12:00:00 AM.
-//   Byte, Integer, Long, Currency: rounded halves to even, range-checked.
-//   Currency and Decimal read strings exactly, not through a Double.
+//   Integer types, Currency: rounded halves to even, range-checked.
+//   Currency, Decimal, LongLong and ULong read strings exactly, not
+//     through a Double.
 //   Date: a string is read as a date first, then as a number; the serial
 //     must lie in years 100 to 9999.
 //   Boolean: any non-zero number is True; a string may be "True" or "False"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "automation/bstr.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "testutil/error_of.h"
@@ -93,6 +94,42 @@ TEST_F(ConversionsTest, VarTypeAndTypeNameFollowReferences) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(TypeName(process_, c.value), c.name) << "vt " << c.value.vt();
+}
+
+// The integer types beyond the language's own: their names, their texts by
+// value and by reference, and CLng through them.
+TEST_F(ConversionsTest, OtherIntegerTypesHaveNamesTextsAndLongs) {
+  const auto of = [](uint16_t type, int64_t v) { return IntegerVariant(type, WholeNumber::Of(v)); };
+  const VariantImage ulong_max = IntegerVariant(vbULong, WholeNumber::OfUnsigned(UINT64_MAX));
+  const struct {
+    VariantImage value;
+    const char16_t* name;
+    const char16_t* text;
+    const char16_t* long_value;
+  } cases[] = {
+      {of(vbSByte, -128), u"SByte", u"-128", u"-128"},
+      {of(vbUShort, 65535), u"UShort", u"65535", u"65535"},
+      {of(vbUInteger, 4294967295), u"UInteger", u"4294967295", u"error 6"},
+      {of(vbLongLong, INT64_MIN), u"LongLong", u"-9223372036854775808", u"error 6"},
+      {of(vbLongLong, -2147483648), u"LongLong", u"-2147483648", u"-2147483648"},
+      {ulong_max, u"ULong", u"18446744073709551615", u"error 6"},
+      {of(vbInt, -7), u"Int", u"-7", u"-7"},
+      {of(vbUInt, 2147483648), u"UInt", u"2147483648", u"error 6"},
+      {ByRef(of(vbLongLong, 1099511627776)), u"LongLong", u"1099511627776", u"error 6"},
+      {ByRef(of(vbUShort, 40000)), u"UShort", u"40000", u"40000"},
+      {VariantRef(of(vbULong, 12)), u"ULong", u"12", u"12"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TypeName(process_, c.value), c.name) << "vt " << c.value.vt();
+    EXPECT_EQ(Outcome([&] { return Text(c.value); }), c.text) << "vt " << c.value.vt();
+    const auto to_long = [&] {
+      return testutil::U16(std::to_string(VariantToLong(process_, c.value)));
+    };
+    EXPECT_EQ(Outcome(to_long), c.long_value) << "vt " << c.value.vt();
+  }
+  EXPECT_EQ(TypeName(process_, ArrayOf(vbLongLong)), u"LongLong()");
+  EXPECT_EQ(TypeName(process_, VariantImage::Array(vbUInt, 0)), u"UInt()");
+  EXPECT_EQ(TypeName(process_, VariantImage::OfType(24)), u"Unknown");  // past the integers
 }
 
 TEST_F(ConversionsTest, TextOfEveryTypeThatHasOne) {
@@ -249,6 +286,34 @@ TEST_F(ConversionsTest, ChangeTypeConvertsBetweenScalarsOrRaises) {
       {VariantImage::Long(5), vbObject, u"error 13"},
       {VariantImage::Long(1), vbUserDefinedType, u"error 13"},
       {VariantImage::Null(), vbLong, u"error 94"},
+      // The integer types beyond the language's own: 64-bit values pass
+      // exactly through Currency and Decimal, and a Double up to 2^64 fits
+      // a ULong.
+      {Str(u"-9223372036854775808"), vbLongLong, u"-9223372036854775808"},
+      {Str(u"9223372036854775807"), vbLongLong, u"9223372036854775807"},  // exact, not a Double
+      {Str(u"9223372036854775808"), vbLongLong, u"error 6"},
+      {Str(u"18446744073709551615.4"), vbULong, u"18446744073709551615"},
+      {VariantImage::Double(-0x1p63), vbLongLong, u"-9223372036854775808"},
+      {VariantImage::Double(0x1p63), vbLongLong, u"error 6"},
+      {VariantImage::Double(0x1p63), vbULong, u"9223372036854775808"},
+      {VariantImage::Double(0x1p64), vbULong, u"error 6"},
+      {VariantImage::Double(2.5), vbLongLong, u"2"},
+      {VariantImage::Double(-0.5), vbULong, u"0"},
+      {VariantImage::Currency(INT64_MIN), vbLongLong, u"-922337203685478"},
+      {VariantImage::OfDecimal(Decimal{0, false, 0, UINT64_MAX}), vbULong, u"18446744073709551615"},
+      {VariantImage::OfDecimal(Decimal{0, false, 1, 0}), vbULong, u"error 6"},
+      {IntegerVariant(vbULong, WholeNumber::OfUnsigned(UINT64_MAX)), vbDecimal,
+       u"18446744073709551615"},
+      {IntegerVariant(vbLongLong, WholeNumber::Of(922337203685477)), vbCurrency,
+       u"922337203685477"},
+      {IntegerVariant(vbLongLong, WholeNumber::Of(922337203685478)), vbCurrency, u"error 6"},
+      {IntegerVariant(vbLongLong, WholeNumber::Of(-5)), vbDouble, u"-5"},
+      {IntegerVariant(vbSByte, WholeNumber::Of(-1)), vbByte, u"error 6"},
+      {IntegerVariant(vbUInt, WholeNumber::Of(3)), vbBoolean, u"True"},
+      {VariantImage::Integer(-1), vbUShort, u"error 6"},
+      {VariantImage::Long(-129), vbSByte, u"error 6"},
+      {Str(u"4294967295"), vbUInt, u"4294967295"},
+      {VariantImage::Null(), vbLongLong, u"error 94"},
   };
   for (const auto& c : cases) {
     const std::u16string result = Outcome([&] {

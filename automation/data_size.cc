@@ -27,6 +27,14 @@ int32_t DataSize(const ClientProcess& process, Address var) {
       return 8;
     case vbByte:
       return 1;
+    case vbSByte:
+    case vbUShort:
+    case vbUInteger:
+    case vbLongLong:
+    case vbULong:
+    case vbInt:
+    case vbUInt:
+      return static_cast<int32_t>(StorageSize(VarType(memory, arg), memory.layout()));
     case vbString: {
       const uint32_t bytes = process.LenB(arg);
       if (bytes > INT32_MAX) Raise(kOverflow);

@@ -2,10 +2,11 @@
 // alone.
 //
 // Integer and Boolean 2; Long, Single and Error 4; Double, Currency and Date
-// 8; Byte 1; String its LenB; an array of Byte the element count of its first
-// declared dimension; everything else 0 (Empty, Null, objects, Variant,
-// Decimal, user-defined types and every other array). The table is the whole
-// rule: it is what the report's byte counts and byte dumps rely on.
+// 8; Byte 1; the other integer types their storage size (SByte 1, UShort 2,
+// UInteger, Int and UInt 4, LongLong and ULong 8); String its LenB; an array of Byte the element
+// count of its first declared dimension; everything else 0 (Empty, Null, objects, Variant, Decimal,
+// user-defined types and every other array). The table is the whole rule: it is what the report's
+// byte counts and byte dumps rely on.
 #ifndef DUD_AUTOMATION_DATA_SIZE_H_
 #define DUD_AUTOMATION_DATA_SIZE_H_
 

@@ -5,6 +5,7 @@
 
 #include "automation/bstr.h"
 #include "automation/client.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 
 namespace dudUdudADOD::automation {
@@ -28,6 +29,27 @@ TEST(DataSizeTest, ValuesHeldInTheVariant) {
   };
   for (const auto& k : cases) {
     EXPECT_EQ(DataSize(p, c.PassValue(k.value)), k.size) << "vt " << k.value.vt();
+  }
+}
+
+// The other integer types take their storage size, held or referred to, on
+// both platforms; their arrays count nothing, as arrays of Long do not.
+TEST(DataSizeTest, OtherIntegerTypesTakeTheirStorageSize) {
+  const struct {
+    uint16_t type;
+    int32_t size;
+  } cases[] = {{vbSByte, 1}, {vbUShort, 2}, {vbUInteger, 4}, {vbLongLong, 8},
+               {vbULong, 8}, {vbInt, 4},    {vbUInt, 4}};
+  const DeclaredBound one[] = {{1, 10}};
+  for (const Platform platform : {Platform::kWin32, Platform::kWin64}) {
+    Process p(platform);
+    Client c(p);
+    for (const auto& k : cases) {
+      EXPECT_EQ(DataSize(p, c.PassValue(IntegerVariant(k.type, WholeNumber::Of(1)))), k.size)
+          << "vt " << k.type;
+      EXPECT_EQ(DataSize(p, c.Pass(c.Dim(k.type))), k.size) << "vt " << k.type;
+      EXPECT_EQ(DataSize(p, c.Pass(c.DimArray(k.type, one))), 0) << "vt " << k.type;
+    }
   }
 }
 

@@ -783,6 +783,22 @@ char16_t* WriteInteger(char16_t* at, int64_t value) {
   return end;
 }
 
+void AppendSignAndMagnitude(std::u16string& out, bool negative, uint64_t magnitude) {
+  if (negative) out += u'-';
+  AppendUnsigned(out, magnitude);
+}
+
+size_t SignAndMagnitudeWidth(bool negative, uint64_t magnitude) {
+  return (negative ? 1 : 0) + static_cast<size_t>(CountDigits(magnitude));
+}
+
+char16_t* WriteSignAndMagnitude(char16_t* at, bool negative, uint64_t magnitude) {
+  if (negative) *at++ = u'-';
+  char16_t* end = at + CountDigits(magnitude);
+  WriteDigitsBackwards(end, magnitude);
+  return end;
+}
+
 size_t IntegerWidth(int64_t value) {
   return (value < 0 ? 1 : 0) + static_cast<size_t>(CountDigits(Magnitude(value)));
 }

@@ -46,6 +46,14 @@ size_t IntegerWidth(int64_t value);
 // The digits AppendInteger writes, at `at`, which has room for
 // IntegerWidth(value) characters (20 always do); returns their end.
 char16_t* WriteInteger(char16_t* at, int64_t value);
+// "-" when `negative`, then the decimal digits of `magnitude`: the form in
+// which every integer type's value fits, up to 2^64 - 1 (integer_types.h).
+void AppendSignAndMagnitude(std::u16string& out, bool negative, uint64_t magnitude);
+// The same text written at `at`, which has room for it (21 characters always
+// do); returns its end.
+char16_t* WriteSignAndMagnitude(char16_t* at, bool negative, uint64_t magnitude);
+// How many characters those two write.
+size_t SignAndMagnitudeWidth(bool negative, uint64_t magnitude);
 
 void AppendDouble(std::u16string& out, double value);      // 15 significant digits
 void AppendSingle(std::u16string& out, float value);       // 7 significant digits

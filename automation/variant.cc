@@ -132,14 +132,22 @@ void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v) 
 uint32_t StorageSize(uint16_t type, const Layout& layout) {
   switch (type) {
     case vbByte:
+    case vbSByte:
       return 1;
     case vbInteger:
     case vbBoolean:
+    case vbUShort:
       return 2;
     case vbLong:
     case vbSingle:
     case vbError:
+    case vbUInteger:
+    case vbInt:
+    case vbUInt:
       return 4;
+    case vbLongLong:
+    case vbULong:
+      return 8;
     case vbString:
     case vbObject:
     case vbDataObject:

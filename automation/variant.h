@@ -40,7 +40,18 @@ enum VarTypeCode : uint16_t {
   vbVariant = 12,
   vbDataObject = 13,
   vbDecimal = 14,
+  // The integer types beside the language's own Byte, Integer and Long: what
+  // 64-bit clients and other languages pass (integer_types.h). Only LongLong
+  // has a name in the language; the others are named after the types the
+  // family's managed runtime gives these codes.
+  vbSByte = 16,  // signed 8 bits
   vbByte = 17,
+  vbUShort = 18,    // unsigned 16 bits
+  vbUInteger = 19,  // unsigned 32 bits
+  vbLongLong = 20,  // signed 64 bits
+  vbULong = 21,     // unsigned 64 bits
+  vbInt = 22,       // the machine's signed integer: 32 bits on both platforms
+  vbUInt = 23,      // the machine's unsigned integer: 32 bits on both platforms
   vbUserDefinedType = 36,
   vbArray = 0x2000,
 };

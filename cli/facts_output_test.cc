@@ -295,6 +295,20 @@ TEST(FactsJsonTest, SixtyFourBitAddressesAndVariants) {
             uint64_t{1} << 32);
 }
 
+// LongLong, which only a 64-bit client has: its name, its 8-byte elements
+// and every digit of their values.
+TEST(FactsJsonTest, LongLongArraysNameTheirTypeAndWholeValues) {
+  const nlohmann::json j = nlohmann::json::parse(
+      RunCli({"--json", "--platform", "win64", "--var-flags", "varDef+varValues",
+              "Dim a(1 To 2) As LongLong = {-1, 9223372036854775807^}"}));
+  EXPECT_EQ(j.at("variable").at("type_name"), "LongLong()");
+  const nlohmann::json& items = j.at("values").at("items");
+  EXPECT_EQ(items.at(0).at("value"), "-1");
+  EXPECT_EQ(items.at(1).at("value"), "9223372036854775807");
+  EXPECT_EQ(items.at(1).at("address").get<uint64_t>() - items.at(0).at("address").get<uint64_t>(),
+            8u);
+}
+
 TEST(FactsJsonTest, AnErrorEndsAWholeDocument) {
   int code = 0;
   const nlohmann::json j = Json("Dim v", &code);

@@ -131,7 +131,9 @@ class Session {
   // Runs one input line; false when it ends the session.
   bool Handle(std::string line);
   // Runs a script's statements, as -i -f FILE does before the first line.
-  void Preload(const ScriptSource& source) { interpreter_.RunStatements(ParseScript(source.text)); }
+  void Preload(const ScriptSource& source) {
+    interpreter_.RunStatements(ParseScript(source.text, Platform()));
+  }
 
   // The hint or note lines the last line left for standard error, once.
   std::string TakeHints() { return std::exchange(hints_, std::string()); }
@@ -142,6 +144,8 @@ class Session {
     void (Session::*apply)(std::string_view value);
   };
 
+  // The platform the session models, for the parser.
+  automation::Platform Platform() const { return process_.memory().layout().platform; }
   bool RunCommand(const std::string& line, size_t start);
   void InspectOnly(const Script& script, size_t start, const std::string& line);
   void Inspect(const Expr& value);
@@ -182,10 +186,10 @@ bool Session::Handle(std::string line) {
   if (line[start] == ':') return RunCommand(line, start);
   if (const size_t word = InspectWordAt(line, start)) {
     line.replace(start, word, word, ' ');  // keeps the columns of what follows
-    InspectOnly(ParseScript(line), start, line);
+    InspectOnly(ParseScript(line, Platform()), start, line);
     return true;
   }
-  const Script script = ParseScript(line);
+  const Script script = ParseScript(line, Platform());
   const auto* alone = script.statements.size() == 1
                           ? std::get_if<ExprStatement>(&script.statements.front())
                           : nullptr;

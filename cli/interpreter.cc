@@ -13,6 +13,7 @@
 
 #include "automation/bstr.h"
 #include "automation/conversions.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/text_forms.h"
@@ -713,6 +714,10 @@ static std::optional<VariantImage> NegateWhole(const VariantImage& x) {
     case vbCurrency:
       if (x.currency() == INT64_MIN) Raise(kOverflow);
       return VariantImage::Currency(-x.currency());
+    case vbLongLong: {
+      const WholeNumber v = ReadWhole(vbLongLong, x.data_field());
+      return IntegerVariant(vbLongLong, WholeNumber{!v.negative && v.magnitude != 0, v.magnitude});
+    }
     case vbByte:
       return VariantImage::Integer(static_cast<int16_t>(-x.byte()));
     case vbBoolean:

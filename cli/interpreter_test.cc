@@ -292,11 +292,12 @@ TEST_F(InterpreterTest, FailingStatementsFreeTheirTemporaries) {
 
 // What a script alone gives: "VALUE As TYPE" for the argument it passes, or
 // its error ("run-time error N", or "LINE:COLUMN: MESSAGE" for the script).
-std::string Outcome(std::string_view script) {
-  Process process;
+std::string Outcome(std::string_view script, Platform platform = Platform::kWin32) {
+  Process process(platform);
   Interpreter interpreter(process);
   try {
-    const VariantImage arg = LoadVariant(process.memory(), interpreter.Run(ParseScript(script)));
+    const VariantImage arg =
+        LoadVariant(process.memory(), interpreter.Run(ParseScript(script, platform)));
     return ToUtf8(VariantToText(process, arg)) + " As " + ToUtf8(TypeName(process, arg));
   } catch (const RuntimeError& e) {
     return "run-time error " + std::to_string(e.number());
@@ -359,6 +360,42 @@ TEST(Interpreter, ScriptsGiveThePlatformsTypesAndErrors) {
       {"' nothing here\n", "2:1: nothing to inspect: the script has no statements"},
   };
   for (const auto& c : cases) EXPECT_EQ(Outcome(c.script), c.outcome) << c.script;
+}
+
+// LongLong exists on 64-bit only, as in the language; LongPtr is the
+// platform's pointer-wide integer.
+TEST(Interpreter, LongLongAndLongPtrFollowThePlatform) {
+  const std::string refused =
+      ": LongLong needs a 64-bit platform (--platform win64); on 32-bit, LongPtr is a Long";
+  const struct {
+    const char* script;
+    const std::string win32;
+    const std::string win64;
+  } cases[] = {
+      {"Dim p As LongPtr = 7\np", "7 As Long", "7 As LongLong"},
+      {"CLngPtr(2.5)", "2 As Long", "2 As LongLong"},
+      {"CLngPtr(3000000000)", "run-time error 6", "3000000000 As LongLong"},
+      {"Dim a(1) As LongPtr\nDim v = a", "run-time error 13", "run-time error 13"},
+      {"Dim x As LongLong = -9223372036854775808^", "1:10: \"LongLong\"" + refused,
+       "-9223372036854775808 As LongLong"},
+      {"CLngLng(\"9223372036854775807\")", "1:1: \"CLngLng\"" + refused,
+       "9223372036854775807 As LongLong"},
+      {"x = 5^", "1:5: \"5^\"" + refused, "1:1: \"x\" is not declared: declare it first with Dim"},
+      {"&HFFFFFFFFFFFFFFFF^", "1:1: \"&HFFFFFFFFFFFFFFFF^\"" + refused, "-1 As LongLong"},
+      {"&O1777777777777777777777^", "1:1: \"&O1777777777777777777777^\"" + refused,
+       "-1 As LongLong"},
+      {"-(-9223372036854775808^)", "1:4: \"9223372036854775808^\"" + refused, "run-time error 6"},
+      {"-CLngLng(5)", "1:2: \"CLngLng\"" + refused, "-5 As LongLong"},
+      {"Dim x As LongLong = 2^63", "1:10: \"LongLong\"" + refused,
+       "1:23: unexpected \"6\" after the number \"2^\""},
+      {"CLngLng(-922337203685477.5808@)", "1:1: \"CLngLng\"" + refused,
+       "-922337203685478 As LongLong"},
+      {"CLngLng(1E19)", "1:1: \"CLngLng\"" + refused, "run-time error 6"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Outcome(c.script, Platform::kWin32), c.win32) << c.script;
+    EXPECT_EQ(Outcome(c.script, Platform::kWin64), c.win64) << c.script;
+  }
 }
 
 TEST_F(InterpreterTest, ArraysInVariantsNestAtMostSixtyFourDeep) {

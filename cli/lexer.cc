@@ -14,7 +14,9 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsWordChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-bool IsSuffix(char c) { return c == '%' || c == '&' || c == '!' || c == '#' || c == '@'; }
+bool IsSuffix(char c) {
+  return c == '%' || c == '&' || c == '^' || c == '!' || c == '#' || c == '@';
+}
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // A character as a message shows it: printable ones quoted, control

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "automation/integer_types.h"
 #include "automation/text_forms.h"
 #include "automation/utf8.h"
 
@@ -102,7 +103,7 @@ std::optional<int64_t> ScaledCurrency(const std::string& text, bool negative) {
 VariantImage WholeLiteral(const Token& token, bool negative) {
   const bool fraction = token.text.find_first_of(".Ee") != std::string::npos;
   const char suffix = token.suffix;
-  if (fraction && (suffix == '%' || suffix == '&')) {
+  if (fraction && (suffix == '%' || suffix == '&' || suffix == '^')) {
     Fail(token, "the number " + Written(token, negative) +
                     " must be a whole number written "
                     "with digits only for its suffix " +
@@ -119,6 +120,13 @@ VariantImage WholeLiteral(const Token& token, bool negative) {
     Fail(token, "the number " + Written(token, negative) +
                     " does not fit a Long (-2147483648 to 2147483647)");
   }
+  if (suffix == '^') {
+    if (!whole) {
+      Fail(token, "the number " + Written(token, negative) +
+                      " does not fit a LongLong (-9223372036854775808 to 9223372036854775807)");
+    }
+    return automation::IntegerVariant(automation::vbLongLong, automation::WholeNumber::Of(*whole));
+  }
   if (suffix == '%' || (suffix == 0 && fits16)) {
     return VariantImage::Integer(static_cast<int16_t>(*whole));
   }
@@ -131,17 +139,27 @@ VariantImage WholeLiteral(const Token& token, bool negative) {
 VariantImage RadixLiteral(const Token& token) {
   const char radix = static_cast<char>(token.text[1] & ~0x20);
   const bool hex = radix == 'H' || radix == 'X';
+  // A LongLong's pattern may use all 64 bits (&HFFFFFFFFFFFFFFFF^ is -1).
+  const bool wide = token.suffix == '^';
+  const uint64_t most = wide ? ~uint64_t{0} : 0xFFFFFFFF;
+  const uint64_t base = hex ? 16 : 8;
   uint64_t value = 0;
   for (size_t i = 2; i < token.text.size(); ++i) {
     const char c = token.text[i];
     const int digit = c <= '9' ? c - '0' : (c & ~0x20) - 'A' + 10;
-    value = value * (hex ? 16 : 8) + static_cast<uint64_t>(digit);
-    if (value > 0xFFFFFFFF)
-      Fail(token, "the number " + Written(token, false) +
-                      " is too large: " + "at most 32 bits (&HFFFFFFFF)");
+    if (value > (most - static_cast<uint64_t>(digit)) / base) {
+      Fail(token,
+           "the number " + Written(token, false) + " is too large: " +
+               (wide ? "at most 64 bits (&HFFFFFFFFFFFFFFFF)" : "at most 32 bits (&HFFFFFFFF)"));
+    }
+    value = value * base + static_cast<uint64_t>(digit);
   }
-  if (token.suffix != 0 && token.suffix != '%' && token.suffix != '&') {
-    Fail(token, "a hexadecimal or octal number takes only the suffix % or &");
+  if (token.suffix != 0 && token.suffix != '%' && token.suffix != '&' && !wide) {
+    Fail(token, "a hexadecimal or octal number takes only the suffix %, & or ^");
+  }
+  if (wide) {
+    return automation::IntegerVariant(automation::vbLongLong,
+                                      automation::WholeNumber::Of(static_cast<int64_t>(value)));
   }
   if (token.suffix == '%' && value > 0xFFFF) {
     Fail(token, "the number " + Written(token, false) + " does not fit an Integer (&HFFFF)");

@@ -5,8 +5,9 @@
 // bits, Long when they fit 32, Double otherwise; a fraction or an exponent
 // makes a Double. Hex (&H1F or 0x1F) and octal (&O17) numbers are Integer up to &HFFFF (as a 16-bit
 // pattern, so &HFFFF is -1) and Long up to &HFFFFFFFF. A suffix fixes the
-// type: % Integer, & Long, ! Single, # Double, @ Currency (exact to the
-// fourth decimal, halves to even). A literal that does not fit its type
+// type: % Integer, & Long, ^ LongLong (hex and octal up to 64 bits), !
+// Single, # Double, @ Currency (exact to the fourth decimal, halves to even).
+// Whether the platform has LongLong is the parser's to check. A literal that does not fit its type
 // raises ScriptError at the literal.
 #ifndef DUD_CLI_LITERALS_H_
 #define DUD_CLI_LITERALS_H_

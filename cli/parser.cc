@@ -22,9 +22,15 @@ struct NamedType {
   uint16_t type;
 };
 
-constexpr std::array<NamedType, 11> kTypes = {{
+// LongPtr's code is the platform's: Long on 32-bit, LongLong on 64-bit. The
+// tables hold this stand-in, which the parser resolves (ResolveType).
+constexpr uint16_t kLongPtr = 0xFFFF;
+
+constexpr std::array<NamedType, 13> kTypes = {{
     {"Integer", automation::vbInteger},
     {"Long", automation::vbLong},
+    {"LongLong", automation::vbLongLong},
+    {"LongPtr", kLongPtr},
     {"Single", automation::vbSingle},
     {"Double", automation::vbDouble},
     {"Currency", automation::vbCurrency},
@@ -36,10 +42,12 @@ constexpr std::array<NamedType, 11> kTypes = {{
     {"Object", automation::vbObject},
 }};
 
-constexpr std::array<NamedType, 12> kConversions = {{
+constexpr std::array<NamedType, 14> kConversions = {{
     {"CByte", automation::vbByte},
     {"CInt", automation::vbInteger},
     {"CLng", automation::vbLong},
+    {"CLngLng", automation::vbLongLong},
+    {"CLngPtr", kLongPtr},
     {"CSng", automation::vbSingle},
     {"CDbl", automation::vbDouble},
     {"CCur", automation::vbCurrency},
@@ -57,14 +65,14 @@ constexpr std::array<std::string_view, 19> kKeywords = {
     "Array", "RawVariant", "Preserve", "Rem",   "FileBytes",
 };
 
-constexpr std::array<std::string_view, 11> kTypeNames = {
-    "Integer", "Long",    "Single", "Double",  "Currency", "Date",
-    "String",  "Boolean", "Byte",   "Variant", "Object",
+constexpr std::array<std::string_view, 13> kTypeNames = {
+    "Integer", "Long",   "LongLong", "LongPtr", "Single",  "Double", "Currency",
+    "Date",    "String", "Boolean",  "Byte",    "Variant", "Object",
 };
 
-constexpr std::array<std::string_view, 15> kFunctionNames = {
-    "CByte", "CInt", "CLng",  "CSng", "CDbl",  "CCur",       "CDate",     "CStr",
-    "CBool", "CDec", "CVErr", "CVar", "Array", "RawVariant", "FileBytes",
+constexpr std::array<std::string_view, 17> kFunctionNames = {
+    "CByte", "CInt",  "CLng", "CLngLng", "CLngPtr", "CSng",  "CDbl",       "CCur",      "CDate",
+    "CStr",  "CBool", "CDec", "CVErr",   "CVar",    "Array", "RawVariant", "FileBytes",
 };
 
 // The words that start a statement, for "did you mean" after a slip.
@@ -72,7 +80,8 @@ constexpr std::array<std::string_view, 6> kStatementWords = {"Dim", "ReDim", "Er
                                                              "Set", "Let",   "Preserve"};
 
 constexpr std::string_view kTypeList =
-    "Integer, Long, Single, Double, Currency, Date, String, Boolean, Byte, Variant or Object";
+    "Integer, Long, LongLong, LongPtr, Single, Double, Currency, Date, String, Boolean, Byte, "
+    "Variant or Object";
 
 bool SameWord(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -117,7 +126,10 @@ Expr Wrap(ExprKind kind, Position position, Expr inner) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view source) : lexer_(source) { current_ = lexer_.Next(); }
+  Parser(std::string_view source, automation::Platform platform)
+      : lexer_(source), wide_(platform == automation::Platform::kWin64) {
+    current_ = lexer_.Next();
+  }
 
   Script Parse();
 
@@ -155,6 +167,8 @@ class Parser {
   void ParseClause(Declarator& d);
   void ParseAsNew(Declarator& d);
   uint16_t ParseType();
+  uint16_t ResolveType(uint16_t type, const Token& word) const;
+  VariantImage Number(const Token& token, bool negative) const;
   std::vector<Bound> ParseBounds();
   void ParseList(Declarator& d);
   ReDimStatement ParseReDim();
@@ -169,6 +183,7 @@ class Parser {
   std::vector<Expr> ParseArguments(const Token& name);
 
   Lexer lexer_;
+  bool wide_;  // a 64-bit platform: LongLong exists, LongPtr is one
   Token current_;
   std::optional<Token> next_;
   int depth_ = 0;
@@ -347,8 +362,7 @@ void Parser::ParseClause(Declarator& d) {
 uint16_t Parser::ParseType() {
   if (current_.kind == TokenKind::kWord) {
     if (std::optional<uint16_t> type = FindType(kTypes, current_.text)) {
-      Advance();
-      return *type;
+      return ResolveType(*type, Advance());
     }
     const std::string suggestion = DidYouMean(current_.text, kTypeNames);
     throw ScriptError(
@@ -357,6 +371,26 @@ uint16_t Parser::ParseType() {
             (suggestion.empty() ? " (expected " + std::string(kTypeList) + ")" : suggestion));
   }
   Expected("a type after \"As\" (" + std::string(kTypeList) + ")");
+}
+
+// LongPtr as the platform has it; LongLong (and CLngLng, and the ^ suffix)
+// only where the platform has it, as on 64-bit: a 32-bit program has no
+// 64-bit integer type.
+uint16_t Parser::ResolveType(uint16_t type, const Token& word) const {
+  if (type == kLongPtr) return wide_ ? automation::vbLongLong : automation::vbLong;
+  if (type == automation::vbLongLong && !wide_) {
+    std::string written = word.text;
+    if (word.suffix != 0) written += word.suffix;
+    throw ScriptError(word.position, Quote(written) +
+                                         ": LongLong needs a 64-bit platform (--platform "
+                                         "win64); on 32-bit, LongPtr is a Long");
+  }
+  return type;
+}
+
+VariantImage Parser::Number(const Token& token, bool negative) const {
+  if (token.suffix == '^') ResolveType(automation::vbLongLong, token);
+  return NumberLiteral(token, negative);
 }
 
 // After "(": the bounds and the closing ")".
@@ -445,7 +479,7 @@ Expr Parser::ParseUnary() {
   Nest nest(*this, sign.position);
   const bool negative = sign.kind == TokenKind::kMinus;
   if (negative && current_.kind == TokenKind::kNumber && !IsRadixNumber(current_.text)) {
-    return Literal(sign.position, NumberLiteral(Advance(), true));
+    return Literal(sign.position, Number(Advance(), true));
   }
   // A sign makes a value of a variable, as parentheses do.
   return Wrap(negative ? ExprKind::kNegate : ExprKind::kParen, sign.position, ParseUnary());
@@ -455,7 +489,7 @@ Expr Parser::ParsePrimary() {
   const Position at = current_.position;
   switch (current_.kind) {
     case TokenKind::kNumber:
-      return Literal(at, NumberLiteral(Advance(), false));
+      return Literal(at, Number(Advance(), false));
     case TokenKind::kDate:
       return Literal(at, DateLiteral(Advance()));
     case TokenKind::kString: {
@@ -523,7 +557,7 @@ Expr Parser::ParseCall(ExprKind kind, const Token& name) {
   e.args = ParseArguments(name);
   const size_t count = e.args.size();
   if (kind == ExprKind::kConvert) {
-    e.type = *FindType(kConversions, name.text);
+    e.type = ResolveType(*FindType(kConversions, name.text), name);
     if (count != 1) throw ScriptError(name.position, name.text + " takes one value");
   } else if (kind == ExprKind::kNew && count != 1) {
     throw ScriptError(name.position, Quote("New " + name.text + "(...)") +
@@ -562,6 +596,8 @@ bool IsReservedWord(std::string_view word) {
          FindType(kTypes, word).has_value() || FindType(kConversions, word).has_value();
 }
 
-Script ParseScript(std::string_view source) { return Parser(source).Parse(); }
+Script ParseScript(std::string_view source, automation::Platform platform) {
+  return Parser(source, platform).Parse();
+}
 
 }  // namespace dudUdudADOD::cli

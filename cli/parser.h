@@ -18,11 +18,11 @@
 //               | CONVERSION "(" expr ")" | "Array" "(" [expr {"," expr}] ")"
 //               | "New" CLASS ["(" expr ")"] | "RawVariant" "(" expr x 6 ")"
 //
-// TYPE is Integer, Long, Single, Double, Currency, Date, String, Boolean,
-// Byte, Variant or Object (Variant when "As" is left out); CONVERSION is
-// CByte, CInt, CLng, CSng, CDbl, CCur, CDate, CStr, CBool, CDec, CVErr or
-// CVar. A list in braces may span lines. Signs, parentheses and calls nest
-// at most kMaxNesting deep, so no script can exhaust the host's stack.
+// TYPE is Integer, Long, LongLong, LongPtr, Single, Double, Currency, Date,
+// String, Boolean, Byte, Variant or Object (Variant when "As" is left out);
+// CONVERSION is CByte, CInt, CLng, CLngLng, CLngPtr, CSng, CDbl, CCur, CDate,
+// CStr, CBool, CDec, CVErr or CVar. A list in braces may span lines. Signs, parentheses and calls
+// nest at most kMaxNesting deep, so no script can exhaust the host's stack.
 //
 // Errors raise ScriptError at the offending token, saying what was expected
 // and what was found, with a "did you mean" for a misspelled statement word
@@ -33,13 +33,18 @@
 #include <span>
 #include <string_view>
 
+#include "automation/platform.h"
 #include "cli/ast.h"
 
 namespace dudUdudADOD::cli {
 
 inline constexpr int kMaxNesting = 64;
 
-Script ParseScript(std::string_view source);
+// `platform` is the process the script runs in: LongPtr is a Long on
+// win32 and a LongLong on win64, and LongLong, CLngLng and the ^ suffix
+// exist only on win64 (a ScriptError on win32).
+Script ParseScript(std::string_view source,
+                   automation::Platform platform = automation::Platform::kWin32);
 
 // The functions a value may call, for "did you mean" when a call names
 // something that is neither a function nor an array.

@@ -154,7 +154,8 @@ std::string Dimensions(int count) {
 
 TEST(Parser, ErrorsSayWhereWhatWasExpectedAndWhatWasFound) {
   const std::string types =
-      "Integer, Long, Single, Double, Currency, Date, String, Boolean, Byte, Variant or Object";
+      "Integer, Long, LongLong, LongPtr, Single, Double, Currency, Date, String, Boolean, Byte, "
+      "Variant or Object";
   const std::string too_deep =
       "expression nested too deeply: at most 64 levels of parentheses, calls and signs";
   const struct {
@@ -217,7 +218,7 @@ TEST(Parser, ErrorsSayWhereWhatWasExpectedAndWhatWasFound) {
        "1:5: the number 1E15@ does not fit a Currency (-922337203685477.5808 to "
        "922337203685477.5807)"},
       {"x = &H100000000", "1:5: the number &H100000000 is too large: at most 32 bits (&HFFFFFFFF)"},
-      {"x = &HFF!", "1:5: a hexadecimal or octal number takes only the suffix % or &"},
+      {"x = &HFF!", "1:5: a hexadecimal or octal number takes only the suffix %, & or ^"},
       {"x = &H10000%", "1:5: the number &H10000% does not fit an Integer (&HFFFF)"},
       {"x = #13/45/2000#",
        "1:5: \"#13/45/2000#\" is not a date: write #M/D/YYYY#, #H:MM:SS AM# or both, as in "
@@ -229,6 +230,22 @@ TEST(Parser, ErrorsSayWhereWhatWasExpectedAndWhatWasFound) {
       {Dimensions(61), "1:127: too many dimensions: an array has at most 60"},
   };
   for (const auto& c : cases) EXPECT_EQ(ErrorTextOf([&] { ParseScript(c.source); }), c.error);
+  // LongLong literals, which only a 64-bit platform has.
+  const struct {
+    std::string source;
+    std::string error;
+  } wide[] = {
+      {"x = 1.5^",
+       "1:5: the number 1.5^ must be a whole number written with digits only for its suffix ^"},
+      {"x = 9223372036854775808^",
+       "1:5: the number 9223372036854775808^ does not fit a LongLong (-9223372036854775808 to "
+       "9223372036854775807)"},
+      {"x = &H10000000000000000^",
+       "1:5: the number &H10000000000000000^ is too large: at most 64 bits (&HFFFFFFFFFFFFFFFF)"},
+  };
+  for (const auto& c : wide) {
+    EXPECT_EQ(ErrorTextOf([&] { ParseScript(c.source, automation::Platform::kWin64); }), c.error);
+  }
 }
 
 TEST(Parser, LimitsAreReachedExactlyAndDeepNestingNeverExhaustsTheStack) {

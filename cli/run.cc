@@ -183,9 +183,9 @@ void WriteText(std::ostream& out, std::string_view text, const std::string& what
 // process they came from can still explain them.
 int InspectAndWrite(const ScriptSource& source, const Options& options, std::ostream& out,
                     std::ostream& err, bool out_is_terminal) {
-  const Script script = ParseScript(source.text);
-  auto process = std::make_unique<automation::Process>(
-      options.platform.value_or(automation::Platform::kWin32));
+  const automation::Platform platform = options.platform.value_or(automation::Platform::kWin32);
+  const Script script = ParseScript(source.text, platform);
+  auto process = std::make_unique<automation::Process>(platform);
   Interpreter interpreter(*process);
   automation::Address argument = 0;
   try {

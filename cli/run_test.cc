@@ -62,6 +62,35 @@ TEST(RunRavoduze, OptionsReachTheMainCall) {
   }
 }
 
+// LongPtr is the platform's: a Long array on win32, a LongLong array on
+// win64, where LongLong itself exists too.
+TEST(RunRavoduze, LongPtrFollowsThePlatform) {
+  const std::string script = "Dim p(1 To 2) As LongPtr = {1, -2}";
+  const std::string heading =
+      "\r\n/// VARIABLE ///" + std::string(112, ' ') +
+      "\r\nType           Array           Address         FAR_REF         LenB    Value           "
+      "Bytes\r\n";
+  const CliResult win32 = RunCli({"--platform", "win32", "--var-flags", "varDef+varValues",
+                                  "--vat-flags", "vatIndexed", script});
+  EXPECT_EQ(win32.out, heading +
+                           "Long()         True            1243024         True            8       "
+                           "***             ***\r\n\r\n\r\n/// VALUES ///\r\n2 elements, 8 bytes "
+                           "in memory, Entry = 1536000\r\n[1]1 [2]-2 \r\n");
+  const CliResult win64 = RunCli({"--platform", "win64", "--var-flags", "varDef+varValues",
+                                  "--vat-flags", "vatIndexed", script});
+  EXPECT_EQ(win64.out, heading +
+                           "LongLong()     True            718323769480    True            16      "
+                           "***             ***\r\n\r\n\r\n/// VALUES ///\r\n2 elements, 16 bytes "
+                           "in memory, Entry = 2085131612160\r\n[1]1 [2]-2 \r\n");
+  EXPECT_EQ(RunCli({"--platform", "win64", "Dim n As LongLong"}).code, 0);
+  const CliResult refused = RunCli({"Dim n As LongLong"});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("LongLong needs a 64-bit platform (--platform win64)"),
+            std::string::npos)
+      << refused.err;
+}
+
 TEST(RunRavoduze, ArgAtMovesTheArgumentVariant) {
   const CliResult r = RunCli({"--var-flags", "1", "--arg-at", "&H10000000"});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -244,8 +273,9 @@ TEST(RunRavoduze, ScriptFromAPipeOrDashAndErrorsNamedByTheirSource) {
        "   |                        ^\n"},
       {{"Dim s As"},
        "",
-       "<script>:1:9: error: expected a type after \"As\" (Integer, Long, Single, Double, "
-       "Currency, Date, String, Boolean, Byte, Variant or Object), found end of script\n"
+       "<script>:1:9: error: expected a type after \"As\" (Integer, Long, LongLong, LongPtr, "
+       "Single, Double, Currency, Date, String, Boolean, Byte, Variant or Object), found end of "
+       "script\n"
        " 1 | Dim s As\n"
        "   |         ^\n"},
   };

@@ -536,5 +536,36 @@ TEST_F(HardeningTest, SixtyDimensionsFillTheBoundsTable) {
   EXPECT_EQ(Call(var, varSA_Stru | varSA_Bounds).number, 0);
 }
 
+// A descriptor may claim any element size for the integer types: narrower
+// than the type, an element shows the bytes it has (zeros above them);
+// wider, its first bytes. Neither reads past an element or the data, on the
+// fast path or the labelled one.
+TEST_F(HardeningTest, IntegerElementsOfAClaimedSizeReadOnlyTheirBytes) {
+  MapAt(kScratch, 0x1000);
+  const Address data = kScratch + 0x800;
+  const uint8_t bytes[] = {0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x03};
+  process_.memory().Write(data, bytes, sizeof bytes);
+  const struct {
+    uint16_t type;
+    uint32_t element_size;
+    uint32_t count;
+    const char16_t* values;
+  } cases[] = {
+      {vbLongLong, 3, 2, u"16777215 197121 \r\n"},  // 3 bytes of 8, as a LongLong
+      {vbULong, 6, 1, u"3307158372351 \r\n"},
+      {vbSByte, 2, 3, u"-1 -1 2 \r\n"},  // the first byte of each pair
+      {vbUShort, 3, 2, u"65535 513 \r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    WriteDescriptor(kScratch, 1, c.element_size, data, {{c.count, 0}});
+    const Address var = PassArrayCell(c.type, kScratch);
+    RavoDUZE inspector(process_);
+    const std::u16string plain = inspector(var, std::nullopt, varValues, vatNOTHING);
+    EXPECT_EQ(plain.substr(plain.rfind(u"\r\n", plain.size() - 3) + 2), c.values);
+    EXPECT_EQ(Call(var, varValues, vatIndexed).number, 0);
+  }
+}
+
 }  // namespace
 }  // namespace dudUdudADOD

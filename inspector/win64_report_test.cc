@@ -10,6 +10,7 @@
 
 #include "automation/bstr.h"
 #include "automation/client.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "inspector/ravoduze.h"
@@ -112,6 +113,143 @@ TEST_F(Win64ReportTest, DescriptorAndValuesOfAnArray) {
              "2085131612160  0               3               1               3        ", "", "",
              "/// VALUES ///", "3 elements, 12 bytes in memory, Entry = 2085131612160", "7 8 9 ",
              ""}));
+}
+
+VariantImage LongLong(int64_t v) { return IntegerVariant(vbLongLong, WholeNumber::Of(v)); }
+
+// A LongLong, what 64-bit programs pass for LongLong and LongPtr variables:
+// 8 bytes by reference, the value read whole and its bytes in full.
+TEST_F(Win64ReportTest, DefaultReportOfALongLong) {
+  const Variable x = client_.Dim(vbLongLong);
+  client_.Assign(x, LongLong(-1099511627776));
+  EXPECT_SAME_TEXT(
+      Report(client_.Pass(x)),
+      Lines({"/// VARIANT_ARG STRUCTURE ///                                                        "
+             "                                           ",
+             "Entry          Variable        Address         Type            LenB    Value         "
+             "  Bytes",
+             "718323769408   vbType          718323769408    Integer         2       16404         "
+             "  20 64 ",
+             "               Reserved        718323769410    Integer         2       0             "
+             "  0 0 ",
+             "               Reserved        718323769412    Integer         2       0             "
+             "  0 0 ",
+             "               Reserved        718323769414    Integer         2       0             "
+             "  0 0 ",
+             "               Pointer         718323769416    Union           8       718323769480  "
+             "  136 224 110 63 167 0 0 0 ",
+             "",
+             "/// VARIABLE ///                                                                     "
+             "                                           ",
+             "Type           Array           Address         FAR_REF         LenB    Value         "
+             "  Bytes",
+             "LongLong       False           718323769480    True            8       -1099511627776"
+             "  0 0 0 0 0 255 255 255 ",
+             "", "", "/// VALUE ///", "1 element, 8 bytes in memory, Entry = 718323769480",
+             "Legend: Indexed=True, CharASCII=True, OrdinalPos=True, (^Address/LenB)=True",
+             "-1099511627776", ""}));
+}
+
+// Held in a Variant variable, which passes as itself: the value fills the
+// first 8 bytes of the 16-byte data field, and LenB is 8.
+TEST_F(Win64ReportTest, LongLongHeldInAVariant) {
+  const Variable v = client_.Dim(vbVariant);
+  client_.Assign(v, LongLong(-5));
+  EXPECT_SAME_TEXT(
+      Report(client_.Pass(v), varARG | varDef),
+      Lines({"/// VARIANT_ARG STRUCTURE ///                                                        "
+             "                                           ",
+             "Entry          Variable        Address         Type            LenB    Value         "
+             "  Bytes",
+             "718323769464   vbType          718323769464    Integer         2       20            "
+             "  20 0 ",
+             "               Reserved        718323769466    Integer         2       0             "
+             "  0 0 ",
+             "               Reserved        718323769468    Integer         2       0             "
+             "  0 0 ",
+             "               Reserved        718323769470    Integer         2       0             "
+             "  0 0 ",
+             "               Value           718323769472    Union           8       -5            "
+             "  251 255 255 255 255 255 255 255 ",
+             "",
+             "/// VARIABLE ///                                                                     "
+             "                                           ",
+             "Type           Array           Address         FAR_REF         LenB    Value         "
+             "  Bytes",
+             "LongLong       False           718323769464    False           8       -5            "
+             "  20 0 0 0 0 0 0 0 ",
+             "", ""}));
+}
+
+// An array of LongLong (a LongPtr array on 64-bit): 8-byte elements, every
+// digit of the widest values.
+TEST_F(Win64ReportTest, ArrayOfLongLong) {
+  const DeclaredBound bounds[] = {{1, 3}};
+  const Variable a = client_.DimArray(vbLongLong, bounds);
+  client_.AssignElements(a, std::initializer_list<VariantImage>{LongLong(-1), LongLong(4294967296),
+                                                                LongLong(INT64_MAX)});
+  EXPECT_SAME_TEXT(
+      Report(client_.Pass(a), varALLINFO, vatIndexed),
+      Lines({"/// VARIANT_ARG STRUCTURE ///                                                        "
+             "                                           ",
+             "Entry          Variable        Address         Type            LenB    Value         "
+             "  Bytes",
+             "718323769408   vbType          718323769408    Integer         2       24596         "
+             "  20 96 ",
+             "               Reserved        718323769410    Integer         2       0             "
+             "  0 0 ",
+             "               Reserved        718323769412    Integer         2       0             "
+             "  0 0 ",
+             "               Reserved        718323769414    Integer         2       0             "
+             "  0 0 ",
+             "               Pointer         718323769416    Union           8       718323769480  "
+             "  136 224 110 63 167 0 0 0 ",
+             "",
+             "",
+             "/// VARIABLE ///                                                                     "
+             "                                           ",
+             "Type           Array           Address         FAR_REF         LenB    Value         "
+             "  Bytes",
+             "LongLong()     True            718323769480    True            24      ***           "
+             "  ***",
+             "",
+             "",
+             "/// SAFEARRAY STRUCTURE ///                                             ",
+             "Entry          Variable        Address         Type            LenB    Value         "
+             "  Bytes",
+             "718323768816   .cDims          718323768816    Integer         2       1             "
+             "  1 0 ",
+             "               .fFeaures       718323768818    Integer         2       128           "
+             "  128 0 ",
+             "               .cbArrElemSize  718323768820    Long            4       8             "
+             "  8 0 0 0 ",
+             "               .cLock          718323768824    Long            4       0             "
+             "  0 0 0 0 ",
+             "               .pvData         718323768832    LongLong        8       2085131612160 "
+             "  0 112 135 123 229 1 0 0 ",
+             "                                                                        ",
+             "Entry          Bound           cElements       lBound          uBound   ",
+             "2085131612160  0               3               1               3        ",
+             "",
+             "",
+             "/// VALUES ///",
+             "3 elements, 24 bytes in memory, Entry = 2085131612160",
+             "[1]-1 [2]4294967296 [3]9223372036854775807 ",
+             ""}));
+}
+
+// LongLong elements of a Variant array show their values, not "Unknown",
+// labelled by ordinal as every one-dimensional array is.
+TEST_F(Win64ReportTest, LongLongElementsOfAVariantArray) {
+  const DeclaredBound bounds[] = {{0, 2}};
+  const Variable v = client_.DimArray(vbVariant, bounds);
+  client_.AssignElements(
+      v, std::initializer_list<VariantImage>{LongLong(-2), LongLong(3),
+                                             VariantImage::String(SysAllocString(process_, u"x"))});
+  EXPECT_SAME_TEXT(
+      Report(client_.Pass(v), varValues, vatIndexed),
+      Lines({"", "/// VALUES ///", "3 elements, 72 bytes in memory, Entry = 2085131612160",
+             "[1]-2 [2]3 [3]x ", ""}));
 }
 
 // A value held in the variant dumps at most the 16 bytes of the data field,

@@ -8,6 +8,7 @@
 #include "automation/bstr.h"
 #include "automation/checked_math.h"
 #include "automation/conversions.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array_desc.h"
 #include "automation/text_forms.h"
@@ -83,7 +84,8 @@ void AppendVariantElement(std::u16string& out, const ClientProcess& process,
   // Nothing (address 0) and stray addresses find no object either.
   const bool textless_object =
       (vt == vbObject || vt == vbDataObject) && !process.HasDefaultValue(value.pointer());
-  if (vt == vbNull || (vt & vbArray) != 0 || vt > vbByte || textless_object) {
+  const bool unknown_type = vt > vbByte && !IsIntegerType(vt);
+  if (vt == vbNull || (vt & vbArray) != 0 || unknown_type || textless_object) {
     out += process.TypeName(value);
     return;
   }
@@ -148,6 +150,15 @@ void AppendElementValue(std::u16string& out, const ClientProcess& process, uint1
       AppendInteger(out, v);
       return;
     }
+    case vbSByte:
+    case vbUShort:
+    case vbUInteger:
+    case vbLongLong:
+    case vbULong:
+    case vbInt:
+    case vbUInt:
+      AppendWhole(out, ReadWhole(type, cell));
+      return;
     case vbBoolean:
       AppendBoolean(out, (cell[0] | cell[1]) != 0);
       return;
@@ -199,8 +210,8 @@ size_t CellBytes(uint16_t type, int32_t element_size, const Layout& layout) {
   return size;
 }
 
-// The fast path of the walk: arrays of Byte, Integer, Long and Boolean with
-// no labels and no characters, which is where very large arrays are met. The
+// The fast path of the walk: arrays of the integer types with no labels and
+// no characters, which is where very large arrays are met. The
 // output is sized once for the widest possible text and written through a
 // pointer; the text is exactly what the general path writes.
 
@@ -324,11 +335,66 @@ void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
   out.resize(static_cast<size_t>(p - out.data()));
 }
 
-// Whether the fast path writes elements of this type and size.
+// The integer types beyond Byte, Integer and Long (integer_types.h), read
+// as sign and magnitude whatever their width, and their widest texts:
+// "-128", "65535", "4294967295", "-2147483648", "-9223372036854775808",
+// "18446744073709551615".
+bool IsOtherInteger(uint16_t type) {
+  return IsIntegerType(type) && type != vbByte && type != vbInteger && type != vbLong;
+}
+
+size_t WidestWhole(uint16_t type) {
+  switch (type) {
+    case vbSByte:
+      return 4;
+    case vbUShort:
+      return 5;
+    case vbUInteger:
+    case vbUInt:
+      return 10;
+    case vbInt:
+      return 11;
+    default:
+      return 20;  // LongLong, ULong
+  }
+}
+
+size_t DigitsOfWholes(const uint8_t* data, uint16_t type, size_t count) {
+  const size_t size = StorageSize(type, kWin32Layout);
+  size_t digits = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const WholeNumber v = ReadWhole(type, data + i * size);
+    digits += SignAndMagnitudeWidth(v.negative, v.magnitude);
+  }
+  return digits;
+}
+
+void AppendWholesFast(std::u16string& out, const uint8_t* data, uint16_t type, size_t count,
+                      std::u16string_view sep, bool exact) {
+  const size_t size = StorageSize(type, kWin32Layout);
+  size_t room = count * (WidestWhole(type) + sep.size());
+  if (exact) room = count * sep.size() + DigitsOfWholes(data, type, count);
+  const size_t start = out.size();
+  out.resize(start + room);
+  char16_t* p = out.data() + start;
+  for (size_t i = 0; i < count; ++i) {
+    const WholeNumber v = ReadWhole(type, data + i * size);
+    p = PutSeparator(WriteSignAndMagnitude(p, v.negative, v.magnitude), sep);
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
+}
+
+// Whether the fast path writes elements of this type and size: the integer
+// types, whose sizes are the same on every platform.
 bool FastPathFits(uint16_t type, int32_t element_size) {
-  // Byte, Integer and Long take the same room on every platform.
-  return (type == vbByte || type == vbInteger || type == vbLong) &&
+  return IsIntegerType(type) &&
          static_cast<uint32_t>(element_size) == StorageSize(type, kWin32Layout);
+}
+
+// Whether labelled elements of this type and size are written through a
+// pointer (AppendLabelledIntegers): the 32-bit writer's Byte, Integer, Long.
+bool LabelledFastPathFits(uint16_t type, int32_t element_size) {
+  return !IsOtherInteger(type) && FastPathFits(type, element_size);
 }
 
 // The text the fast path writes for `count` elements, counted.
@@ -336,7 +402,8 @@ size_t PlainElementsWidth(const uint8_t* data, uint16_t type, size_t count,
                           std::u16string_view sep) {
   const size_t digits = type == vbByte      ? DigitsOfBytes(data, count)
                         : type == vbInteger ? DigitsOfIntegers<int16_t>(data, count)
-                                            : DigitsOfIntegers<int32_t>(data, count);
+                        : type == vbLong    ? DigitsOfIntegers<int32_t>(data, count)
+                                            : DigitsOfWholes(data, type, count);
   return digits + count * sep.size();
 }
 
@@ -346,8 +413,10 @@ void AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t 
     AppendBytesFast(out, data, count, sep, exact);
   } else if (type == vbInteger) {
     AppendIntegersFast<int16_t>(out, data, count, sep, exact);
-  } else {
+  } else if (type == vbLong) {
     AppendIntegersFast<int32_t>(out, data, count, sep, exact);
+  } else {
+    AppendWholesFast(out, data, type, count, sep, exact);
   }
 }
 
@@ -412,6 +481,7 @@ constexpr size_t kTypicalElement = 16;
 
 // The widest text of one element of the fast path's types, separator aside.
 size_t WidestElement(uint16_t type) {
+  if (IsOtherInteger(type)) return WidestWhole(type);
   return type == vbByte ? 3 : type == vbInteger ? 6 : 11;  // "255", "-32768", "-2147483648"
 }
 
@@ -609,7 +679,7 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t fi
   const size_t size = CellBytes(type, desc_.cbElements, memory_.layout());
   const auto stride = static_cast<size_t>(desc_.cbElements);
   layout::IndexLabelWriter labels(desc_, counters);
-  if (indexed && !ordinal && FastPathFits(type, desc_.cbElements)) {
+  if (indexed && !ordinal && LabelledFastPathFits(type, desc_.cbElements)) {
     AppendLabelledIntegers(text, data_ + first * stride, type, n, labels, sep_);
     return;
   }

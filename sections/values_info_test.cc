@@ -9,6 +9,7 @@
 
 #include "automation/bstr.h"
 #include "automation/client.h"
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "testutil/golden.h"
@@ -140,6 +141,56 @@ TEST_F(ValuesInfoTest, VariantElementsShowTheirOwnValues) {
   EXPECT_SAME_TEXT(Values(client_.Pass(v), u" ", {}), u"2.5 x Null Integer() Nothing \r\n");
 }
 
+// Each integer type beyond the language's own shows the two ends of its
+// range, as an array of that type and inside a Variant array; a code past
+// them still shows as Unknown.
+TEST_F(ValuesInfoTest, OtherIntegerTypesShowTheirRange) {
+  const struct {
+    uint16_t type;
+    WholeNumber lowest, highest;
+    const char16_t* lowest_text;
+    const char16_t* highest_text;
+  } cases[] = {
+      {vbSByte, WholeNumber::Of(-128), WholeNumber::Of(127), u"-128", u"127"},
+      {vbUShort, WholeNumber::Of(0), WholeNumber::Of(65535), u"0", u"65535"},
+      {vbUInteger, WholeNumber::Of(0), WholeNumber::Of(4294967295), u"0", u"4294967295"},
+      {vbLongLong, WholeNumber::Of(INT64_MIN), WholeNumber::Of(INT64_MAX), u"-9223372036854775808",
+       u"9223372036854775807"},
+      {vbULong, WholeNumber::Of(0), WholeNumber::OfUnsigned(UINT64_MAX), u"0",
+       u"18446744073709551615"},
+      {vbInt, WholeNumber::Of(INT32_MIN), WholeNumber::Of(INT32_MAX), u"-2147483648",
+       u"2147483647"},
+      {vbUInt, WholeNumber::Of(0), WholeNumber::Of(UINT32_MAX), u"0", u"4294967295"},
+  };
+  const DeclaredBound bounds[] = {{1, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    const VariantImage ends[] = {IntegerVariant(c.type, c.lowest),
+                                 IntegerVariant(c.type, c.highest)};
+    const Variable typed = client_.DimArray(c.type, bounds);
+    client_.AssignElements(typed, ends);
+    const Variable variants = client_.DimArray(vbVariant, bounds);
+    client_.AssignElements(variants, ends);
+    const std::u16string line = std::u16string(c.lowest_text) + u" " + c.highest_text + u" \r\n";
+    EXPECT_SAME_TEXT(Values(client_.Pass(typed), u" ", {}), line);
+    EXPECT_SAME_TEXT(Values(client_.Pass(variants), u" ", {}), line);
+    EXPECT_SAME_TEXT(Values(client_.PassValue(ends[1]), u" ", {}),
+                     std::u16string(c.highest_text) + u"\r\n");
+  }
+  const DeclaredBound grid[] = {{0, 1}, {0, 1}};
+  const Variable longs = client_.DimArray(vbLongLong, grid);
+  const VariantImage values[] = {IntegerVariant(vbLongLong, WholeNumber::Of(-1)),
+                                 IntegerVariant(vbLongLong, WholeNumber::Of(int64_t{1} << 40))};
+  client_.AssignElements(longs, values);
+  EXPECT_SAME_TEXT(Values(client_.Pass(longs), u";", {.indexed = true}),
+                   u"[0,0]-1;[1,0]1099511627776;[0,1]0;[1,1]0;\r\n");
+  const Variable odd = client_.DimArray(vbVariant, bounds);
+  const VariantImage past[] = {VariantImage::OfType(24),
+                               IntegerVariant(vbUInt, WholeNumber::Of(9))};
+  client_.AssignElements(odd, past);
+  EXPECT_SAME_TEXT(Values(client_.Pass(odd), u" ", {}), u"Unknown 9 \r\n");
+}
+
 TEST_F(ValuesInfoTest, FailuresStopTheWholeSection) {
   EXPECT_EQ(ErrorOf(client_.PassValue(VariantImage::Null()), {}), kInvalidUseOfNull);
   EXPECT_EQ(ErrorOf(client_.Pass(client_.DimDynamicArray(vbLong)), {}), kOverflow);
@@ -240,8 +291,9 @@ class SplitWalkTest : public ValuesInfoTest {
 };
 
 TEST_F(SplitWalkTest, EveryElementTypeReadsTheSameSplitOrNot) {
-  const uint16_t types[] = {vbInteger, vbLong,    vbSingle,  vbDouble,  vbCurrency, vbDate,
-                            vbString,  vbBoolean, vbVariant, vbDecimal, vbByte};
+  const uint16_t types[] = {vbInteger, vbLong,     vbSingle,   vbDouble,  vbCurrency, vbDate,
+                            vbString,  vbBoolean,  vbVariant,  vbDecimal, vbByte,     vbSByte,
+                            vbUShort,  vbUInteger, vbLongLong, vbULong,   vbInt,      vbUInt};
   uint32_t seed = 1;
   for (const uint16_t type : types) {
     SCOPED_TRACE(type);
@@ -257,6 +309,30 @@ TEST_F(SplitWalkTest, EveryElementTypeReadsTheSameSplitOrNot) {
     EXPECT_EQ(ExpectSameSplitOrNot(cube, {.indexed = true, .ordinal = true}, 11), own);
     ExpectSameSplitOrNot(cube, {.char_ascii = true}, 5);
     EXPECT_EQ(ExpectSameSplitOrNot(line, {.addr_len = true}, 9), own);
+  }
+}
+
+// The fast path writes each integer type's elements as the element text
+// does, whole or in a sink's pieces.
+TEST_F(SplitWalkTest, TheFastPathWritesEachElementsOwnText) {
+  for (const uint16_t type : {vbByte, vbInteger, vbLong, vbSByte, vbUShort, vbUInteger, vbLongLong,
+                              vbULong, vbInt, vbUInt}) {
+    SCOPED_TRACE(type);
+    const Address arg = RandomArray(type, {{1, 40000}}, type);
+    AddressSpace& memory = process_.memory();
+    const Address descriptor = ReadUInt32(memory, ReadUInt32(memory, arg + 8));
+    const std::span<uint8_t> data = SafeArrayDataBytes(memory, descriptor);
+    const size_t size = StorageSize(type, kWin32Layout);
+    std::u16string expected;
+    for (size_t at = 0; at < data.size(); at += size) {
+      AppendElementText(expected, process_, type, data.data() + at, size);
+      expected += u", ";
+    }
+    expected += u"\r\n";
+    size_t pieces = 0;
+    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, false, &pieces), expected);
+    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, true, &pieces), expected);
+    EXPECT_GT(pieces, 1u);
   }
 }
 

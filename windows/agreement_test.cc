@@ -12,6 +12,7 @@
 
 #include "automation/bstr.h"
 #include "automation/client.h"
+#include "automation/integer_types.h"
 #include "automation/utf8.h"
 #include "inspector/ravoduze.h"
 #include "windows/own_process.h"
@@ -34,6 +35,10 @@ SAFEARRAY* NewArray(VARTYPE type, LONG lower, ULONG count) {
   return SafeArrayCreate(type, 1, &bound);
 }
 
+// Whether the digits of at least five (a \d{5,} match) read 65536 or more;
+// they may run past 64 bits, as ULong values do.
+bool IsBig(const std::string& digits) { return digits.size() > 5 || std::stoi(digits) >= 65536; }
+
 // A report with its addresses masked: a row whose Value (column 72) is an
 // address loses its Bytes, every number of 65536 or more becomes "#", and
 // runs of spaces shrink to one, since numbers of other lengths move nothing
@@ -50,14 +55,14 @@ std::vector<std::string> Masked(const std::u16string& report) {
     if (line.size() > 87) {
       const std::string value = line.substr(71, 16);
       std::smatch m;
-      if (std::regex_search(value, m, big) && std::stoll(m.str()) >= 65536) line.resize(87);
+      if (std::regex_search(value, m, big) && IsBig(m.str())) line.resize(87);
     }
     std::string masked;
     std::sregex_iterator it(line.begin(), line.end(), big), done;
     size_t at = 0;
     for (; it != done; ++it) {
       masked += line.substr(at, static_cast<size_t>(it->position()) - at);
-      masked += std::stoll(it->str()) >= 65536 ? "#" : it->str();
+      masked += IsBig(it->str()) ? "#" : it->str();
       at = static_cast<size_t>(it->position() + it->length());
     }
     masked += line.substr(at);
@@ -76,6 +81,18 @@ class AgreementTest : public testing::Test {
     EXPECT_EQ(Masked(real), Masked(modelled)) << "real:\n"
                                               << model::ToUtf8(real) << "\nmodel:\n"
                                               << model::ToUtf8(modelled);
+  }
+
+  // The values section alone, unmasked but for the data's address in its
+  // header: values of 65536 and more, which Masked hides, compared whole.
+  void ExpectSameValues(Address real_arg, Address model_arg, int32_t vat_flags) {
+    const auto values = [&](RavoDUZE& inspector, Address arg) {
+      std::string text = model::ToUtf8(inspector(arg, std::nullopt, varValues, vat_flags));
+      const size_t entry = text.find(", Entry = ");
+      if (entry != std::string::npos) text.erase(entry, text.find('\r', entry) - entry);
+      return text;
+    };
+    EXPECT_EQ(values(real_, real_arg), values(modelled_, model_arg));
   }
 
   OwnProcess own_{GetModuleHandleW(nullptr)};
@@ -143,6 +160,109 @@ TEST_F(AgreementTest, StringElementsWithTheirLengths) {
                              model::VariantImage::String(model::SysAllocString(process_, u"c"))});
   ExpectSameRows(At(&arg), client_.Pass(m));
   SafeArrayDestroy(array);
+}
+
+// The integer types other clients pass, each at a value that shows its sign
+// or its width; the real VARIANT holds nothing past the type's bytes, as the
+// model's does.
+struct IntegerCase {
+  VARTYPE vt;
+  uint16_t type;
+  model::WholeNumber value;
+};
+constexpr IntegerCase kIntegers[] = {
+    {VT_I1, model::vbSByte, {true, 5}},
+    {VT_UI2, model::vbUShort, {false, 40000}},
+    {VT_UI4, model::vbUInteger, {false, 4000000000}},
+    {VT_I8, model::vbLongLong, {true, uint64_t{1} << 63}},
+    {VT_UI8, model::vbULong, {false, ~uint64_t{0}}},
+    {VT_INT, model::vbInt, {true, 7}},
+    {VT_UINT, model::vbUInt, {false, 4294967295}},
+};
+
+// `c`'s value in the type's own bytes, as a client stores it.
+std::vector<uint8_t> BytesOf(const IntegerCase& c) {
+  const model::VariantImage image = model::IntegerVariant(c.type, c.value);
+  const uint32_t size = model::StorageSize(c.type, model::kWin32Layout);
+  return std::vector<uint8_t>(image.data_field(), image.data_field() + size);
+}
+
+TEST_F(AgreementTest, OtherIntegerTypesHeldInAVariant) {
+  for (const IntegerCase& c : kIntegers) {
+    SCOPED_TRACE(c.vt);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = c.vt;
+    const std::vector<uint8_t> bytes = BytesOf(c);
+    std::memcpy(&v.llVal, bytes.data(), bytes.size());
+    const model::Variable m = client_.Dim(model::vbVariant);
+    client_.Assign(m, model::IntegerVariant(c.type, c.value));
+    const Address model_arg = client_.Pass(m);
+    ExpectSameRows(At(&v), model_arg);
+    ExpectSameValues(At(&v), model_arg, vatNOTHING);
+  }
+}
+
+TEST_F(AgreementTest, OtherIntegerTypesByReference) {
+  for (const IntegerCase& c : kIntegers) {
+    SCOPED_TRACE(c.vt);
+    std::vector<uint8_t> bytes = BytesOf(c);
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = static_cast<VARTYPE>(c.vt | VT_BYREF);
+    arg.byref = bytes.data();
+    const model::Variable m = client_.Dim(c.type);
+    client_.Assign(m, model::IntegerVariant(c.type, c.value));
+    const Address model_arg = client_.Pass(m);
+    ExpectSameRows(At(&arg), model_arg);
+    ExpectSameValues(At(&arg), model_arg, vatNOTHING);
+  }
+}
+
+// Typed arrays of each type, and a Variant array holding one of each.
+TEST_F(AgreementTest, OtherIntegerTypesInArrays) {
+  const model::DeclaredBound bounds[] = {{1, 2}};
+  for (const IntegerCase& c : kIntegers) {
+    SCOPED_TRACE(c.vt);
+    SAFEARRAY* array = NewArray(c.vt, 1, 2);
+    ASSERT_NE(array, nullptr);
+    const std::vector<uint8_t> bytes = BytesOf(c);
+    std::memcpy(array->pvData, bytes.data(), bytes.size());
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = static_cast<VARTYPE>(VT_ARRAY | c.vt | VT_BYREF);
+    arg.pparray = &array;
+    const model::Variable m = client_.DimArray(c.type, bounds);
+    client_.AssignElements(
+        m, std::vector<model::VariantImage>{model::IntegerVariant(c.type, c.value),
+                                            model::IntegerVariant(c.type, model::WholeNumber{})});
+    const Address model_arg = client_.Pass(m);
+    ExpectSameRows(At(&arg), model_arg, varALLINFO, vatIndexed);
+    ExpectSameValues(At(&arg), model_arg, vatIndexed);
+    SafeArrayDestroy(array);
+  }
+  constexpr auto kCount = static_cast<int32_t>(std::size(kIntegers));
+  SAFEARRAY* variants = NewArray(VT_VARIANT, 0, static_cast<ULONG>(kCount));
+  ASSERT_NE(variants, nullptr);
+  std::vector<model::VariantImage> values;
+  for (size_t i = 0; i < std::size(kIntegers); ++i) {
+    VARIANT& element = static_cast<VARIANT*>(variants->pvData)[i];
+    element.vt = kIntegers[i].vt;
+    const std::vector<uint8_t> bytes = BytesOf(kIntegers[i]);
+    std::memcpy(&element.llVal, bytes.data(), bytes.size());
+    values.push_back(model::IntegerVariant(kIntegers[i].type, kIntegers[i].value));
+  }
+  VARIANT arg;
+  VariantInit(&arg);
+  arg.vt = VT_ARRAY | VT_VARIANT | VT_BYREF;
+  arg.pparray = &variants;
+  const model::DeclaredBound variant_bounds[] = {{0, kCount - 1}};
+  const model::Variable m = client_.DimArray(model::vbVariant, variant_bounds);
+  client_.AssignElements(m, values);
+  const Address model_arg = client_.Pass(m);
+  ExpectSameRows(At(&arg), model_arg, varALLINFO, vatIndexed);
+  ExpectSameValues(At(&arg), model_arg, vatIndexed);
+  SafeArrayDestroy(variants);
 }
 
 }  // namespace

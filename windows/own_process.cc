@@ -53,6 +53,13 @@ bool IsPlainValue(uint16_t vt) {
     case automation::vbBoolean:
     case automation::vbDecimal:
     case automation::vbByte:
+    case automation::vbSByte:
+    case automation::vbUShort:
+    case automation::vbUInteger:
+    case automation::vbLongLong:
+    case automation::vbULong:
+    case automation::vbInt:
+    case automation::vbUInt:
       return true;
     default:
       return false;

@@ -127,6 +127,11 @@ for script in reports errors; do
   "$wine" cscript.exe //nologo "$(winpath "$here/$script.vbs")" > "$out/$script.out" 2>&1 || true
   check "$script"
 done
+# --- The integer types other clients pass: probe_integers.cc -----------------
+"$wine" "$build/windows/dud_probe_integers.exe" > "$out/probe_integers.out" 2>&1 || true
+check probe_integers
+# -----------------------------------------------------------------------------
+
 "$wine" "$build/windows/dud_client.exe" > "$out/client.out" 2>&1 || true
 check client
 
