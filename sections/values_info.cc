@@ -110,8 +110,7 @@ namespace {
 // A Single, Double or Currency element, written by the walk itself and not
 // by the platform, with the decimal separator of the platform's texts: the
 // same value reads the same in a typed array as in a Variant or a scalar.
-void AppendFraction(std::u16string& out, const ClientProcess& process, uint16_t type,
-                    const uint8_t* cell) {
+void AppendFraction(std::u16string& out, char16_t separator, uint16_t type, const uint8_t* cell) {
   const size_t start = out.size();
   if (type == vbSingle) {
     float v;
@@ -126,14 +125,14 @@ void AppendFraction(std::u16string& out, const ClientProcess& process, uint16_t 
     std::memcpy(&v, cell, 8);
     AppendCurrency(out, v);
   }
-  UseDecimalSeparator(out, start, process.DecimalSeparator());
+  UseDecimalSeparator(out, start, separator);
 }
 
 // One element's value text from its raw bytes (`cell` holds the first bytes
 // of the element, zero-padded to a variant of the largest platform; `raw`
-// all `raw_size` of them).
-void AppendElementValue(std::u16string& out, const ClientProcess& process, uint16_t type,
-                        const uint8_t* cell, const uint8_t* raw, size_t raw_size) {
+// all `raw_size` of them; `separator` the process's decimal separator).
+void AppendElementValue(std::u16string& out, const ClientProcess& process, char16_t separator,
+                        uint16_t type, const uint8_t* cell, const uint8_t* raw, size_t raw_size) {
   const Layout& layout = process.memory().layout();
   VariantImage image = VariantImage::OfType(type);
   image.set_pointer_size(layout.pointer_size);
@@ -181,7 +180,7 @@ void AppendElementValue(std::u16string& out, const ClientProcess& process, uint1
     case vbSingle:
     case vbDouble:
     case vbCurrency:
-      AppendFraction(out, process, type, cell);
+      AppendFraction(out, separator, type, cell);
       return;
     case vbDate:
     case vbObject:
@@ -494,7 +493,8 @@ class ArrayWalk {
         out_(out),
         sep_(sep),
         sink_(sink),
-        split_(split) {}
+        split_(split),
+        separator_(process.DecimalSeparator()) {}
 
   void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal, bool addr_len,
            bool halved);
@@ -553,7 +553,8 @@ class ArrayWalk {
   std::u16string_view sep_;
   const ReportSink* sink_;
   WalkSplit split_;
-  size_t flushed_ = 0;  // characters already handed to the sink
+  const char16_t separator_;  // asked once per walk, not per element
+  size_t flushed_ = 0;        // characters already handed to the sink
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
   layout::IndexLabelWriter labels_{desc_, counters_};  // the one-thread walk's labels
@@ -695,7 +696,7 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t fi
     if (type == vbString) {
       AppendStringElement(text, before, cell, addr_len, halved);
     } else {
-      AppendElementValue(text, process_, type, cell, raw, size);
+      AppendElementValue(text, process_, separator_, type, cell, raw, size);
     }
     text += sep_;
   }
@@ -795,7 +796,7 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
     AppendStringElement(out_, flushed_, cell, addr_len, halved);
   } else {
     AllowStringOf(type, cell);
-    AppendElementValue(out_, process_, type, cell, raw, size);
+    AppendElementValue(out_, process_, separator_, type, cell, raw, size);
   }
   out_ += sep_;
 }
@@ -870,7 +871,7 @@ void AppendElementText(std::u16string& out, const ClientProcess& process, uint16
                        const uint8_t* raw, size_t raw_size) {
   uint8_t cell[kMaxVariantSize] = {};
   std::memcpy(cell, raw, std::min<size_t>(raw_size, kMaxVariantSize));
-  AppendElementValue(out, process, type, cell, raw, raw_size);
+  AppendElementValue(out, process, process.DecimalSeparator(), type, cell, raw, raw_size);
 }
 
 size_t ElementTextBytes(uint16_t type, int32_t element_size, const Layout& layout) {

@@ -35,7 +35,7 @@ constexpr uint32_t kUnknownEntries = 3;
 constexpr uint32_t kDispatchEntries = 7;
 constexpr uint32_t kClassInfoEntries = 4;
 constexpr uint32_t kTypeInfoEntries = 13;
-constexpr uint32_t kMostEntries = 13;
+constexpr uint32_t kMostEntries = kTypeInfoEntries;  // the longest of them
 
 // A default value may be an object whose default value is asked in turn,
 // as CStr does; a chain longer than this is taken for a loop.
