@@ -1,4 +1,4 @@
-// The DLL's entry point and its four exports, the standard entry points of
+// The DLL's entry point and its five exports, the standard entry points of
 // an in-process Automation server. dudUdudADOD.def exports them undecorated
 // and nothing else.
 // clang-format off
@@ -8,6 +8,7 @@
 
 #include "windows/boundary.h"
 #include "windows/class_factory.h"
+#include "windows/guarded_copy.h"
 #include "windows/registration.h"
 #include "windows/server_module.h"
 #include "windows/type_library.h"
@@ -15,6 +16,7 @@
 
 using dudUdudADOD::windows::CatchAll;
 using dudUdudADOD::windows::ClassFactory;
+using dudUdudADOD::windows::Scope;
 
 // At attach, after the start-up code: the DLL's unwind tables go where its
 // own unwinder finds them (unwind_tables.h), and the DLL is pinned for the
@@ -53,9 +55,55 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  return dudUdudADOD::windows::Register(dudUdudADOD::windows::ServerModule());
+  return dudUdudADOD::windows::Register(dudUdudADOD::windows::ServerModule(), Scope::kMachine);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return dudUdudADOD::windows::Unregister();
+  return dudUdudADOD::windows::Unregister(dudUdudADOD::windows::ServerModule(), Scope::kMachine);
+}
+
+namespace {
+
+// The scope DllInstall's command line names: "user" (in any case, blanks
+// around it allowed) for the current user, an empty or missing line for the
+// machine. regsvr32 /i without /n calls DllRegisterServer first and then
+// DllInstall with an empty line, which registers the machine's keys again
+// and changes nothing. The line is the host's pointer: it is read through
+// guarded copies, one character at a time, so that a wild pointer or an
+// unterminated line is a refusal rather than a fault. False for any other
+// word: a scope this DLL does not know is a mistake to report, not one to
+// guess at.
+bool ScopeOf(PCWSTR line, Scope* scope) {
+  *scope = Scope::kMachine;
+  if (line == nullptr) return true;
+  dudUdudADOD::windows::FaultHandlerScope guard;
+  if (!guard.active()) return false;
+  wchar_t word[8] = {};
+  size_t length = 0;
+  for (size_t i = 0; i < 64; ++i) {
+    wchar_t c = 0;
+    if (!dudUdudADOD::windows::GuardedCopy(&c, line + i, sizeof c)) return false;
+    if (c == L'\0') {
+      const bool user =
+          length == 4 && word[0] == L'u' && word[1] == L's' && word[2] == L'e' && word[3] == L'r';
+      *scope = user ? Scope::kUser : Scope::kMachine;
+      return user || length == 0;
+    }
+    if (c == L' ' || c == L'\t') continue;
+    if (length == 4) return false;
+    word[length++] = static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
+  }
+  return false;
+}
+
+}  // namespace
+
+// regsvr32 /n /i:user registers for the current user only, needing no
+// administrator rights; regsvr32 /u /n /i:user removes that again.
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, PCWSTR line) {
+  Scope scope;
+  if (!ScopeOf(line, &scope)) return E_INVALIDARG;
+  const HMODULE module = dudUdudADOD::windows::ServerModule();
+  return install ? dudUdudADOD::windows::Register(module, scope)
+                 : dudUdudADOD::windows::Unregister(module, scope);
 }

@@ -6,7 +6,7 @@
 # the files alone and runs nothing under Wine, for a machine that cannot run
 # the build's programs.
 #
-#  1. static checks: objdump shows exactly the four exports and only system
+#  1. static checks: objdump shows exactly the five exports and only system
 #     DLLs imported; a 32-bit DLL's unwind tables read as one run of records
 #     from the start of their section (what the DLL registers when its
 #     start-up code handed them elsewhere); the embedded type library and the
