@@ -34,6 +34,7 @@ struct Entry {
   std::wstring key;  // under Software\Classes
   std::wstring name;
   std::wstring value;
+  bool key_only = false;  // the key alone, no value
 };
 
 std::wstring GuidText(REFGUID guid) {
@@ -124,11 +125,6 @@ HRESULT ReadLibrary(const std::wstring& path, LibraryFacts* facts) {
   return hr;
 }
 
-std::wstring Directory(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(0, slash);
-}
-
 std::vector<Entry> EntriesFor(const LibraryFacts& facts, const std::wstring& path) {
   const std::wstring clsid = GuidText(CLSID_RavoDUZE);
   const std::wstring class_key = L"CLSID\\" + clsid;
@@ -141,7 +137,7 @@ std::vector<Entry> EntriesFor(const LibraryFacts& facts, const std::wstring& pat
       {class_key + L"\\VersionIndependentProgID", L"", kIndependentProgId},
       {class_key + L"\\TypeLib", L"", facts.guid},
       {class_key + L"\\Version", L"", facts.version},
-      {class_key + L"\\Programmable", L"", L""},
+      {class_key + L"\\Programmable", L"", L"", true},
       {kProgId, L"", facts.class_name},
       {std::wstring(kProgId) + L"\\CLSID", L"", clsid},
       {kIndependentProgId, L"", facts.class_name},
@@ -149,7 +145,6 @@ std::vector<Entry> EntriesFor(const LibraryFacts& facts, const std::wstring& pat
       {std::wstring(kIndependentProgId) + L"\\CurVer", L"", kProgId},
       {library_key, L"", facts.help},
       {library_key + L"\\FLAGS", L"", facts.flags},
-      {library_key + L"\\HELPDIR", L"", Directory(path)},
       {library_key + L"\\" + facts.locale + L"\\" + facts.platform, L"", path},
   };
   for (const auto& [iid, name] : facts.interfaces) {
@@ -171,7 +166,10 @@ HRESULT WriteRegistration(HMODULE module, Scope scope) {
   if (FAILED(ReadLibrary(path, &facts))) return SELFREG_E_TYPELIB;
   RegistryTransaction transaction(RootOf(scope), 0);
   for (const Entry& entry : EntriesFor(facts, path)) {
-    if (!transaction.Set(kClasses + entry.key, entry.name, entry.value)) return SELFREG_E_CLASS;
+    const std::wstring key = kClasses + entry.key;
+    const bool written =
+        entry.key_only ? transaction.Make(key) : transaction.Set(key, entry.name, entry.value);
+    if (!written) return SELFREG_E_CLASS;
   }
   transaction.Commit();
   return S_OK;

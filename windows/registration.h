@@ -13,8 +13,9 @@
 //                                  Version, Programmable
 //   dudUdudADOD.RavoDUZE.1         the ProgID, with CLSID
 //   dudUdudADOD.RavoDUZE           with CLSID and CurVer
-//   TypeLib\{library}\9.0          help string, FLAGS, HELPDIR, and
-//                                  409\win32 or 409\win64: the DLL's path
+//   TypeLib\{library}\9.0          help string, FLAGS, and 409\win32 or
+//                                  409\win64: the DLL's path (no HELPDIR:
+//                                  the library has no help files)
 //   Interface\{_RavoDUZE}          with the Automation marshaller, TypeLib
 //
 // A 32-bit and a 64-bit DLL may be registered side by side. The system keeps

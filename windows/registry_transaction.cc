@@ -80,6 +80,13 @@ bool RegistryTransaction::Set(const std::wstring& key, const std::wstring& name,
                         reinterpret_cast<const BYTE*>(value.c_str()), bytes) == ERROR_SUCCESS;
 }
 
+bool RegistryTransaction::Make(const std::wstring& key) {
+  bool made = false;
+  KeyHandle handle;
+  *handle.out() = MakeKey(key, &made);
+  return handle.get() != nullptr;
+}
+
 void RegistryTransaction::Rollback() noexcept {
   for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) {
     if (undo->made_key) {

@@ -34,6 +34,8 @@ class RegistryTransaction {
   // parents as needed. False when the registry refused; what this call made
   // before failing is remembered and goes with Rollback.
   bool Set(const std::wstring& key, const std::wstring& name, const std::wstring& value);
+  // Makes `key` and its parents as needed, with no value.
+  bool Make(const std::wstring& key);
 
   // Keeps every write: Rollback then does nothing.
   void Commit() { undo_.clear(); }

@@ -28,31 +28,7 @@ build=$(cd "$1" && pwd)
 static_only=false
 [ "${2:-}" = --static-only ] && static_only=true
 here=$(cd "$(dirname "$0")" && pwd)
-dll=$build/dudUdudADOD.dll
-# Wine's own programs (regsvr32, cscript, reg) run with the width of the
-# loader that starts them: a 64-bit prefix needs the 64-bit loader, or they
-# run as 32-bit programs that see the 32-bit registry and load no 64-bit DLL.
-if x86_64-w64-mingw32-objdump -f "$dll" 2>/dev/null | grep -q 'pei-x86-64'; then
-  arch=win64 objdump=x86_64-w64-mingw32-objdump goldens=$here/win64
-  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-else
-  arch=win32 objdump=i686-w64-mingw32-objdump goldens=$here
-  wine=wine
-fi
-export WINEPREFIX=$build/wineprefix-e2e WINEARCH=$arch
-export WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
-out=$build/e2e
-mkdir -p "$out"
-winpath() { echo "Z:${1//\//\\}"; }
-failures=0
-check() {  # check NAME: compares $out/NAME.out with $goldens/NAME.golden
-  if LC_ALL=C perl "$here/check_golden.pl" "$goldens/$1.golden" "$out/$1.out"; then
-    echo "PASS $1"
-  else
-    echo "FAIL $1"
-    failures=$((failures + 1))
-  fi
-}
+. "$here/common.sh"
 
 echo "== static checks ($arch)"
 exports=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
@@ -101,10 +77,7 @@ if $static_only; then
   exit 0
 fi
 
-echo "== a fresh Wine prefix in $WINEPREFIX"
-rm -rf "$WINEPREFIX"
-"$wine" wineboot -i > /dev/null 2>&1
-wineserver -w
+fresh_prefix "$build/wineprefix-e2e"
 
 "$wine" "$build/windows/dud_typelib_dump.exe" "$(winpath "$dll")" > "$out/typelib.out" 2>&1 || true
 check typelib
