@@ -6,6 +6,8 @@
 #include <initguid.h>  // the type library's GUIDs are defined here, once
 // clang-format on
 
+#include <string>
+
 #include "windows/boundary.h"
 #include "windows/class_factory.h"
 #include "windows/guarded_copy.h"
@@ -78,22 +80,19 @@ bool ScopeOf(PCWSTR line, Scope* scope) {
   if (line == nullptr) return true;
   dudUdudADOD::windows::FaultHandlerScope guard;
   if (!guard.active()) return false;
-  wchar_t word[8] = {};
-  size_t length = 0;
-  for (size_t i = 0; i < 64; ++i) {
+  std::wstring text;
+  for (size_t i = 0;; ++i) {
     wchar_t c = 0;
-    if (!dudUdudADOD::windows::GuardedCopy(&c, line + i, sizeof c)) return false;
-    if (c == L'\0') {
-      const bool user =
-          length == 4 && word[0] == L'u' && word[1] == L's' && word[2] == L'e' && word[3] == L'r';
-      *scope = user ? Scope::kUser : Scope::kMachine;
-      return user || length == 0;
-    }
-    if (c == L' ' || c == L'\t') continue;
-    if (length == 4) return false;
-    word[length++] = static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
+    if (i == 64 || !dudUdudADOD::windows::GuardedCopy(&c, line + i, sizeof c)) return false;
+    if (c == L'\0') break;
+    text += static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
   }
-  return false;
+  const size_t first = text.find_first_not_of(L" \t");
+  const std::wstring word = first == std::wstring::npos
+                                ? L""
+                                : text.substr(first, text.find_last_not_of(L" \t") + 1 - first);
+  if (word == L"user") *scope = Scope::kUser;
+  return word.empty() || word == L"user";
 }
 
 }  // namespace
@@ -102,7 +101,9 @@ bool ScopeOf(PCWSTR line, Scope* scope) {
 // administrator rights; regsvr32 /u /n /i:user removes that again.
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, PCWSTR line) {
   Scope scope;
-  if (!ScopeOf(line, &scope)) return E_INVALIDARG;
+  if (CatchAll([&] { return ScopeOf(line, &scope) ? S_OK : E_INVALIDARG; }) != S_OK) {
+    return E_INVALIDARG;
+  }
   const HMODULE module = dudUdudADOD::windows::ServerModule();
   return install ? dudUdudADOD::windows::Register(module, scope)
                  : dudUdudADOD::windows::Unregister(module, scope);

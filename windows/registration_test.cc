@@ -51,6 +51,7 @@ class RegistrationTest : public ::testing::Test {
 TEST_F(RegistrationTest, DllInstallRegistersForTheUserAloneAndRefusesOtherWords) {
   EXPECT_EQ(install_(TRUE, L"everyone"), E_INVALIDARG);
   EXPECT_EQ(install_(TRUE, L"users"), E_INVALIDARG);
+  EXPECT_EQ(install_(TRUE, L"us er"), E_INVALIDARG);
   EXPECT_EQ(install_(TRUE, reinterpret_cast<PCWSTR>(0x10)), E_INVALIDARG);
   EXPECT_EQ(install_(TRUE, std::wstring(100, L' ').c_str()), E_INVALIDARG);
   EXPECT_FALSE(Has(HKEY_CURRENT_USER, kClass));
