@@ -19,6 +19,10 @@ out=$build/e2e
 mkdir -p "$out"
 winpath() { echo "Z:${1//\//\\}"; }
 failures=0
+# A command that fails outside a check ends the script (set -e); say which,
+# inside functions too.
+set -o errtrace
+trap 'echo "FAIL ${BASH_SOURCE[0]##*/}:$LINENO: \"$BASH_COMMAND\" exited with $?"' ERR
 fail() {  # fail TEXT...: one failed check
   echo "FAIL $*"
   failures=$((failures + 1))
@@ -34,6 +38,9 @@ fresh_prefix() {  # fresh_prefix DIR: a new Wine prefix of the DLL's width
   export WINEPREFIX=$1
   echo "== a fresh Wine prefix in $WINEPREFIX"
   rm -rf "$WINEPREFIX"
-  "$wine" wineboot -i > /dev/null 2>&1
+  # wineboot's status says little (a service that failed to start); the
+  # prefix's registry says whether there is a prefix.
+  "$wine" wineboot -i > /dev/null 2>&1 || true
   wineserver -w
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "FAIL no Wine prefix made in $WINEPREFIX"; exit 1; }
 }
