@@ -23,6 +23,8 @@ dll32=$(winpath "$build32/dudUdudADOD.dll")
 script=$(winpath "$here/create.vbs")
 failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+set -o errtrace
+trap 'echo "FAIL side_by_side.sh:$LINENO: \"$BASH_COMMAND\" exited with $?"' ERR
 
 # Wine's 64-bit programs run from system32 under the 64-bit loader, its
 # 32-bit ones from syswow64 under the 32-bit loader.
@@ -40,8 +42,9 @@ expect() {  # expect BITS WHAT: the BITS-bit script prints WHAT
 
 echo "== a fresh 64-bit Wine prefix in $WINEPREFIX"
 rm -rf "$WINEPREFIX"
-"$wine64" wineboot -i > /dev/null 2>&1
+"$wine64" wineboot -i > /dev/null 2>&1 || true  # its status says little; the registry tells
 wineserver -w
+[ -f "$WINEPREFIX/system.reg" ] || { echo "FAIL no Wine prefix made in $WINEPREFIX"; exit 1; }
 probe=$(run32 cmd.exe /c echo 32-bit-runs 2>/dev/null | tr -d '\r' || true)
 if [ "$probe" != 32-bit-runs ]; then
   echo "FAIL this machine runs no 32-bit Windows programs: nothing was tested"
