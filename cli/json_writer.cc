@@ -125,11 +125,14 @@ void JsonWriter::Null() {
 }
 
 void JsonWriter::Address(std::string_view name, int64_t address) {
+  // The address's bits at the process's width, so that it is never negative.
+  const uint64_t mask =
+      address_digits_ >= 16 ? ~uint64_t{0} : (uint64_t{1} << (4 * address_digits_)) - 1;
+  const uint64_t bits = static_cast<uint64_t>(address) & mask;
   Key(name);
-  Number(address);
+  Number(bits);
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string hex = "0x";
-  const auto bits = static_cast<uint64_t>(address);
   for (int k = address_digits_ - 1; k >= 0; --k) hex += kHex[(bits >> (4 * k)) & 15];
   Key(std::string(name) + "_hex");
   String(std::string_view(hex));

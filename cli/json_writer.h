@@ -42,8 +42,9 @@ class JsonWriter {
   void Bool(bool value);
   void Null();
 
-  // An address as two members: `name` as a number and `name`_hex as
-  // "0x" and the address's hex digits (8, or 16 for a 64-bit process).
+  // An address as two members: `name` as an unsigned number and `name`_hex
+  // as "0x" and the address's hex digits (8, or 16 for a 64-bit process),
+  // both of the address's bits at that width.
   void Address(std::string_view name, int64_t address);
 
   // Ends the document with a line break and hands it to the stream.
