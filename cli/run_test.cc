@@ -407,6 +407,24 @@ TEST(RunRavoduze, AddressesNearZeroStayUnsignedAndWhole) {
   std::filesystem::remove(svg);
 }
 
+// An element of a Variant array that holds an array, passed by reference:
+// the same report, but for the argument, as a copy of it in a variable.
+TEST(RunRavoduze, AVariantElementHoldingAnArrayIsReadThroughItsOwnVariant) {
+  const std::string setup = "Dim d(1 To 2): d(1) = Array(1, \"x\"): ";
+  EXPECT_EQ(RunCli({"--var-flags", "0", setup + "d(1)"}).code, 0);
+  for (const char* flags : {"varSA_Stru+varSA_Bounds+varValues", "varDef"}) {
+    const CliResult element = RunCli({"--var-flags", flags, setup + "d(1)"});
+    const CliResult copy = RunCli({"--var-flags", flags, setup + "Dim w: w = d(1): w"});
+    EXPECT_EQ(element.code, 0) << element.err;
+    EXPECT_EQ(copy.code, 0) << copy.err;
+    if (std::string(flags) != "varDef") {
+      // Apart from the addresses of the descriptor record and the entry.
+      EXPECT_EQ(element.out.substr(element.out.find("/// VALUES")),
+                copy.out.substr(copy.out.find("/// VALUES")));
+    }
+  }
+}
+
 TEST(WriteUtf8, SurrogatePairsSurviveChunkEdges) {
   for (size_t offset : {0u, 65534u, 65535u, 65536u, 131071u}) {
     std::u16string text(offset, u'a');
