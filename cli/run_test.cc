@@ -418,9 +418,9 @@ TEST(RunRavoduze, AVariantElementHoldingAnArrayIsReadThroughItsOwnVariant) {
     EXPECT_EQ(element.code, 0) << element.err;
     EXPECT_EQ(copy.code, 0) << copy.err;
     if (std::string(flags) != "varDef") {
-      // Apart from the addresses of the descriptor record and the entry.
-      EXPECT_EQ(element.out.substr(element.out.find("/// VALUES")),
-                copy.out.substr(copy.out.find("/// VALUES")));
+      // The copy's data lies elsewhere: its values are the same.
+      EXPECT_EQ(element.out.substr(element.out.find("Legend")),
+                copy.out.substr(copy.out.find("Legend")));
     }
   }
 }
