@@ -138,8 +138,10 @@ TEST(ParseOptions, OutputsThatCannotGoTogether) {
     EXPECT_EQ(testutil::ErrorTextOf([&] { ParseOptions(c.args); }), c.message) << c.args[0];
   }
   // What can go together still does.
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--json", "--svg", "a.svg"}, {"--footprint", "--svg", "a.svg"}, {"-i", "-f", "a.bas"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--json", "--svg", "a.svg"},
+                                             {"--footprint", "--svg", "a.svg"},
+                                             {"-i", "-f", "a.bas"}}) {
     EXPECT_EQ(testutil::ErrorTextOf([&] { ParseOptions(args); }), "no error") << args[0];
   }
   // A session's own refusal of --dump keeps its text.
