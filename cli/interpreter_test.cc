@@ -215,8 +215,9 @@ TEST_F(InterpreterTest, FileBytesReadsProcFilesToTheirEnd) {
   const uint64_t count = SafeArrayElementCount(process_.memory(), Pointer("p"));
   ASSERT_GT(count, 5u);
   EXPECT_EQ(Data("p", 5), (std::vector<uint8_t>{'N', 'a', 'm', 'e', ':'}));
-  EXPECT_NE(ErrorTextOf([&] { Run("Dim q(1 To 3) As Byte = FileBytes(\"" + path + "\")"); })
-                .find("\"" + path + "\" holds "),
+  EXPECT_NE(ErrorTextOf([&] {
+              Run("Dim q(1 To 3) As Byte = FileBytes(\"" + path + "\")");
+            }).find("\"" + path + "\" holds "),
             std::string::npos);
 }
 
