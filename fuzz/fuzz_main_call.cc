@@ -31,6 +31,12 @@
 //    defaults explicitly, gives the same text (the pieces joined) or the same
 //    error (each call starts from the same scratch below the stack pointer,
 //    which a pointer of the input may aim at);
+//  - the structured outputs over the same memory (--json's twin, the
+//    footprint, --svg's picture; fuzz/output_checks.h) never raise, change
+//    no byte of it, write a JSON document any parser reads and a picture of
+//    text XML allows, agree with the report (the twin fails as the report
+//    fails, and only in its footprint where the report succeeds) and with
+//    each other (the footprint fails exactly where the picture stops);
 //  - the call through a sink never needs a host allocation past the cap: the
 //    report's own text is handed over in pieces, so such an allocation is
 //    sized by what the input claims, not by what it holds. An exception
@@ -58,6 +64,7 @@
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/output_checks.h"
 #include "inspector/ravoduze.h"
 
 namespace {
@@ -619,5 +626,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::getenv("DUD_FUZZ_SHOW") != nullptr) Show(var, second);
     Fail("the same call on the same memory gave another result");
   }
+  ResetScratch(world.process);
+  const Snapshot before = Take(world.process);
+  {
+    HostAllocationCap cap(kHostCap);
+    try {
+      dudUdudADOD::fuzz::CheckOutputs(world.process, var, call.var_flags,
+                                      first.report ? 0 : first.error);
+    } catch (const std::bad_alloc&) {
+      if (!cap.hit()) Fail("std::bad_alloc below the host allocation cap in an output");
+    }
+  }
+  CheckUnchanged(before, world.process);
   return 0;
 }
