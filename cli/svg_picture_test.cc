@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -62,12 +61,17 @@ TEST(WriteSvg, AddressesHaveThePlatformsWidth) {
     const Variable s = client.Dim(vbString);
     client.Assign(s, VariantImage::String(SysAllocString(process, u"hi")));
     const std::string svg = Picture(process, client.Pass(s));
-    std::smatch at;
-    const std::string digits = platform == Platform::kWin64 ? "16" : "8";
-    ASSERT_TRUE(std::regex_search(
-        svg, at, std::regex("string at ([0-9]+) \\((0x[0-9A-F]{" + digits + "})\\), 10 bytes")));
-    EXPECT_EQ(std::stoull(at[1]), std::stoull(at[2], nullptr, 16));
-    EXPECT_GT(std::stoull(at[1]), platform == Platform::kWin64 ? 0xFFFFFFFFull : 0);
+    // "string at DECIMAL (0xHEX), 10 bytes", the hex of the platform's width.
+    const size_t at = svg.find("string at ");
+    ASSERT_NE(at, std::string::npos);
+    size_t digits = 0;
+    const uint64_t address = std::stoull(svg.substr(at + 10), &digits);
+    const size_t hex_at = at + 10 + digits + 4;
+    const size_t width = platform == Platform::kWin64 ? 16 : 8;
+    EXPECT_EQ(svg.substr(hex_at - 4, 4), " (0x");
+    EXPECT_EQ(std::stoull(svg.substr(hex_at, width), nullptr, 16), address);
+    EXPECT_EQ(svg.substr(hex_at + width, 11), "), 10 bytes");
+    EXPECT_GT(address, platform == Platform::kWin64 ? 0xFFFFFFFFull : 0);
   }
 }
 
