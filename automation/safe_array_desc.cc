@@ -77,12 +77,27 @@ void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& de
   total = TotalBytes(desc);
 }
 
+namespace {
+
+Address DataFieldOf(const Layout& layout, Address var) {
+  return ToAddress(layout, AddAddress(layout, SignedAddress(layout, var), kDataFieldOffset));
+}
+
+}  // namespace
+
+// A by-reference Variant is read as the runtime reads it: the variant it
+// refers to, then, when that one is by reference too, what it refers to.
 Address DescriptorCell(const Memory& memory, Address var) {
   const Layout& layout = memory.layout();
   const uint16_t vt = ReadUInt16(memory, var);
-  const Address data_field =
-      ToAddress(layout, AddAddress(layout, SignedAddress(layout, var), kDataFieldOffset));
-  return (vt & kByRef) != 0 ? ReadPointer(memory, data_field) : data_field;
+  const Address data_field = DataFieldOf(layout, var);
+  if ((vt & kByRef) == 0) return data_field;
+  const Address target = ReadPointer(memory, data_field);
+  if (vt != (vbVariant | kByRef)) return target;
+  const uint16_t inner = ReadUInt16(memory, target);
+  if (inner == (vbVariant | kByRef)) Raise(kTypeMismatch);
+  const Address inner_field = DataFieldOf(layout, target);
+  return (inner & kByRef) != 0 ? ReadPointer(memory, inner_field) : inner_field;
 }
 
 void ReadSafeArrayDesc(ClientProcess& process, Address desc, Address cell, int32_t& total) {

@@ -48,7 +48,10 @@ void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& de
 
 // The cell that holds the descriptor's address, for the argument variant at
 // `var`: with the by-reference bit, the address in its data field (the
-// client's array variable); without it, the data field itself.
+// client's array variable); without it, the data field itself. A Variant
+// passed by reference (an element of a Variant array) is followed to its
+// own variant and read the same way; one that refers to another
+// by-reference Variant raises 13, as Dereference does.
 Address DescriptorCell(const Memory& memory, Address var);
 
 // Copies the descriptor whose address stands at `cell` into the record at

@@ -7,6 +7,7 @@
 
 #include "automation/client.h"
 #include "automation/runtime_error.h"
+#include "automation/variant_memory.h"
 
 namespace dudUdudADOD::automation {
 namespace {
@@ -106,6 +107,52 @@ TEST(ReadSafeArrayDescTest, LyingDescriptorsEndInErrorsNotInWritesPastTheRecord)
       EXPECT_EQ(e.number(), c.error);
     }
   }
+}
+
+// Where the descriptor's address stands for each way an array is passed: a
+// by-reference Variant is read as the caller's runtime reads it, the
+// element's own variant first, then what that variant refers to.
+TEST(DescriptorCellTest, ByReferenceVariantsAreFollowedToTheirOwnVariant) {
+  Process p;
+  Client client(p);
+  AddressSpace& memory = p.memory();
+  const DeclaredBound bound{1, 2};
+  const Variable a = client.DimArray(vbLong, std::span(&bound, 1));
+  const Address descriptor = ReadPointer(memory, a.address);
+  const Variable holder = client.Dim(vbVariant);  // holds the array itself
+  StoreVariant(memory, holder.address, VariantImage::Array(vbLong, descriptor));
+  const Variable referrer = client.Dim(vbVariant);  // refers to the array variable
+  StoreVariant(memory, referrer.address,
+               VariantImage::Reference(static_cast<uint16_t>(vbArray | vbLong), a.address));
+  const Variable loop = client.Dim(vbVariant);  // a by-reference Variant inside one
+  StoreVariant(memory, loop.address, VariantImage::Reference(vbVariant, holder.address));
+  const auto by_ref = [&](uint16_t type, Address target) {
+    return client.PassValue(VariantImage::Reference(type, target));
+  };
+  const struct {
+    Address var;
+    Address cell;
+  } cases[] = {
+      {by_ref(static_cast<uint16_t>(vbArray | vbLong), a.address), a.address},
+      {client.PassValue(VariantImage::Array(vbLong, descriptor)), 0},  // its own data field
+      {by_ref(vbVariant, holder.address), holder.address + kDataFieldOffset},
+      {by_ref(vbVariant, referrer.address), a.address},
+  };
+  for (const auto& c : cases) {
+    const Address expected = c.cell != 0 ? c.cell : c.var + kDataFieldOffset;
+    EXPECT_EQ(DescriptorCell(memory, c.var), expected);
+    EXPECT_EQ(ReadPointer(memory, DescriptorCell(memory, c.var)), descriptor);
+  }
+  // A by-reference Variant that refers to another is refused, as the
+  // runtime refuses it.
+  EXPECT_THROW(
+      try {
+        DescriptorCell(memory, by_ref(vbVariant, loop.address));
+      } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), kTypeMismatch);
+        throw;
+      },
+      RuntimeError);
 }
 
 }  // namespace

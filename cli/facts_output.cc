@@ -165,6 +165,8 @@ void JsonFacts::Footprint(const FootprintFact& footprint) {
   json_.EndArray();
   json_.Key("unlisted_strings");
   json_.Number(footprint.unlisted_strings);
+  json_.Key("unlisted_blocks");
+  json_.Number(footprint.unlisted_blocks);
   json_.Key("kinds");
   json_.BeginObject();
   for (size_t k = 0; k < kBlockKinds; ++k) {

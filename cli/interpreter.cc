@@ -4,9 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <limits>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -20,6 +19,7 @@
 #include "automation/utf8.h"
 #include "automation/variant_memory.h"
 #include "cli/parser.h"
+#include "cli/regular_file.h"
 #include "cli/suggest.h"
 
 namespace dudUdudADOD::cli {
@@ -133,35 +133,23 @@ class OnFailure {
   int exceptions_ = std::uncaught_exceptions();
 };
 
-// What a path names, for a message that refuses it.
-std::string KindOf(std::filesystem::file_type type) {
-  switch (type) {
-    case std::filesystem::file_type::directory:
-      return "a directory";
-    case std::filesystem::file_type::fifo:
-      return "a named pipe";
-    case std::filesystem::file_type::socket:
-      return "a socket";
-    case std::filesystem::file_type::block:
-    case std::filesystem::file_type::character:
-      return "a device";
-    default:
-      return "not a regular file";
-  }
-}
+// The most FileBytes reads of a file whose size the system does not tell
+// (files under /proc), before it knows how large an array to make.
+constexpr size_t kMaxUnsizedFile = size_t{16} << 20;
 
-// FileBytes reads regular files only, and finds out before opening: opening
-// a named pipe waits for a writer that may never come, and a directory or a
-// device has no byte count to match against the array.
-void CheckRegularFile(const std::string& path, const Expr& where) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error || !std::filesystem::exists(status)) {
-    throw ScriptError(where.position, "cannot open " + Quote(path));
+// FileBytes reads regular files only, and finds out on the file it opened:
+// a named pipe opens without waiting for a writer and is refused, and so
+// are a directory and a device, which have no byte count to match.
+std::unique_ptr<RegularFile> OpenForFileBytes(const std::string& path, const Expr& where) {
+  try {
+    return std::make_unique<RegularFile>(path);
+  } catch (const FileRefused& e) {
+    if (!e.opened()) throw ScriptError(where.position, "cannot open " + Quote(path));
+    throw ScriptError(where.position, "cannot read " + Quote(path) + ": " + e.what() +
+                                          (std::string_view(e.what()).starts_with("it is ")
+                                               ? "; FileBytes reads a regular file"
+                                               : ""));
   }
-  if (std::filesystem::is_regular_file(status)) return;
-  throw ScriptError(where.position, "cannot read " + Quote(path) + ": it is " +
-                                        KindOf(status.type()) + "; FileBytes reads a regular file");
 }
 
 uint32_t CellSize(const Declarator& d, const Layout& layout) {
@@ -479,33 +467,47 @@ void Interpreter::FillFromFile(const Variable& array, const Declarator& d) {
                       "FileBytes(\"data.bin\") or Dim a(1 To 4) As Byte = FileBytes(\"data.bin\")");
   }
   const std::string& path = call.args[0].text;
-  CheckRegularFile(path, call.args[0]);
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) throw ScriptError(call.args[0].position, "cannot open " + Quote(path));
-  const std::streamoff end = file.tellg();
-  if (end < 0) throw ScriptError(call.args[0].position, "cannot read " + Quote(path));
-  const auto size = static_cast<uint64_t>(end);
-  AddressSpace& memory = process_.memory();
-  if (array.kind == VariableKind::kDynamicArray) {
-    // Sized by the file: 0 To size - 1.
-    if (size > static_cast<uint64_t>(INT32_MAX)) Raise(kOutOfMemory);
-    const DeclaredBound bound{0, static_cast<int32_t>(size) - 1};
-    client_.ReDim(array, std::span(&bound, 1));
+  const Expr& where = call.args[0];
+  const std::unique_ptr<RegularFile> file = OpenForFileBytes(path, where);
+  // A file that tells its size is read straight into the array; one that
+  // does not is read to its end first.
+  std::string unsized;
+  uint64_t size = file->size();
+  try {
+    if (size == 0) unsized = file->ReadAll(kMaxUnsizedFile);
+  } catch (const FileRefused& e) {
+    throw ScriptError(where.position, "cannot read " + Quote(path) + ": " + e.what());
   }
-  const Address descriptor = ReadPointer(memory, array.address);
-  const uint64_t count = SafeArrayElementCount(memory, descriptor);
+  if (size == 0) size = unsized.size();
+  const uint64_t count = SizeByFile(array, size);
   if (size != count) {
     throw ScriptError(call.position, Quote(path) + " holds " + std::to_string(size) +
                                          " bytes but " + Quote(d.name.text) + " has " +
                                          std::to_string(count) + " elements");
   }
   if (count == 0) return;
-  const std::span<uint8_t> data = SafeArrayDataBytes(memory, descriptor);
-  file.seekg(0);
-  if (data.size() != count ||
-      !file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(count))) {
-    throw ScriptError(call.args[0].position, "cannot read " + Quote(path));
+  const std::span<uint8_t> data =
+      SafeArrayDataBytes(process_.memory(), ReadPointer(process_.memory(), array.address));
+  if (!unsized.empty()) {
+    std::copy(unsized.begin(), unsized.end(), data.begin());
+    return;
   }
+  uint8_t more = 0;
+  if (data.size() != count || file->Read(data) != count || file->Read({&more, 1}) != 0) {
+    throw ScriptError(where.position, "cannot read " + Quote(path) + ": it changed while read");
+  }
+}
+
+// A dynamic array takes `size` elements, 0 To size - 1; either way, the
+// array's element count.
+uint64_t Interpreter::SizeByFile(const Variable& array, uint64_t size) {
+  AddressSpace& memory = process_.memory();
+  if (array.kind == VariableKind::kDynamicArray) {
+    if (size > static_cast<uint64_t>(INT32_MAX)) Raise(kOutOfMemory);
+    const DeclaredBound bound{0, static_cast<int32_t>(size) - 1};
+    client_.ReDim(array, std::span(&bound, 1));
+  }
+  return SafeArrayElementCount(memory, ReadPointer(memory, array.address));
 }
 
 void Interpreter::AssignList(const Variable& array, const Declarator& d) {

@@ -99,6 +99,7 @@ class Interpreter {
   automation::Variable Place(const Declarator& d, std::optional<automation::Address> at,
                              bool from_option);
   void FillFromFile(const automation::Variable& array, const Declarator& d);
+  uint64_t SizeByFile(const automation::Variable& array, uint64_t size);
   void AssignList(const automation::Variable& array, const Declarator& d);
   void AssignTo(const automation::Variable& variable, Value value, bool* raw);
   void ReDim(const ReDimStatement& redim);

@@ -206,6 +206,21 @@ TEST_F(InterpreterTest, FileBytesRefusesWhatIsNotARegularFile) {
   std::filesystem::remove(directory);
 }
 
+// A file whose size the system does not know beforehand (/proc) is read to
+// its end, and its size decides a fixed array's fit as for any file.
+TEST_F(InterpreterTest, FileBytesReadsProcFilesToTheirEnd) {
+  const std::string path = "/proc/self/status";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no /proc";
+  Run("Dim p() As Byte = FileBytes(\"" + path + "\")");
+  const uint64_t count = SafeArrayElementCount(process_.memory(), Pointer("p"));
+  ASSERT_GT(count, 5u);
+  EXPECT_EQ(Data("p", 5), (std::vector<uint8_t>{'N', 'a', 'm', 'e', ':'}));
+  EXPECT_NE(ErrorTextOf([&] {
+              Run("Dim q(1 To 3) As Byte = FileBytes(\"" + path + "\")");
+            }).find("\"" + path + "\" holds "),
+            std::string::npos);
+}
+
 TEST_F(InterpreterTest, ObjectsStartAsNothing) {
   Run("Dim o As Object");
   EXPECT_EQ(Pointer("o"), 0u);

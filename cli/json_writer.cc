@@ -15,15 +15,15 @@ void JsonWriter::BeforeValue() {
     return;
   }
   if (!has_member_.empty()) {
-    if (has_member_.back()) Put(",");
-    has_member_.back() = true;
+    if (has_member_.back() != 0) Put(",");
+    has_member_.back() = 1;
   }
 }
 
 void JsonWriter::BeginObject() {
   BeforeValue();
   Put("{");
-  has_member_.push_back(false);
+  has_member_.push_back(0);
 }
 
 void JsonWriter::EndObject() {
@@ -34,7 +34,7 @@ void JsonWriter::EndObject() {
 void JsonWriter::BeginArray() {
   BeforeValue();
   Put("[");
-  has_member_.push_back(false);
+  has_member_.push_back(0);
 }
 
 void JsonWriter::EndArray() {
@@ -51,18 +51,26 @@ void JsonWriter::Key(std::string_view name) {
 }
 
 // Escapes what JSON requires: the quote, the backslash and control codes.
+// Runs that need nothing go in whole.
 void JsonWriter::AppendEscaped(std::string_view utf8) {
   static constexpr char kHex[] = "0123456789abcdef";
-  for (const char c : utf8) {
+  const auto plain = [](char c) {
+    return c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
+  };
+  size_t at = 0;
+  while (at < utf8.size()) {
+    const size_t start = at;
+    while (at < utf8.size() && plain(utf8[at])) ++at;
+    buffer_.append(utf8.data() + start, at - start);
+    if (at == utf8.size()) break;
+    const char c = utf8[at++];
     const auto u = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       buffer_ += '\\';
       buffer_ += c;
-    } else if (u < 0x20) {
+    } else {
       const char escaped[] = {'\\', 'u', '0', '0', kHex[u >> 4], kHex[u & 15]};
       buffer_.append(escaped, sizeof escaped);
-    } else {
-      buffer_ += c;
     }
   }
 }
@@ -125,14 +133,26 @@ void JsonWriter::Null() {
 }
 
 void JsonWriter::Address(std::string_view name, int64_t address) {
+  // The address's bits at the process's width, so that it is never negative.
+  const uint64_t mask =
+      address_digits_ >= 16 ? ~uint64_t{0} : (uint64_t{1} << (4 * address_digits_)) - 1;
+  const uint64_t bits = static_cast<uint64_t>(address) & mask;
   Key(name);
-  Number(address);
+  Number(bits);
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex = "0x";
-  const auto bits = static_cast<uint64_t>(address);
-  for (int k = address_digits_ - 1; k >= 0; --k) hex += kHex[(bits >> (4 * k)) & 15];
-  Key(std::string(name) + "_hex");
-  String(std::string_view(hex));
+  char hex[2 + 16];
+  hex[0] = '0';
+  hex[1] = 'x';
+  for (int k = 0; k < address_digits_; ++k) {
+    hex[2 + k] = kHex[(bits >> (4 * (address_digits_ - 1 - k))) & 15];
+  }
+  // The member's name is the address's with "_hex" after it.
+  BeforeValue();
+  buffer_ += '"';
+  AppendEscaped(name);
+  buffer_ += "_hex\":";
+  after_key_ = true;
+  String(std::string_view(hex, static_cast<size_t>(2 + address_digits_)));
 }
 
 void JsonWriter::Flush() {

@@ -9,6 +9,7 @@
 #ifndef DUD_CLI_JSON_WRITER_H_
 #define DUD_CLI_JSON_WRITER_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -19,9 +20,10 @@ namespace dudUdudADOD::cli {
 
 class JsonWriter {
  public:
-  // `address_digits`: the hex digits of an address, twice the pointer's size.
+  // `address_digits`: the hex digits of an address, twice the pointer's
+  // size (1 to 16).
   explicit JsonWriter(std::ostream& out, int address_digits = 8)
-      : out_(out), address_digits_(address_digits) {}
+      : out_(out), address_digits_(std::clamp(address_digits, 1, 16)) {}
   ~JsonWriter() { Flush(); }
   JsonWriter(const JsonWriter&) = delete;
   JsonWriter& operator=(const JsonWriter&) = delete;
@@ -42,8 +44,9 @@ class JsonWriter {
   void Bool(bool value);
   void Null();
 
-  // An address as two members: `name` as a number and `name`_hex as
-  // "0x" and the address's hex digits (8, or 16 for a 64-bit process).
+  // An address as two members: `name` as an unsigned number and `name`_hex
+  // as "0x" and the address's hex digits (8, or 16 for a 64-bit process),
+  // both of the address's bits at that width.
   void Address(std::string_view name, int64_t address);
 
   // Ends the document with a line break and hands it to the stream.
@@ -68,7 +71,7 @@ class JsonWriter {
   int address_digits_;
   std::string buffer_;
   // One entry per open object or array: whether it has a member yet.
-  std::vector<bool> has_member_;
+  std::vector<char> has_member_;
   bool after_key_ = false;
 };
 

@@ -315,6 +315,30 @@ static void ApplyOption(Options& options, std::span<const std::string> args, siz
   row->apply(options, value);
 }
 
+// Outputs that exclude each other. -i with --dump is the session's own
+// refusal (run.cc), which says what a session does instead.
+void RefuseTogether(const Options& o) {
+  const struct {
+    bool both;
+    std::string_view first, second, why;
+  } pairs[] = {
+      {o.json && o.footprint, "--json", "--footprint", "the JSON document holds the footprint"},
+      {o.interactive && o.json, "-i", "--json", "a session prints text reports (? NAME)"},
+      {o.interactive && o.footprint, "-i", "--footprint", "a session prints text reports (? NAME)"},
+      {o.interactive && o.svg, "-i", "--svg", "a session prints text reports (? NAME)"},
+      {o.dump && o.json, "--dump", "--json", "--dump prints memory instead of any report"},
+      {o.dump && o.svg, "--dump", "--svg", "--dump prints memory instead of any report"},
+      {o.dump && o.footprint, "--dump", "--footprint",
+       "--dump prints memory instead of any report"},
+  };
+  for (const auto& p : pairs) {
+    if (p.both) {
+      throw UsageError(std::string(p.first) + " and " + std::string(p.second) +
+                       " cannot go together: " + std::string(p.why));
+    }
+  }
+}
+
 Options ParseOptions(std::span<const std::string> args) {
   Options options;
   bool only_script = false;
@@ -336,6 +360,7 @@ Options ParseOptions(std::span<const std::string> args) {
   if (options.script && options.file) {
     throw UsageError("give the script either as an argument or with -f FILE, not both");
   }
+  RefuseTogether(options);
   return options;
 }
 

@@ -5,7 +5,9 @@
 // name; an option not given stays nullopt, which the main call takes as an
 // omitted parameter. Values may follow as the next argument or after "="
 // ("--var-flags=16"); "--" ends the options, so a script may start with "-".
-// Anything wrong raises UsageError naming the option and the text.
+// Anything wrong raises UsageError naming the option and the text; so do
+// outputs that exclude each other (--json with --footprint, either or --svg
+// with -i or --dump), naming both.
 #ifndef DUD_CLI_OPTIONS_H_
 #define DUD_CLI_OPTIONS_H_
 

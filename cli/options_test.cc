@@ -112,5 +112,43 @@ TEST(ParseOptions, BadCommandLinesSayWhatWasWrong) {
   }
 }
 
+// Outputs that exclude each other are refused by name, in either order,
+// rather than one of them being dropped.
+TEST(ParseOptions, OutputsThatCannotGoTogether) {
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--json", "--footprint"},
+       "--json and --footprint cannot go together: the JSON document holds the footprint"},
+      {{"-i", "--json"},
+       "-i and --json cannot go together: a session prints text reports (? NAME)"},
+      {{"--footprint", "-i"},
+       "-i and --footprint cannot go together: a session prints text reports (? NAME)"},
+      {{"-i", "--svg", "a.svg"},
+       "-i and --svg cannot go together: a session prints text reports (? NAME)"},
+      {{"--dump", "0x140000", "--json"},
+       "--dump and --json cannot go together: --dump prints memory instead of any report"},
+      {{"--svg", "a.svg", "--dump", "0x140000"},
+       "--dump and --svg cannot go together: --dump prints memory instead of any report"},
+      {{"--dump", "0x140000", "--footprint"},
+       "--dump and --footprint cannot go together: --dump prints memory instead of any report"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(testutil::ErrorTextOf([&] { ParseOptions(c.args); }), c.message) << c.args[0];
+  }
+  // What can go together still does.
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--json", "--svg", "a.svg"},
+                                             {"--footprint", "--svg", "a.svg"},
+                                             {"-i", "-f", "a.bas"}}) {
+    EXPECT_EQ(testutil::ErrorTextOf([&] { ParseOptions(args); }), "no error") << args[0];
+  }
+  // A session's own refusal of --dump keeps its text.
+  EXPECT_EQ(testutil::RunCli({"-i", "--dump", "0"}).err,
+            "ravoduze: --dump is for one script; in a session, :x ADDR dumps\n");
+  EXPECT_EQ(testutil::RunCli({"--json", "--footprint"}).code, 2);
+}
+
 }  // namespace
 }  // namespace dudUdudADOD::cli

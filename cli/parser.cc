@@ -152,6 +152,9 @@ class Parser {
     Parser& parser_;
   };
 
+  // Counts `bytes` more of tree against kMaxTreeBytes.
+  void Charge(size_t bytes, Position at);
+
   Token Advance();
   const Token& PeekNext();
   bool Accept(TokenKind kind);
@@ -187,7 +190,17 @@ class Parser {
   Token current_;
   std::optional<Token> next_;
   int depth_ = 0;
+  size_t tree_bytes_ = 0;
 };
+
+void Parser::Charge(size_t bytes, Position at) {
+  tree_bytes_ += bytes;
+  if (tree_bytes_ > kMaxTreeBytes) {
+    throw ScriptError(at, "the script is too large: its statements and values take more than " +
+                              std::to_string(kMaxTreeBytes >> 20) +
+                              " MiB to hold (FileBytes fills a large array from a file)");
+  }
+}
 
 Token Parser::Advance() {
   Token previous = std::move(current_);
@@ -271,6 +284,7 @@ void Parser::NotAStatement(const Statement& statement) const {
 }
 
 Statement Parser::ParseStatement() {
+  Charge(sizeof(Statement), current_.position);
   if (IsKeyword(current_, "Rem")) {
     throw ScriptError(current_.position, "comments start with ' (Rem is not supported)");
   }
@@ -301,6 +315,7 @@ DimStatement Parser::ParseDim() {
 }
 
 Declarator Parser::ParseDeclarator() {
+  Charge(sizeof(Declarator), current_.position);
   Declarator d;
   d.name = ExpectName("a variable name");
   if (Accept(TokenKind::kLeftParen)) {
@@ -450,6 +465,7 @@ EraseStatement Parser::ParseErase() {
   Advance();  // Erase
   EraseStatement erase;
   do {
+    Charge(sizeof(Name), current_.position);
     erase.names.push_back(ExpectName("the name of an array"));
   } while (Accept(TokenKind::kComma));
   return erase;
@@ -472,6 +488,7 @@ AssignStatement Parser::ParseAssign() {
 Expr Parser::ParseExpression() { return ParseUnary(); }
 
 Expr Parser::ParseUnary() {
+  Charge(sizeof(Expr), current_.position);
   if (current_.kind != TokenKind::kMinus && current_.kind != TokenKind::kPlus) {
     return ParsePrimary();
   }
@@ -493,6 +510,7 @@ Expr Parser::ParsePrimary() {
     case TokenKind::kDate:
       return Literal(at, DateLiteral(Advance()));
     case TokenKind::kString: {
+      Charge(2 * current_.text.size(), at);  // as the model will hold it, in UTF-16
       Expr e;
       e.kind = ExprKind::kString;
       e.position = at;

@@ -22,7 +22,9 @@
 // String, Boolean, Byte, Variant or Object (Variant when "As" is left out);
 // CONVERSION is CByte, CInt, CLng, CLngLng, CLngPtr, CSng, CDbl, CCur, CDate,
 // CStr, CBool, CDec, CVErr or CVar. A list in braces may span lines. Signs, parentheses and calls
-// nest at most kMaxNesting deep, so no script can exhaust the host's stack.
+// nest at most kMaxNesting deep, so no script can exhaust the host's stack,
+// and a script's tree holds at most kMaxTreeBytes, so none exhausts its
+// memory.
 //
 // Errors raise ScriptError at the offending token, saying what was expected
 // and what was found, with a "did you mean" for a misspelled statement word
@@ -39,6 +41,13 @@
 namespace dudUdudADOD::cli {
 
 inline constexpr int kMaxNesting = 64;
+
+// The most tree a script may make, counted as the bytes of its statements,
+// declarators, values and names, and its string literals as the model will
+// hold them (two bytes a character): whatever the script's shape, the run
+// stays within about 64 MiB (the 16 MiB script, this tree, and the room its
+// lists take while they grow).
+inline constexpr size_t kMaxTreeBytes = size_t{16} << 20;
 
 // `platform` is the process the script runs in: LongPtr is a Long on
 // win32 and a LongLong on win64, and LongLong, CLngLng and the ^ suffix

@@ -257,5 +257,36 @@ TEST(Parser, LimitsAreReachedExactlyAndDeepNestingNeverExhaustsTheStack) {
   EXPECT_THROW(ParseScript(Nested(1000000, "-", "")), ScriptError);
 }
 
+// The tree a script makes is bounded whatever its shape, the most tree for
+// the fewest bytes included: statements of one name, a list of one-digit
+// values, declarators without types, names to erase. Each shape that
+// fills the budget is refused at the value that passes it.
+TEST(Parser, TheTreeOfAnyScriptIsBounded) {
+  const struct {
+    std::string head;
+    std::string item;
+  } shapes[] = {{"", "x:"}, {"Dim a(0 To 9) = {", "1,"}, {"Dim ", "a,"}, {"Erase ", "a,"}};
+  for (const auto& shape : shapes) {
+    std::string source = shape.head;
+    while (source.size() < (size_t{1} << 20)) source += shape.item;
+    source += "1";
+    const std::string error = ErrorTextOf([&] { ParseScript(source); });
+    EXPECT_NE(error.find(": the script is too large: its statements and values take more than "
+                         "16 MiB to hold (FileBytes fills a large array from a file)"),
+              std::string::npos)
+        << shape.item << ": " << error.substr(0, 200);
+  }
+  // A string literal counts as the model will hold it, in UTF-16.
+  const std::string half(size_t{8} << 20, 'y');
+  EXPECT_NE(ErrorTextOf([&] { ParseScript("x = \"" + half + "\""); }).find("too large"),
+            std::string::npos);
+  EXPECT_EQ(ErrorTextOf([&] { ParseScript("x = \"" + half.substr(0, 4 << 20) + "\""); }),
+            "no error");
+  // A long script of ordinary size is still read whole.
+  std::string fine;
+  for (int i = 0; i < 20000; ++i) fine += "Dim x" + std::to_string(i) + " As Long = " + "5\n";
+  EXPECT_EQ(ParseScript(fine).statements.size(), 20000u);
+}
+
 }  // namespace
 }  // namespace dudUdudADOD::cli

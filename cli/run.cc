@@ -105,17 +105,26 @@ FootprintFact MeasureOf(RavoDUZE& inspector, automation::Address argument) {
   return *facts.footprint;
 }
 
-void DrawPicture(const automation::Process& process, const FootprintFact& footprint,
-                 const std::string& path) {
+// Draws what of the value can be read; a block that cannot be read ends
+// the picture, which says so, but never the run. Returns a note for
+// standard error when the picture stopped short, else "".
+std::string DrawPicture(const automation::Process& process, automation::Address argument,
+                        const std::string& path) {
   std::ofstream file(path, std::ios::binary);
   if (!file) {
     throw UsageError("cannot write the picture to " + Quote(path, kMaxPathInMessage) + ": " +
                      std::strerror(errno));
   }
+  const FootprintFact footprint = MeasureReadable(process, argument);
   errno = 0;
   WriteSvg(file, process, footprint);
   file.flush();
   CheckWritten(file, "the picture");
+  if (!footprint.stopped) return "";
+  return "ravoduze: note: the picture stops at the " +
+         std::string(BlockKindName(footprint.stopped->kind)) + " at " +
+         std::to_string(footprint.stopped->address) + ", which raised run-time error " +
+         std::to_string(footprint.stopped->number) + "\n";
 }
 
 // The twin as JSON, written while it is gathered: a run-time error ends the
@@ -178,6 +187,9 @@ void WriteText(std::ostream& out, std::string_view text, const std::string& what
   CheckWritten(out, what);
 }
 
+int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
+                std::ostream& out, std::ostream& err, bool out_is_terminal);
+
 // Runs the script in a process of its own, then writes its report (or the
 // memory that --dump asks for). Run-time errors are printed here, where the
 // process they came from can still explain them.
@@ -202,11 +214,20 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     WriteText(out, MemoryDump(process->memory(), *options.dump), "the dump");
     return kOk;
   }
+  const std::string picture_note = options.svg ? DrawPicture(*process, argument, *options.svg) : "";
+  const int code = WriteOutput(*process, argument, options, out, err, out_is_terminal);
+  if (!options.quiet) err << picture_note;  // after the error or the report it follows
+  return code;
+}
+
+// The report, the twin or the footprint of the argument; a run-time error
+// is printed with its hint.
+int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
+                std::ostream& out, std::ostream& err, bool out_is_terminal) {
   Utf8Blocks report(options.lf);
   SpillStraightOut(report, out);
   try {
-    RavoDUZE inspector(*process);
-    if (options.svg) DrawPicture(*process, MeasureOf(inspector, argument), *options.svg);
+    RavoDUZE inspector(process);
     if (options.json) {
       WriteJson(inspector, argument, options, out);
       return kOk;
@@ -223,11 +244,11 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
   } catch (const RuntimeError& e) {
     report.Clear();  // no partial report; its memory goes back first
     PrintRunTimeError(err, e);
-    if (!options.quiet) err << FailureHint(*process, argument, options);
+    if (!options.quiet) err << FailureHint(process, argument, options);
     return kRunTimeError;
   }
   WriteBlocks(report, out, out_is_terminal);
-  if (!options.quiet) err << CharAsciiNote(*process, argument, options);
+  if (!options.quiet) err << CharAsciiNote(process, argument, options);
   return kOk;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -326,6 +327,101 @@ TEST(RunRavoduze, EveryOutputThatFailsExitsThree) {
     const CliResult r = RunCli(args, "", false, &device);
     EXPECT_EQ(r.code, 3) << args[0];
     EXPECT_EQ(r.err.rfind("ravoduze: cannot write the ", 0), 0u) << r.err;
+  }
+}
+
+// Long words at chosen addresses: "Dim w0 As Long At A = V0: ...".
+std::string LongsAt(automation::Address at, const std::vector<int64_t>& words) {
+  std::string script;
+  for (size_t k = 0; k < words.size(); ++k) {
+    script += "Dim w" + std::to_string(at + 4 * k) + " As Long At " + std::to_string(at + 4 * k) +
+              " = " + std::to_string(words[k]) + ": ";
+  }
+  return script;
+}
+
+// A String array of one element laid out by hand at 0x300000 (descriptor),
+// 0x300100 (data, holding `element`) and 0x300200 (the array variable).
+std::string OneStringArray(int64_t element) {
+  return LongsAt(0x300100, {element}) + LongsAt(0x300000, {16777217, 4, 0, 0x300100, 1, 1}) +
+         LongsAt(0x300200, {0x300000}) + "RawVariant(24584, 0, 0, 0, &H300200, 0)";
+}
+
+// The picture reads more than a report without values does; what it cannot
+// read ends the picture, never the report.
+TEST(RunRavoduze, ThePictureNeverStopsTheReport) {
+  const std::string script = OneStringArray(12);
+  const std::string svg = testing::TempDir() + "ravoduze_stopped.svg";
+  const CliResult r = RunCli({"--var-flags", "15", "--svg", svg, script});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, Direct(script, 15));
+  EXPECT_EQ(r.err,
+            "ravoduze: note: the picture stops at the string at 8, which raised run-time "
+            "error 5\n");
+  std::ifstream file(svg);
+  const std::string picture((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_NE(picture.find("stopped: run-time error 5 reading the string at 8"), std::string::npos);
+  EXPECT_NE(picture.find("descriptor at 3145728"), std::string::npos) << "what came before";
+  // A report that fails still leaves the picture, and says so after its error.
+  const CliResult failed = RunCli({"--svg", svg, script});
+  EXPECT_EQ(failed.code, 1);
+  EXPECT_EQ(failed.err.rfind("Run-time error '5'", 0), 0u) << failed.err;
+  EXPECT_NE(failed.err.find("ravoduze: note: the picture stops"), std::string::npos);
+  EXPECT_TRUE(RunCli({"-q", "--var-flags", "15", "--svg", svg, script}).err.empty());
+  std::filesystem::remove(svg);
+}
+
+// One reading of memory: a string whose prefix claims 2 GiB that is not
+// there fails the report, the twin and the footprint alike.
+TEST(RunRavoduze, EveryOutputFailsOnAStringThatIsNotThere) {
+  const std::string script =
+      LongsAt(0x300000, {2147483638, 6553665}) + "RawVariant(8, 0, 0, 0, &H300004, 0)";
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {script}, {"--json", script}, {"--footprint", script}}) {
+    const CliResult r = RunCli(args);
+    EXPECT_EQ(r.code, 1) << args[0];
+    EXPECT_EQ(r.err.rfind("Run-time error '5': Invalid procedure call or argument\n", 0), 0u)
+        << args[0] << ": " << r.err;
+  }
+}
+
+// A descriptor at 4 whose features claim 16 bytes before it: no address of
+// the twin is negative, the picture's hex is whole.
+TEST(RunRavoduze, AddressesNearZeroStayUnsignedAndWhole) {
+  const std::string script = LongsAt(4, {8388609, 4, 0, 0, 0, 0}) + LongsAt(0x300000, {4}) +
+                             "RawVariant(24579, 0, 0, 0, &H300000, 0)";
+  const CliResult json = RunCli({"--json", script});
+  EXPECT_EQ(json.code, 0) << json.err;
+  for (const char* member : {"\"address\":-", "\"parent\":-"}) {
+    EXPECT_EQ(json.out.find(member), std::string::npos) << json.out;
+  }
+  EXPECT_NE(json.out.find("{\"kind\":\"descriptor\",\"address\":4,\"address_hex\":\"0x00000004\","
+                          "\"size\":24,"),
+            std::string::npos)
+      << json.out;
+  const std::string svg = testing::TempDir() + "ravoduze_near_zero.svg";
+  EXPECT_EQ(RunCli({"--var-flags", "0", "--svg", svg, script}).code, 0);
+  std::ifstream file(svg);
+  const std::string picture((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_NE(picture.find("descriptor at 4 (0x00000004), 24 bytes"), std::string::npos);
+  std::filesystem::remove(svg);
+}
+
+// An element of a Variant array that holds an array, passed by reference:
+// the same report, but for the argument, as a copy of it in a variable.
+TEST(RunRavoduze, AVariantElementHoldingAnArrayIsReadThroughItsOwnVariant) {
+  const std::string setup = "Dim d(1 To 2): d(1) = Array(1, \"x\"): ";
+  EXPECT_EQ(RunCli({"--var-flags", "0", setup + "d(1)"}).code, 0);
+  for (const char* flags : {"varSA_Stru+varSA_Bounds+varValues", "varDef"}) {
+    const CliResult element = RunCli({"--var-flags", flags, setup + "d(1)"});
+    const CliResult copy = RunCli({"--var-flags", flags, setup + "Dim w: w = d(1): w"});
+    EXPECT_EQ(element.code, 0) << element.err;
+    EXPECT_EQ(copy.code, 0) << copy.err;
+    if (std::string(flags) != "varDef") {
+      // The copy's data lies elsewhere: its values are the same.
+      EXPECT_EQ(element.out.substr(element.out.find("Legend")),
+                copy.out.substr(copy.out.find("Legend")));
+    }
   }
 }
 

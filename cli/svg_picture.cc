@@ -27,17 +27,46 @@ constexpr int kGap = 18;
 constexpr size_t kBytesShown = 32;
 constexpr size_t kTextShown = 40;
 
-std::string Hex(uint64_t address) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(address));
-  return text;
+// An address in both forms, at the platform's width: "1310720 (0x00140000)".
+std::string AddressText(uint64_t address, const automation::Layout& layout) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string hex = "0x";
+  for (int k = static_cast<int>(2 * layout.pointer_size) - 1; k >= 0; --k) {
+    hex += kHex[(address >> (4 * k)) & 15];
+  }
+  return std::to_string(address) + " (" + hex + ")";
+}
+
+// Whether XML 1.0 allows code point `c` in text. Tab stays; line ends are
+// shown as codes too, since a picture's line holds no line break.
+bool XmlAllows(uint32_t c) {
+  return c == '\t' || (c >= 0x20 && c < 0xD800) || (c >= 0xE000 && c < 0xFFFE) || c >= 0x10000;
+}
+
+// The length of the UTF-8 sequence that `lead` starts and its code point;
+// the text comes from ToUtf8, so every sequence is whole.
+size_t Decode(std::string_view utf8, size_t at, uint32_t& c) {
+  const auto b = [&](size_t k) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(utf8[at + k]));
+  };
+  const uint32_t lead = b(0);
+  const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (at + n > utf8.size()) {
+    c = 0xFFFD;
+    return utf8.size() - at;
+  }
+  c = n == 1 ? lead : n == 2 ? lead & 0x1F : n == 3 ? lead & 0x0F : lead & 0x07;
+  for (size_t k = 1; k < n; ++k) c = (c << 6) | (b(k) & 0x3F);
+  return n;
 }
 
 // XML text: the five special characters escaped; code points XML 1.0 does
-// not allow (controls other than tab, line feed and return) as U+FFFD.
+// not allow shown as their codes ("U+FFFF") in a span of their own.
 std::string Xml(std::string_view utf8) {
   std::string out;
-  for (const char c : utf8) {
+  for (size_t at = 0; at < utf8.size();) {
+    uint32_t c = 0;
+    const size_t n = Decode(utf8, at, c);
     switch (c) {
       case '&':
         out += "&amp;";
@@ -55,12 +84,15 @@ std::string Xml(std::string_view utf8) {
         out += "&apos;";
         break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
-          out += "\xEF\xBF\xBD";
+        if (XmlAllows(c)) {
+          out.append(utf8.substr(at, n));
         } else {
-          out += c;
+          char code[16];
+          std::snprintf(code, sizeof code, "U+%04X", c);
+          out += std::string("<tspan class=\"code\">") + code + "</tspan>";
         }
     }
+    at += n;
   }
   return out;
 }
@@ -162,20 +194,29 @@ struct Box {
   int height;
 };
 
-void WriteBox(std::ostream& out, const Box& box, const std::vector<std::string>& lines) {
+void WriteBox(std::ostream& out, const Box& box, const std::vector<std::string>& lines,
+              const automation::Layout& layout) {
   const BlockFact& b = *box.block;
   out << "<g class=\"" << BlockKindName(b.kind) << "\">\n";
   out << "<rect x=\"" << kBoxLeft << "\" y=\"" << box.top << "\" width=\"" << kBoxWidth
       << "\" height=\"" << box.height << "\" rx=\"4\"/>\n";
   int y = box.top + kLine;
   out << "<text x=\"" << kBoxLeft + 8 << "\" y=\"" << y << "\" class=\"head\">"
-      << BlockKindName(b.kind) << " at " << b.address << " (" << Hex(b.address) << "), " << b.size
+      << BlockKindName(b.kind) << " at " << AddressText(b.address, layout) << ", " << b.size
       << (b.size == 1 ? " byte" : " bytes") << "</text>\n";
   for (const std::string& line : lines) {
     y += kLine;
     out << "<text x=\"" << kBoxLeft + 8 << "\" y=\"" << y << "\">" << Xml(line) << "</text>\n";
   }
   out << "</g>\n";
+}
+
+// A dashed box of one line: the blocks counted but not drawn, or where the
+// walk stopped.
+void WriteNote(std::ostream& out, int top, const std::string& css, const std::string& text) {
+  out << "<g class=\"" << css << "\"><rect x=\"" << kBoxLeft << "\" y=\"" << top << "\" width=\""
+      << kBoxWidth << "\" height=\"" << 2 * kLine << "\" rx=\"4\"/><text x=\"" << kBoxLeft + 8
+      << "\" y=\"" << top + 20 << "\">" << Xml(text) << "</text></g>\n";
 }
 
 // A curve from the right edge of `from` to the right edge of `to`, in its
@@ -189,6 +230,49 @@ void WriteArrow(std::ostream& out, const Box& from, const Box& to, int lane) {
       << ',' << y2 << ' ' << x + 2 << ',' << y2 << "\"/>\n";
 }
 
+// An arrow to every box from the box holding its pointer: found by its
+// start, or as the box that contains it (a string held by an element).
+void WriteArrows(std::ostream& out, const std::vector<Box>& boxes) {
+  std::map<automation::Address, const Box*> by_address;
+  for (const Box& box : boxes) by_address.emplace(box.block->address, &box);
+  int lane = 0;
+  for (const Box& box : boxes) {
+    if (box.block->kind == BlockKind::kArgument) continue;
+    auto parent = by_address.upper_bound(box.block->parent);
+    if (parent == by_address.begin()) continue;
+    --parent;
+    const BlockFact& holder = *parent->second->block;
+    if (box.block->parent >= holder.address + holder.size) continue;
+    WriteArrow(out, *parent->second, box, lane++);
+  }
+}
+
+// Bytes between a block and the one before it; 0 when they touch or
+// overlap.
+uint64_t Between(const BlockFact& last, const BlockFact& block) {
+  const uint64_t end = last.address + last.size;
+  return block.address > end ? block.address - end : 0;
+}
+
+// "and 12 more string bodies, 3 more descriptors and data blocks", or "".
+std::string MoreText(const FootprintFact& footprint) {
+  std::string text;
+  if (footprint.unlisted_strings > 0) {
+    text = std::to_string(footprint.unlisted_strings) + " more string bodies";
+  }
+  if (footprint.unlisted_blocks > 0) {
+    text += (text.empty() ? "" : ", ") + std::to_string(footprint.unlisted_blocks) +
+            " more descriptors and data blocks";
+  }
+  return text.empty() ? "" : "and " + text;
+}
+
+std::string StopText(const FootprintStop& stop, const automation::Layout& layout) {
+  return "stopped: run-time error " + std::to_string(stop.number) + " reading the " +
+         std::string(BlockKindName(stop.kind)) + " at " + AddressText(stop.address, layout) +
+         "; what follows it is not drawn";
+}
+
 constexpr const char* kStyle =
     "<style>\n"
     "text{font-family:monospace;font-size:12px;fill:#1b1b1b}\n"
@@ -197,40 +281,15 @@ constexpr const char* kStyle =
     ".argument rect{fill:#e3f0ff}.variable rect{fill:#e6f7e6}\n"
     ".descriptor rect{fill:#fff3d6}.data rect{fill:#f4e6ff}.string rect{fill:#ffe6e6}\n"
     ".more rect{fill:#eeeeee;stroke-dasharray:4 3}\n"
+    ".stopped rect{fill:#fde2e2;stroke:#c0392b;stroke-dasharray:4 3}\n"
     ".arrow{fill:none;stroke:#c0392b;stroke-width:1.5;marker-end:url(#head)}\n"
     ".gap{fill:#777;font-style:italic}\n"
+    ".code{fill:#c0392b;font-style:italic}\n"
     "</style>\n";
 
-}  // namespace
-
-void WriteSvg(std::ostream& out, const automation::Process& process,
-              const FootprintFact& footprint) {
-  const Fields fields(process.memory());
-  std::vector<Box> boxes;
-  std::vector<std::vector<std::string>> lines;
-  std::vector<std::pair<int, std::string>> gaps;  // y, text
-  int y = 44;
-  for (const BlockFact& block : footprint.blocks) {
-    if (!boxes.empty()) {
-      const BlockFact& last = *boxes.back().block;
-      // Negative when a block lies within the last (no gap then); addresses
-      // stay far below 2^63, so the difference does not overflow.
-      const int64_t between =
-          static_cast<int64_t>(block.address) - static_cast<int64_t>(last.address + last.size);
-      if (between > 0) {
-        gaps.emplace_back(y + 2, "... " + std::to_string(between) + " bytes between ...");
-        y += kLine;
-      }
-    }
-    lines.push_back(BoxLines(block, fields));
-    const int height = kLine * (static_cast<int>(lines.back().size()) + 1) + 8;
-    boxes.push_back({&block, y, height});
-    y += height + kGap;
-  }
-  const int more_top = y;
-  if (footprint.unlisted_strings > 0) y += 2 * kLine + kGap;
-  const int height = y + 10;
-
+void WriteHead(std::ostream& out, int height, const FootprintFact& footprint) {
+  const uint64_t blocks =
+      footprint.blocks.size() + footprint.unlisted_strings + footprint.unlisted_blocks;
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << height
       << "\" viewBox=\"0 0 " << kWidth << ' ' << height << "\">\n"
@@ -240,34 +299,44 @@ void WriteSvg(std::ostream& out, const automation::Process& process,
       << kStyle << "<rect x=\"0\" y=\"0\" width=\"" << kWidth << "\" height=\"" << height
       << "\" fill=\"#ffffff\"/>\n"
       << "<text x=\"" << kBoxLeft << "\" y=\"24\" class=\"head\">Memory map: " << footprint.total
-      << " bytes in " << footprint.blocks.size() + footprint.unlisted_strings << " blocks</text>\n";
-  std::map<automation::Address, const Box*> by_address;
+      << " bytes in " << blocks << " blocks" << (footprint.stopped ? " read before it stopped" : "")
+      << "</text>\n";
+}
+
+}  // namespace
+
+// Two passes over the listed blocks: the first places the boxes, the
+// second writes each box as it comes, so only the boxes' places are kept.
+void WriteSvg(std::ostream& out, const automation::Process& process,
+              const FootprintFact& footprint) {
+  const Fields fields(process.memory());
+  const automation::Layout& layout = fields.layout();
+  std::vector<Box> boxes;
+  int y = 44;
+  for (const BlockFact& block : footprint.blocks) {
+    if (!boxes.empty() && Between(*boxes.back().block, block) > 0) y += kLine;
+    const int height = kLine * (static_cast<int>(BoxLines(block, fields).size()) + 1) + 8;
+    boxes.push_back({&block, y, height});
+    y += height + kGap;
+  }
+  const std::string more = MoreText(footprint);
+  const int more_top = y;
+  if (!more.empty()) y += 2 * kLine + kGap;
+  const int stop_top = y;
+  if (footprint.stopped) y += 2 * kLine + kGap;
+  WriteHead(out, y + 10, footprint);
   for (size_t i = 0; i < boxes.size(); ++i) {
-    WriteBox(out, boxes[i], lines[i]);
-    by_address.emplace(boxes[i].block->address, &boxes[i]);
+    if (i > 0) {
+      if (const uint64_t between = Between(*boxes[i - 1].block, *boxes[i].block); between > 0) {
+        out << "<text x=\"" << kBoxLeft + 8 << "\" y=\"" << boxes[i].top - kLine + 2
+            << "\" class=\"gap\">... " << between << " bytes between ...</text>\n";
+      }
+    }
+    WriteBox(out, boxes[i], BoxLines(*boxes[i].block, fields), layout);
   }
-  for (const auto& [gap_y, text] : gaps) {
-    out << "<text x=\"" << kBoxLeft + 8 << "\" y=\"" << gap_y << "\" class=\"gap\">" << text
-        << "</text>\n";
-  }
-  if (footprint.unlisted_strings > 0) {
-    out << "<g class=\"more\"><rect x=\"" << kBoxLeft << "\" y=\"" << more_top << "\" width=\""
-        << kBoxWidth << "\" height=\"" << 2 * kLine << "\" rx=\"4\"/><text x=\"" << kBoxLeft + 8
-        << "\" y=\"" << more_top + 20 << "\">and " << footprint.unlisted_strings
-        << " more string bodies</text></g>\n";
-  }
-  int lane = 0;
-  for (const Box& box : boxes) {
-    if (box.block->kind == BlockKind::kArgument) continue;
-    // The parent is the block holding the pointer: found by its start, or
-    // as the block that contains it (a string held by an element of data).
-    auto parent = by_address.upper_bound(box.block->parent);
-    if (parent == by_address.begin()) continue;
-    --parent;
-    const BlockFact& holder = *parent->second->block;
-    if (box.block->parent >= holder.address + holder.size) continue;
-    WriteArrow(out, *parent->second, box, lane++);
-  }
+  if (!more.empty()) WriteNote(out, more_top, "more", more);
+  if (footprint.stopped) WriteNote(out, stop_top, "stopped", StopText(*footprint.stopped, layout));
+  WriteArrows(out, boxes);
   out << "</svg>\n";
 }
 

@@ -7,7 +7,11 @@
 // address and size and shows its fields; blocks of at most 32 bytes show
 // their bytes. An arrow runs from each block to every block its pointers
 // lead to. The text is escaped for XML and characters that XML 1.0 does not
-// allow are shown as U+FFFD, so any value gives a well-formed document.
+// allow are shown by their codes ("U+FFFF"), so any value gives a
+// well-formed document. Addresses show in decimal and in hex of the
+// process's width. A footprint that stopped (MeasureReadable) ends with a
+// box that says where. Boxes are placed in one pass and written one by one
+// in the next: memory is the listed blocks' places, not their text.
 #ifndef DUD_CLI_SVG_PICTURE_H_
 #define DUD_CLI_SVG_PICTURE_H_
 
@@ -18,7 +22,8 @@
 
 namespace dudUdudADOD::cli {
 
-// Draws the blocks of `footprint`, reading their fields from `process`.
+// Draws the listed blocks of `footprint`, reading their fields from
+// `process`.
 // Raises nothing: a field that cannot be read is drawn as "?".
 void WriteSvg(std::ostream& out, const automation::Process& process,
               const FootprintFact& footprint);

@@ -1,11 +1,15 @@
 // MakeTerminalEditor for the ravoduze program: line editing and history from
 // libedit (BSD-licensed, in Debian as libedit-dev) through its readline
 // interface, or nothing when the build did not find it.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "cli/line_editor.h"
+#include "cli/regular_file.h"
 
 #ifdef DUD_HAVE_LIBEDIT
 #include <editline/readline.h>
@@ -19,6 +23,8 @@ namespace {
 
 // Lines kept in the history file; older ones drop off.
 constexpr int kHistoryLines = 1000;
+// A history file larger than this is not one this program wrote: skipped.
+constexpr size_t kMaxHistoryBytes = size_t{16} << 20;
 
 // $XDG_STATE_HOME/ravoduze/history, or under ~/.local/state; "" when there
 // is no home to keep it in.
@@ -37,18 +43,40 @@ std::string HistoryPath() {
   return (base / "ravoduze" / "history").string();
 }
 
+// The history is read from the file opened once, as a regular file and not
+// through a link (a named pipe there would hold the session before its
+// banner), by way of a private copy that the library reads by name.
+void LoadHistory(const std::string& path) {
+  std::string text;
+  try {
+    text = RegularFile(path, RegularFile::Links::kRefuse).ReadAll(kMaxHistoryBytes);
+  } catch (const FileRefused&) {
+    return;  // none yet, or none this program wrote
+  }
+  ReplaceFile(path + ".read", [&](const std::string& copy) {
+    std::ofstream(copy, std::ios::binary) << text;
+    read_history(copy.c_str());
+    return false;  // the copy goes again
+  });
+}
+
 class EditlineEditor : public LineEditor {
  public:
   EditlineEditor() : path_(HistoryPath()) {
     // Tab would complete file names, which no statement holds: it types a tab.
     rl_bind_key('\t', rl_insert);
     stifle_history(kHistoryLines);
-    if (!path_.empty()) read_history(path_.c_str());
+    if (!path_.empty()) LoadHistory(path_);
   }
   ~EditlineEditor() override {
-    // A history that cannot be written is lost quietly: the session's work
-    // is done, and its output already says what it did.
-    if (!path_.empty()) write_history(path_.c_str());
+    // Written beside the file and renamed over it: a link there is
+    // replaced, not followed. A history that cannot be written is lost
+    // quietly: the session's work is done, and its output already says
+    // what it did.
+    if (!path_.empty()) {
+      ReplaceFile(path_,
+                  [](const std::string& fresh) { return write_history(fresh.c_str()) == 0; });
+    }
   }
 
   std::optional<std::string> ReadLine(const std::string& prompt) override {

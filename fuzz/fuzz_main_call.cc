@@ -31,6 +31,12 @@
 //    defaults explicitly, gives the same text (the pieces joined) or the same
 //    error (each call starts from the same scratch below the stack pointer,
 //    which a pointer of the input may aim at);
+//  - the structured outputs over the same memory (--json's twin, the
+//    footprint, --svg's picture; fuzz/output_checks.h) never raise, change
+//    no byte of it, write a JSON document any parser reads and a picture of
+//    text XML allows, agree with the report (the twin fails as the report
+//    fails, and only in its footprint where the report succeeds) and with
+//    each other (the footprint fails exactly where the picture stops);
 //  - the call through a sink never needs a host allocation past the cap: the
 //    report's own text is handed over in pieces, so such an allocation is
 //    sized by what the input claims, not by what it holds. An exception
@@ -58,6 +64,7 @@
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/output_checks.h"
 #include "inspector/ravoduze.h"
 
 namespace {
@@ -604,7 +611,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Call call = ReadCall(in);
 
   const Outcome first = Run(world, var, call, false);
-  if (std::getenv("DUD_FUZZ_SHOW") != nullptr) Show(var, first);
+  if (std::getenv("DUD_FUZZ_SHOW") != nullptr) {
+    Show(var, first);
+    uint8_t bytes[16] = {};
+    if (world.process.memory().TryRead(var, bytes, sizeof bytes)) {
+      std::fprintf(stderr, "the argument's bytes:");
+      for (const uint8_t b : bytes) std::fprintf(stderr, " %u", b);
+      std::fprintf(stderr, "\n");
+    }
+  }
   const int32_t flags = call.var_flags.value_or(dudUdudADOD::varALLINFO);
   if (first.report && (flags & 0x17) == 0 && !first.report->empty()) {
     Fail("no section chosen, yet the report is not empty");
@@ -619,5 +634,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::getenv("DUD_FUZZ_SHOW") != nullptr) Show(var, second);
     Fail("the same call on the same memory gave another result");
   }
+  ResetScratch(world.process);
+  const Snapshot before = Take(world.process);
+  {
+    HostAllocationCap cap(kHostCap);
+    try {
+      // An argument in the call's own frames reads what each path's own
+      // locals left there, which differ: no agreement is owed then.
+      const bool own_frames = IsScratch(var + 15, world.process.stack().pointer());
+      dudUdudADOD::fuzz::CheckOutputs(world.process, var, call.var_flags,
+                                      first.report ? 0 : first.error, !own_frames);
+    } catch (const std::bad_alloc&) {
+      if (!cap.hit()) Fail("std::bad_alloc below the host allocation cap in an output");
+    }
+  }
+  CheckUnchanged(before, world.process);
   return 0;
 }

@@ -16,14 +16,22 @@
 //               2-byte terminator; a string shared by several elements is
 //               counted once
 // Arrays held in Variant elements count with their descriptors, data and
-// strings, each array once however many elements hold it. Blocks are listed
-// in address order, string bodies only up to kListedStrings of them (the
-// totals count them all), so a footprint of millions of strings stays small.
+// strings, each array once however many elements hold it. A string counts
+// only where the report could read it: its length prefix and its text must
+// be there. Blocks are listed in address order: the argument and the
+// variable always, the lowest kListedBlocks descriptors and data blocks and
+// the lowest kListedStrings string bodies (the totals count them all).
+//
+// Memory: the walk keeps one address per distinct array and per distinct
+// string (AddressSet) and the arrays still to visit, never a pointer per
+// element, and the listed blocks are bounded, so a value of millions of
+// elements that share a string costs what the report costs.
 #ifndef DUD_INSPECTOR_FOOTPRINT_H_
 #define DUD_INSPECTOR_FOOTPRINT_H_
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -50,20 +58,37 @@ struct KindTotal {
   uint64_t bytes = 0;
 };
 
+// Where a walk of MeasureReadable stopped: the run-time error that the
+// block of `kind` at `address` raised.
+struct FootprintStop {
+  int number = 0;
+  BlockKind kind = BlockKind::kArgument;
+  automation::Address address = 0;
+};
+
 struct FootprintFact {
   std::vector<BlockFact> blocks;  // in address order
   uint64_t unlisted_strings = 0;  // string bodies counted but not listed
+  uint64_t unlisted_blocks = 0;   // descriptors and data counted but not listed
   std::array<KindTotal, kBlockKinds> kinds{};
   uint64_t total = 0;
+  std::optional<FootprintStop> stopped;  // MeasureReadable only
 
   const KindTotal& of(BlockKind kind) const { return kinds[static_cast<size_t>(kind)]; }
 };
 
 inline constexpr size_t kListedStrings = 64;
+inline constexpr size_t kListedBlocks = 4096;
 
 // Measures the value behind the argument variant at `var`. Raises 5 where a
-// block's memory cannot be read.
+// block's memory cannot be read, 9 for a descriptor of more than 60
+// dimensions.
 FootprintFact MeasureFootprint(const automation::ClientProcess& process, automation::Address var);
+
+// The same, but a block that cannot be read ends the walk instead of
+// raising: the fact holds what was counted before it, and `stopped` says
+// where. For the picture, which shows what could be read.
+FootprintFact MeasureReadable(const automation::ClientProcess& process, automation::Address var);
 
 }  // namespace dudUdudADOD
 

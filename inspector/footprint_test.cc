@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -121,11 +122,83 @@ TEST_F(FootprintTest, ManyStringsAreCountedButFewListed) {
   EXPECT_EQ(f.unlisted_strings, 100u - kListedStrings);
 }
 
+// A string counts only where the report could read it: a pointer to
+// nothing, and a prefix whose length runs past the memory, both raise 5.
 TEST_F(FootprintTest, AStringThatCannotBeReadRaises5) {
   const Variable s = client_.Dim(vbString);
   WriteUInt32(process_.memory(), s.address, 0x00600000);
   EXPECT_EQ(testutil::ErrorOf([&] { MeasureFootprint(process_, client_.Pass(s)); }),
             kInvalidArgument);
+
+  const Address body = SysAllocString(process_, u"abc");
+  WriteUInt32(process_.memory(), body - 4, 0x7FFFFFF6);  // 2 GiB claimed
+  WritePointer(process_.memory(), s.address, body);
+  EXPECT_EQ(testutil::ErrorOf([&] { MeasureFootprint(process_, client_.Pass(s)); }),
+            kInvalidArgument);
+}
+
+// The walk that stops keeps what it counted before the block that stopped
+// it, and says which block that was.
+TEST_F(FootprintTest, AReadableMeasureStopsWhereTheMemoryEnds) {
+  const DeclaredBound bound{1, 3};
+  const Variable a = client_.DimArray(vbString, std::span(&bound, 1));
+  AddressSpace& memory = process_.memory();
+  const Address data = SafeArrayData(memory, ReadUInt32(memory, a.address));
+  WritePointer(memory, data, SysAllocString(process_, u"ab"));
+  WritePointer(memory, data + 4, 0x00600000);
+  const FootprintFact f = MeasureReadable(process_, client_.Pass(a));
+  ASSERT_TRUE(f.stopped);
+  EXPECT_EQ(f.stopped->number, kInvalidArgument);
+  EXPECT_EQ(f.stopped->kind, BlockKind::kString);
+  EXPECT_EQ(f.stopped->address, 0x00600000u - 4);
+  ExpectCounted(f, {{16, 4, 16 + 16 + 8, 12, 10}, 16 + 4 + 40 + 12 + 10});
+
+  EXPECT_FALSE(MeasureReadable(process_, client_.Pass(client_.Dim(vbLong))).stopped);
+}
+
+// A descriptor whose features ask for the 16 bytes before it, lying where
+// they cannot be: they do not count, and no address wraps below 0.
+TEST_F(FootprintTest, APrefixThatIsNotThereDoesNotCount) {
+  AddressSpace& memory = process_.memory();
+  memory.Map(0, 64);
+  memory.Map(0x2000, 64);
+  for (const Address descriptor : {Address{4}, Address{0x2004}}) {
+    WriteInt16(memory, descriptor, 1);
+    WriteInt16(memory, descriptor + 2, static_cast<int16_t>(FADF_HAVEVARTYPE));
+    const Variable cell = client_.Dim(vbLong);
+    WritePointer(memory, cell.address, descriptor);
+    const Address arg = client_.PassValue(
+        VariantImage::Reference(static_cast<uint16_t>(vbArray | vbLong), cell.address));
+    const FootprintFact f = MeasureFootprint(process_, arg);
+    EXPECT_EQ(f.of(BlockKind::kDescriptor).bytes, 24u) << descriptor;
+    for (const BlockFact& block : f.blocks) EXPECT_LT(block.address, 0x100000000u);
+  }
+}
+
+// Past kListedBlocks arrays the lowest ones are listed and every one is
+// counted; each array is counted once however many elements hold it.
+TEST_F(FootprintTest, ManyArraysAreCountedButTheLowestListed) {
+  constexpr uint32_t kArrays = kListedBlocks / 2 + 10;  // two blocks each
+  const DeclaredBound outer_bound{0, 2 * kArrays - 1};
+  const Address outer = SafeArrayCreate(process_, vbVariant, std::span(&outer_bound, 1));
+  AddressSpace& memory = process_.memory();
+  const Address data = SafeArrayData(memory, outer);
+  const DeclaredBound one{0, 0};
+  for (uint32_t i = 0; i < kArrays; ++i) {
+    const Address nested = SafeArrayCreate(process_, vbByte, std::span(&one, 1));
+    StoreVariant(memory, data + 32 * i, VariantImage::Array(vbByte, nested));
+    StoreVariant(memory, data + 32 * i + 16, VariantImage::Array(vbByte, nested));
+  }
+  const Variable v = client_.Dim(vbVariant);
+  StoreVariant(memory, v.address, VariantImage::Array(vbVariant, outer));
+  const FootprintFact f = MeasureFootprint(process_, client_.Pass(v));
+  EXPECT_EQ(f.of(BlockKind::kDescriptor).blocks, kArrays + 1);
+  EXPECT_EQ(f.of(BlockKind::kData).blocks, kArrays + 1);
+  EXPECT_EQ(f.unlisted_blocks, 2 * (kArrays + 1) - kListedBlocks);
+  ASSERT_EQ(f.blocks.size(), kListedBlocks + 1);  // and the argument
+  EXPECT_TRUE(
+      std::is_sorted(f.blocks.begin(), f.blocks.end(),
+                     [](const BlockFact& a, const BlockFact& b) { return a.address < b.address; }));
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "inspector/ravoduze.h"
+#include "inspector/report_facts.h"
 #include "sections/safe_array_info.h"
 
 namespace dudUdudADOD {
@@ -564,6 +565,37 @@ TEST_F(HardeningTest, IntegerElementsOfAClaimedSizeReadOnlyTheirBytes) {
     const std::u16string plain = inspector(var, std::nullopt, varValues, vatNOTHING);
     EXPECT_EQ(plain.substr(plain.rfind(u"\r\n", plain.size() - 3) + 2), c.values);
     EXPECT_EQ(Call(var, varValues, vatIndexed).number, 0);
+  }
+}
+
+// Variant and String elements narrower than a variant or a pointer: the
+// twin reads only the bytes an element has, as the text does, and gives the
+// same values.
+TEST_F(HardeningTest, NarrowVariantAndStringElementsReadOnlyTheirBytes) {
+  MapAt(kScratch, 0x1000);
+  const Address data = kScratch + 0x800;
+  const uint8_t bytes[] = {2, 0, 7, 0, 3, 0, 9, 0};  // Integer type words, and more
+  process_.memory().Write(data, bytes, sizeof bytes);
+  for (const auto& [type, size] : {std::pair<uint16_t, uint32_t>{vbVariant, 4},
+                                   {vbVariant, 2},
+                                   {vbString, 2},
+                                   {vbString, 1}}) {
+    SCOPED_TRACE(std::to_string(type) + " of " + std::to_string(size));
+    WriteDescriptor(kScratch, 1, size, data, {{2, 0}});
+    const Address var = PassArrayCell(type, kScratch);
+    RavoDUZE inspector(process_);
+    const ReportFacts facts = inspector.Facts(var, varValues);
+    std::optional<std::u16string> text;
+    try {
+      text = inspector(var, std::nullopt, varValues, vatNOTHING);
+    } catch (const RuntimeError& e) {
+      ASSERT_TRUE(facts.error) << "the text raised " << e.number();
+      EXPECT_EQ(facts.error->number, e.number());
+      continue;
+    }
+    ASSERT_EQ(facts.elements.size(), 2u);
+    EXPECT_NE(text->find(facts.elements[0].value + u" " + facts.elements[1].value + u" "),
+              std::u16string::npos);
   }
 }
 

@@ -286,11 +286,13 @@ void FactsBuilder::Elements(Address var, uint16_t type) {
     element.string_address.reset();
     element.string_bytes.reset();
     if (element_type == vbString || element_type == vbVariant) {
-      VariantImage v = VariantImage::OfType(vbString);
+      // Only the bytes the element has, the rest zero, as the text reads it.
+      const bool string = element_type == vbString;
+      VariantImage v = string ? VariantImage::OfType(vbString) : VariantImage::Empty();
       v.set_pointer_size(layout_.pointer_size);
-      std::copy_n(raw.begin(),
-                  element_type == vbString ? layout_.pointer_size : layout_.variant_size,
-                  element_type == vbString ? v.data_field() : v.bytes().data());
+      const size_t wanted = string ? layout_.pointer_size : layout_.variant_size;
+      std::copy_n(raw.begin(), std::min(raw.size(), wanted),
+                  string ? v.data_field() : v.bytes().data());
       StringOf(element, v);
     }
     sink_.Element(element);
