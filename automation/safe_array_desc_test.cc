@@ -5,8 +5,9 @@
 
 #include <vector>
 
-#include "automation/client.h"
 #include "automation/runtime_error.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 
 namespace dudUdudADOD::automation {
 namespace {

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/safe_array.h"
 #include "inspector/ravoduze.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "automation/utf8.h"
 #include "automation/variant.h"
 #include "inspector/ravoduze.h"
+#include "model/variant_conversions.h"
 
 namespace dudUdudADOD::cli {
 

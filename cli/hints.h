@@ -30,8 +30,8 @@
 #include <string>
 #include <string_view>
 
-#include "automation/process.h"
 #include "cli/options.h"
+#include "model/process.h"
 
 namespace dudUdudADOD::cli {
 

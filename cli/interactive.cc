@@ -10,7 +10,6 @@
 #include <utility>
 #include <variant>
 
-#include "automation/process.h"
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
 #include "cli/hints.h"
@@ -21,6 +20,7 @@
 #include "cli/script_error.h"
 #include "inspector/ravoduze.h"
 
+#include "model/process.h"
 namespace dudUdudADOD::cli {
 
 namespace {

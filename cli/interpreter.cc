@@ -18,9 +18,13 @@
 #include "automation/safe_array.h"
 #include "automation/text_forms.h"
 #include "automation/utf8.h"
-#include "automation/variant_memory.h"
+#include "cli/ascii.h"
 #include "cli/parser.h"
 #include "cli/suggest.h"
+#include "model/bstr_heap.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_conversions.h"
+#include "model/variant_memory.h"
 
 namespace dudUdudADOD::cli {
 

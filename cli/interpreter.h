@@ -40,9 +40,10 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/client.h"
-#include "automation/process.h"
 #include "cli/ast.h"
+#include "model/client.h"
+#include "model/process.h"
+#include "model/safe_array_heap.h"
 
 namespace dudUdudADOD::cli {
 

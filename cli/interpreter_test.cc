@@ -14,8 +14,9 @@
 #include "automation/safe_array.h"
 #include "automation/utf8.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 #include "cli/parser.h"
+#include "model/variant_conversions.h"
+#include "model/variant_memory.h"
 #include "testutil/cli.h"
 #include "testutil/error_of.h"
 

@@ -13,8 +13,8 @@
 
 #include <string>
 
-#include "automation/address_space.h"
 #include "cli/options.h"
+#include "model/address_space.h"
 
 namespace dudUdudADOD::cli {
 

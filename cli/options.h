@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/address_space.h"
+#include "model/address_space.h"
 
 namespace dudUdudADOD::cli {
 

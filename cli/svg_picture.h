@@ -13,8 +13,8 @@
 
 #include <iosfwd>
 
-#include "automation/process.h"
 #include "inspector/footprint.h"
+#include "model/process.h"
 
 namespace dudUdudADOD::cli {
 

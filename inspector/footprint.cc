@@ -7,7 +7,6 @@
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 
 namespace dudUdudADOD {
 
@@ -82,7 +81,7 @@ class Measure {
     const uint64_t count = SafeArrayElementCount(memory_, descriptor);
     const uint64_t size = SafeArrayElementSize(memory_, descriptor);
     const Address data = SafeArrayData(memory_, descriptor);
-    if (count * size > AddressSpace::kCapacity64) Raise(kInvalidArgument);  // no array is larger
+    if (count * size > kLargestData) Raise(kInvalidArgument);  // no array is larger
     if (count == 0 || size == 0) return;
     Add(BlockKind::kData, data, count * size, descriptor - prefix);
     if (!memory_.IsMapped(data, count * size)) Raise(kInvalidArgument);

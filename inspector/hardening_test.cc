@@ -17,12 +17,15 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
-#include "automation/process.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "inspector/ravoduze.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/process.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_memory.h"
 #include "sections/safe_array_info.h"
 
 namespace dudUdudADOD {

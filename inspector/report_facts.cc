@@ -14,7 +14,6 @@
 #include "automation/runtime_error.h"
 #include "automation/safe_array_desc.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 #include "inspector/ravoduze.h"
 #include "layout/next_index_label.h"
 #include "sections/values_info.h"

@@ -13,7 +13,6 @@
 #include "automation/safe_array_desc.h"
 #include "automation/text_forms.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 #include "layout/next_index_label.h"
 #include "sections/side_thread.h"
 

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
+#include "sections/element_text.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::sections {

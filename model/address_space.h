@@ -19,8 +19,8 @@
 //    its strings, and bounded so that a script cannot take the host's memory.
 //    Mapping beyond that raises error 7 (Out of memory) before any host
 //    memory is taken. Addresses run below layout().address_end.
-#ifndef DUD_AUTOMATION_ADDRESS_SPACE_H_
-#define DUD_AUTOMATION_ADDRESS_SPACE_H_
+#ifndef DUD_MODEL_ADDRESS_SPACE_H_
+#define DUD_MODEL_ADDRESS_SPACE_H_
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "automation/memory.h"
+#include "model/model_only.h"
 
 namespace dudUdudADOD::automation {
 
@@ -111,4 +112,4 @@ void WritePointer(AddressSpace& memory, Address address, Address value);
 
 }  // namespace dudUdudADOD::automation
 
-#endif  // DUD_AUTOMATION_ADDRESS_SPACE_H_
+#endif  // DUD_MODEL_ADDRESS_SPACE_H_

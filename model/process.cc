@@ -1,4 +1,4 @@
-#include "automation/process.h"
+#include "model/process.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +8,8 @@
 #include "automation/conversions.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_conversions.h"
 
 namespace dudUdudADOD::automation {
 

@@ -1,13 +1,14 @@
 // The modelled address space, heap and stack: reads never fault, addresses
 // are deterministic, and the 2 GiB limit holds before host memory is taken.
-#include "automation/address_space.h"
+#include "model/address_space.h"
 
 #include <gtest/gtest.h>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
-#include "automation/process.h"
 #include "automation/runtime_error.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/process.h"
 #include "testutil/error_of.h"
 
 namespace dudUdudADOD::automation {

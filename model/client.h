@@ -11,17 +11,18 @@
 //  - a value (a literal, an expression) passes in a temporary variant.
 // Variables and argument variants live as long as the process: a client
 // program's frame is never popped.
-#ifndef DUD_AUTOMATION_CLIENT_H_
-#define DUD_AUTOMATION_CLIENT_H_
+#ifndef DUD_MODEL_CLIENT_H_
+#define DUD_MODEL_CLIENT_H_
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "automation/process.h"
-#include "automation/safe_array.h"
 #include "automation/variant.h"
+#include "model/model_only.h"
+#include "model/process.h"
+#include "model/safe_array_heap.h"
 
 namespace dudUdudADOD::automation {
 
@@ -93,4 +94,4 @@ class Client {
 
 }  // namespace dudUdudADOD::automation
 
-#endif  // DUD_AUTOMATION_CLIENT_H_
+#endif  // DUD_MODEL_CLIENT_H_

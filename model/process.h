@@ -15,8 +15,8 @@
 // The stack holds at most 1 MiB, committed a 4 KiB page at a time as it
 // grows, like a thread's stack. Addresses that a client places explicitly
 // may lie anywhere else in the space.
-#ifndef DUD_AUTOMATION_PROCESS_H_
-#define DUD_AUTOMATION_PROCESS_H_
+#ifndef DUD_MODEL_PROCESS_H_
+#define DUD_MODEL_PROCESS_H_
 
 #include <cstdint>
 #include <map>
@@ -24,8 +24,9 @@
 #include <set>
 #include <string>
 
-#include "automation/address_space.h"
 #include "automation/client_process.h"
+#include "model/address_space.h"
+#include "model/model_only.h"
 
 namespace dudUdudADOD::automation {
 
@@ -218,4 +219,4 @@ void RtlMoveMemory(Process& process, Address destination, Address source, uint32
 
 }  // namespace dudUdudADOD::automation
 
-#endif  // DUD_AUTOMATION_PROCESS_H_
+#endif  // DUD_MODEL_PROCESS_H_

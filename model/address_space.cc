@@ -1,4 +1,4 @@
-#include "automation/address_space.h"
+#include "model/address_space.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,7 +2,7 @@
 // array is handled once, whatever the paths to it, so arrays that share a
 // nested array or hold themselves are copied and freed in time and stack in
 // proportion to what is there; and nothing is lost when a copy fails.
-#include "automation/safe_array.h"
+#include "model/safe_array_heap.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,10 @@
 
 #include "automation/bstr.h"
 #include "automation/runtime_error.h"
+#include "automation/safe_array.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
+#include "model/bstr_heap.h"
+#include "model/variant_memory.h"
 #include "testutil/error_of.h"
 
 namespace dudUdudADOD::automation {

@@ -1,4 +1,4 @@
-#include "automation/client.h"
+#include "model/client.h"
 
 #include <algorithm>
 #include <vector>
@@ -6,7 +6,10 @@
 #include "automation/bstr.h"
 #include "automation/conversions.h"
 #include "automation/runtime_error.h"
-#include "automation/variant_memory.h"
+#include "model/bstr_heap.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_conversions.h"
+#include "model/variant_memory.h"
 
 namespace dudUdudADOD::automation {
 

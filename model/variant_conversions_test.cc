@@ -1,4 +1,4 @@
-#include "automation/conversions.h"
+#include "model/variant_conversions.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "automation/bstr.h"
+#include "automation/conversions.h"
 #include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "model/bstr_heap.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_memory.h"
 #include "testutil/error_of.h"
 #include "testutil/golden.h"
 
