@@ -16,6 +16,7 @@
 #include "automation/variant.h"
 #include "inspector/ravoduze.h"
 #include "layout/next_index_label.h"
+#include "sections/element_text.h"
 #include "sections/values_info.h"
 
 namespace dudUdudADOD {
