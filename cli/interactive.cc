@@ -19,8 +19,8 @@
 #include "cli/run.h"
 #include "cli/script_error.h"
 #include "inspector/ravoduze.h"
-
 #include "model/process.h"
+
 namespace dudUdudADOD::cli {
 
 namespace {
@@ -292,7 +292,9 @@ void Session::SetSep(std::string_view value) {
 
 void Session::SetArgAt(std::string_view value) {
   options_.arg_at.reset();
-  if (!value.empty() && !SameWord(value, "off")) options_.arg_at = AddressValue(value, ":arg-at");
+  if (!value.empty() && !SameWord(value, "off")) {
+    options_.arg_at = AddressValue(value, ":arg-at", process_.memory().layout());
+  }
 }
 
 void Session::SetDebug(std::string_view value) {
@@ -307,7 +309,7 @@ void Session::SetDebug(std::string_view value) {
 
 void Session::Dump(std::string_view value) {
   if (value.empty()) throw UsageError(":x: give an address, as in :x 1310720 or :x 0x140000 16");
-  Write(MemoryDump(process_.memory(), MemoryRangeValue(value, ":x")));
+  Write(MemoryDump(process_.memory(), MemoryRangeValue(value, ":x", process_.memory().layout())));
 }
 
 void Session::Help(std::string_view) {

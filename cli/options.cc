@@ -67,6 +67,10 @@ void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
   slot = std::move(value);
 }
 
+// --arg-at and --dump, read before the platform is known (below).
+automation::Address CommandLineAddress(std::string_view text, std::string_view option);
+MemoryRange CommandLineRange(std::string_view text, std::string_view option);
+
 // The platform named by --platform.
 automation::Platform PlatformValue(std::string_view v) {
   if (auto platform = automation::PlatformNamed(v)) return *platform;
@@ -106,7 +110,7 @@ constexpr std::array<OptionRow, 19> kOptions = {{
      "places the argument variant (a Variant itself) at ADDR",
      {},
      [](Options& o, std::string_view v) {
-       SetOnce(o.arg_at, AddressValue(v, "--arg-at"), "--arg-at");
+       SetOnce(o.arg_at, CommandLineAddress(v, "--arg-at"), "--arg-at");
      }},
     {"",
      "--json",
@@ -144,7 +148,7 @@ constexpr std::array<OptionRow, 19> kOptions = {{
      "dumps COUNT bytes (default 64) from ADDR, no report",
      {},
      [](Options& o, std::string_view v) {
-       SetOnce(o.dump, MemoryRangeValue(v, "--dump"), "--dump");
+       SetOnce(o.dump, CommandLineRange(v, "--dump"), "--dump");
      }},
     {"",
      "--lf",
@@ -233,6 +237,47 @@ std::optional<int32_t> ParseFlagTerm(std::string_view term, std::span<const Memb
   return static_cast<int32_t>(static_cast<uint32_t>(*n));
 }
 
+// What an address may be written as, for a usage error.
+std::string_view AddressForms(const automation::Layout& layout) {
+  return layout.pointer_size == 4
+             ? "give 0 to 4294967295, -2147483648 to -1, or hex (0x12F790)"
+             : "give 0 to 18446744073709551615, -9223372036854775808 to -1, or hex of up to 16 "
+               "digits (0xA73F6EE08C)";
+}
+
+// The same on the command line, where the platform may still be chosen.
+std::string CommandLineForms() {
+  return std::string(AddressForms(automation::kWin32Layout)) +
+         "; with --platform win64, a 64-bit address";
+}
+
+// Addresses are read as 64-bit ones while the platform may still be named
+// later on the command line (NarrowAddress); a text that is no address at all
+// hears the forms of the default, 32-bit, process.
+automation::Address CommandLineAddress(std::string_view text, std::string_view option) {
+  if (auto at = ParseAddress(text, automation::kWin64Layout)) return *at;
+  throw UsageError(std::string(option) + ": " + Quote(text) +
+                   " is not an address: " + CommandLineForms());
+}
+
+MemoryRange CommandLineRange(std::string_view text, std::string_view option) {
+  const size_t split = text.find_first_of(": \t");
+  CommandLineAddress(text.substr(0, split), option);
+  return MemoryRangeValue(text, option, automation::kWin64Layout);
+}
+
+// Addresses are read as 64-bit ones while the platform may still be named
+// later on the command line; a 32-bit process takes those that fit its width,
+// a negative one as the same bits.
+void NarrowAddress(std::optional<automation::Address>& at, const char* option) {
+  if (!at || *at <= UINT32_MAX) return;
+  if (*at < 0xFFFFFFFF80000000u) {
+    throw UsageError(std::string(option) + ": " + std::to_string(*at) +
+                     " is past the addresses of a win32 process: " + CommandLineForms());
+  }
+  *at &= UINT32_MAX;
+}
+
 }  // namespace
 
 std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word) {
@@ -259,22 +304,39 @@ int32_t FlagWordValue(std::string_view text, FlagWord word, std::string_view opt
                    names + ")");
 }
 
-std::optional<automation::Address> ParseAddress(std::string_view text) {
-  const std::optional<int64_t> n = ParseNumber(text);
-  if (!n || *n < INT32_MIN || *n > UINT32_MAX) return std::nullopt;
-  return static_cast<automation::Address>(static_cast<uint32_t>(*n));
+std::optional<automation::Address> ParseAddress(std::string_view text,
+                                                const automation::Layout& layout) {
+  const bool wide = layout.pointer_size == 8;
+  const bool hex = IsHex(text);
+  if (hex) text.remove_prefix(2);
+  if (text.empty() || text.size() > (hex ? 2 * layout.pointer_size : 20)) return std::nullopt;
+  if (text[0] == '-' || text[0] == '+') {
+    if (hex || text[0] == '+') return std::nullopt;
+    int64_t shown = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), shown);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (!wide && shown < INT32_MIN) return std::nullopt;
+    return automation::ToAddress(layout, shown);
+  }
+  uint64_t value = 0;
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, hex ? 16 : 10);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (!wide && value > UINT32_MAX) return std::nullopt;
+  return value;
 }
 
-automation::Address AddressValue(std::string_view text, std::string_view option) {
-  if (std::optional<automation::Address> at = ParseAddress(text)) return *at;
-  throw UsageError(
-      std::string(option) + ": " + Quote(text) +
-      " is not an address: give 0 to 4294967295, -2147483648 to -1, or hex (0x12F790)");
+automation::Address AddressValue(std::string_view text, std::string_view option,
+                                 const automation::Layout& layout) {
+  if (std::optional<automation::Address> at = ParseAddress(text, layout)) return *at;
+  throw UsageError(std::string(option) + ": " + Quote(text) +
+                   " is not an address: " + std::string(AddressForms(layout)));
 }
 
-MemoryRange MemoryRangeValue(std::string_view text, std::string_view option) {
+MemoryRange MemoryRangeValue(std::string_view text, std::string_view option,
+                             const automation::Layout& layout) {
   const size_t split = text.find_first_of(": \t");
-  MemoryRange range{AddressValue(text.substr(0, split), option), kDefaultDumpBytes};
+  MemoryRange range{AddressValue(text.substr(0, split), option, layout), kDefaultDumpBytes};
   if (split == std::string_view::npos) return range;
   std::string_view count = text.substr(split + 1);
   while (!count.empty() && (count.front() == ' ' || count.front() == '\t')) count.remove_prefix(1);
@@ -336,6 +398,13 @@ Options ParseOptions(std::span<const std::string> args) {
   if (options.script && options.file) {
     throw UsageError("give the script either as an argument or with -f FILE, not both");
   }
+  if (options.platform.value_or(automation::Platform::kWin32) == automation::Platform::kWin32) {
+    NarrowAddress(options.arg_at, "--arg-at");
+    std::optional<automation::Address> dump_at;
+    if (options.dump) dump_at = options.dump->address;
+    NarrowAddress(dump_at, "--dump");
+    if (options.dump) options.dump->address = *dump_at;
+  }
   return options;
 }
 
@@ -357,7 +426,7 @@ constexpr std::string_view kDetails =
     "\n"
     "N is a number (31, -1, 0x1F, &H1F) or names joined by + (varARG+varValues), in\n"
     "any case. ADDR is 0 to 4294967295, hex (0x12F790 or &H12F790), or -2147483648\n"
-    "to -1 for the same bits.\n"
+    "to -1 for the same bits; with --platform win64, any 64-bit address.\n"
     "\n"
     "Script: statements on separate lines or separated by \";\", ' starts a comment.\n"
     "  Dim x As Long = 5            Dim s As String = \"a\"\"b\"     Dim v = #1/2/2000#\n"

@@ -71,15 +71,20 @@ std::optional<int32_t> ParseFlagWord(std::string_view text, FlagWord word);
 // "TEXT" is not a flag word: give ...", listing the names it accepts.
 int32_t FlagWordValue(std::string_view text, FlagWord word, std::string_view option);
 
-// An address: decimal 0 to 4294967295 or -2147483648 to -1 (the same 32-bit
-// pattern), or &H or 0x hex up to 8 digits. nullopt otherwise.
-std::optional<automation::Address> ParseAddress(std::string_view text);
+// An address of a process with `layout`'s pointer width w: decimal 0 to
+// 2^w - 1 or -2^(w-1) to -1 (the same bit pattern, as reports show it), or &H
+// or 0x hex of up to w/4 digits. nullopt otherwise. ParseOptions reads
+// --arg-at and --dump as 64-bit and narrows them when the process is 32-bit.
+std::optional<automation::Address> ParseAddress(std::string_view text,
+                                                const automation::Layout& layout);
 // The same, raising UsageError naming `option` when the text is not one.
-automation::Address AddressValue(std::string_view text, std::string_view option);
+automation::Address AddressValue(std::string_view text, std::string_view option,
+                                 const automation::Layout& layout);
 
 // "ADDR" or "ADDR:COUNT" (COUNT 1 to kMaxDumpBytes, decimal or hex; ADDR as
 // above), as --dump and :x take them; raises UsageError naming `option`.
-MemoryRange MemoryRangeValue(std::string_view text, std::string_view option);
+MemoryRange MemoryRangeValue(std::string_view text, std::string_view option,
+                             const automation::Layout& layout);
 
 }  // namespace dudUdudADOD::cli
 

@@ -38,17 +38,45 @@ TEST(ParseFlagWord, NumbersAndMemberNamesJoinedByPlus) {
   }
 }
 
-TEST(ParseAddress, UnsignedSignedOrHex) {
+TEST(ParseAddress, UnsignedSignedOrHexOfThePointersWidth) {
+  const automation::Layout& w32 = automation::kWin32Layout;
+  const automation::Layout& w64 = automation::kWin64Layout;
   const struct {
     const char* text;
+    const automation::Layout& layout;
     std::optional<automation::Address> value;
   } cases[] = {
-      {"4294967295", 4294967295u},   {"-1", 4294967295u},           {"-2147483648", 2147483648u},
-      {"&H12F790", 1243024u},        {"&hffffffff", 4294967295u},   {"4294967296", std::nullopt},
-      {"-2147483649", std::nullopt}, {"&H1FFFFFFFF", std::nullopt}, {"", std::nullopt},
-      {"12ab", std::nullopt},        {" 12", std::nullopt},         {"0x12F790", 1243024u},
-      {"0X00140000", 1310720u},      {"0x100000000", std::nullopt}};
-  for (const auto& c : cases) EXPECT_EQ(ParseAddress(c.text), c.value) << c.text;
+      {"4294967295", w32, 4294967295u},
+      {"-1", w32, 4294967295u},
+      {"-2147483648", w32, 2147483648u},
+      {"&H12F790", w32, 1243024u},
+      {"&hffffffff", w32, 4294967295u},
+      {"4294967296", w32, std::nullopt},
+      {"-2147483649", w32, std::nullopt},
+      {"&H1FFFFFFFF", w32, std::nullopt},
+      {"", w32, std::nullopt},
+      {"12ab", w32, std::nullopt},
+      {" 12", w32, std::nullopt},
+      {"+12", w32, std::nullopt},
+      {"0x-1", w32, std::nullopt},
+      {"0x12F790", w32, 1243024u},
+      {"0X00140000", w32, 1310720u},
+      {"0x100000000", w32, std::nullopt},
+      // 64-bit: every address a report of that platform prints, and the same
+      // bits as a negative number.
+      {"0x100000000", w64, 0x100000000u},
+      {"2085131386880", w64, 0x1E57B840000u},
+      {"0x000001E57B840000", w64, 0x1E57B840000u},
+      {"18446744073709551615", w64, UINT64_MAX},
+      {"-1", w64, UINT64_MAX},
+      {"-9223372036854775808", w64, 0x8000000000000000u},
+      {"18446744073709551616", w64, std::nullopt},
+      {"-9223372036854775809", w64, std::nullopt},
+      {"0x10000000000000000", w64, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseAddress(c.text, c.layout), c.value) << c.text << " " << c.layout.pointer_size;
+  }
 }
 
 Options Parse(std::vector<std::string> args) { return ParseOptions(args); }
@@ -67,6 +95,26 @@ TEST(ParseOptions, EveryOptionInBothSpellingsAndNothingUnasked) {
   EXPECT_EQ(o.debug, true);
   EXPECT_EQ(o.arg_at, 256u);
   EXPECT_EQ(o.script, "Dim x");
+}
+
+// The platform may come before or after the address; a 32-bit process takes
+// the address's low 32 bits when the rest only extends its sign.
+TEST(ParseOptions, AddressesTakeThePlatformsWidthWhereverItIsNamed) {
+  const struct {
+    std::vector<std::string> args;
+    automation::Address arg_at;
+  } cases[] = {
+      {{"--arg-at", "-1"}, 4294967295u},
+      {{"--arg-at", "-1", "--platform", "win64"}, UINT64_MAX},
+      {{"--platform", "win64", "--arg-at", "0xA73F6EE060"}, 0xA73F6EE060u},
+      {{"--arg-at", "2085131386880", "--platform=win64"}, 0x1E57B840000u},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.args).arg_at, c.arg_at) << c.args[1];
+  const Options dump = Parse({"--dump", "-8:16", "--platform", "win64"});
+  ASSERT_TRUE(dump.dump);
+  EXPECT_EQ(dump.dump->address, UINT64_MAX - 7);
+  EXPECT_EQ(dump.dump->count, 16u);
+  EXPECT_EQ(Parse({"--dump", "-8"}).dump->address, 4294967288u);
 }
 
 TEST(ParseOptions, ValuesAreTakenVerbatimAndDoubleDashEndsTheOptions) {
@@ -93,8 +141,14 @@ TEST(ParseOptions, BadCommandLinesSayWhatWasWrong) {
        "by + (vatNOTHING, vatStdSep, vatIndexed, vatCharASCII, vatOrdinalPos, vatAddrLen, "
        "vatLegend, vatALLINFO)"},
       {{"--arg-at", "4294967296"},
-       "--arg-at: \"4294967296\" is not an address: give 0 to 4294967295, -2147483648 to -1, or "
-       "hex (0x12F790)"},
+       "--arg-at: 4294967296 is past the addresses of a win32 process: give 0 to 4294967295, "
+       "-2147483648 to -1, or hex (0x12F790); with --platform win64, a 64-bit address"},
+      {{"--dump", "0x1E57B840000", "--platform", "win32"},
+       "--dump: 2085131386880 is past the addresses of a win32 process: give 0 to 4294967295, "
+       "-2147483648 to -1, or hex (0x12F790); with --platform win64, a 64-bit address"},
+      {{"--platform", "win64", "--arg-at", "0x"},
+       "--arg-at: \"0x\" is not an address: give 0 to 4294967295, -2147483648 to -1, or hex "
+       "(0x12F790); with --platform win64, a 64-bit address"},
       {{"--platform", "x64"}, "--platform: \"x64\" is not a platform: give win32 or win64"},
       {{"--platform", "win64", "--platform", "win64"}, "--platform is given twice"},
       {{"--var-flags"}, "--var-flags needs a value (N)"},

@@ -319,6 +319,26 @@ TEST(RunRavoduze, DumpShowsMemoryInsteadOfAReport) {
             "ravoduze: --dump: \"0\" is not a byte count: give 1 to 1048576\n");
 }
 
+// A 64-bit process's addresses lie above 4 GiB: the dump reaches the string
+// the report points at, and stops at the top of the address's width.
+TEST(RunRavoduze, DumpReachesEveryAddressOfA64BitProcess) {
+  const CliResult r =
+      RunCli({"--platform", "win64", "--dump", "0x1E57B840000:8", "Dim s As String = \"abc\""});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "             address  in hex            bytes in hex" + std::string(38, ' ') +
+                       "the same bytes in decimal" + std::string(41, ' ') +
+                       "characters\n"
+                       "       2085131386880  000001E57B840000  06 00 00 00 61 00 62 00"
+                       "                              6   0   0   0  97   0  98   0"
+                       "                                  |....a.b.        |\n");
+  const CliResult top = RunCli({"--platform", "win64", "--dump", "-4", "Dim x"});
+  EXPECT_EQ(top.code, 0) << top.err;
+  EXPECT_NE(top.out.find("18446744073709551612  FFFFFFFFFFFFFFFC  -- -- -- --  "),
+            std::string::npos)
+      << top.out;
+  EXPECT_EQ(std::count(top.out.begin(), top.out.end(), '\n'), 2);
+}
+
 TEST(RunRavoduze, EveryOutputThatFailsExitsThree) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--help"}, {"--version"}, {"--about"}, {"--dump", "0"}}) {
