@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+
 #include "automation/bstr.h"
 #include "automation/runtime_error.h"
 #include "model/bstr_heap.h"
@@ -83,6 +86,24 @@ TEST(HeapTest, FreedRoomIsTakenAgainWhateverTheOrderOfFrees) {
     heap.Free(small);
     ASSERT_EQ(big, kWin32Plan.data_base);
   }
+}
+
+// Freed neighbours join whichever of them goes first: four blocks freed in
+// each of the 24 orders leave one range, which a block of all their room
+// takes at the first one's address.
+TEST(HeapTest, NeighboursFreedInAnyOrderMakeOneRange) {
+  std::array<int, 4> order = {0, 1, 2, 3};
+  do {
+    Process p;
+    Heap& heap = p.heap();
+    std::array<Address, 4> blocks{};
+    for (Address& block : blocks) block = heap.Allocate(16);
+    const Address top = heap.Allocate(16);  // keeps the room off the bump pointer
+    const Address gap = blocks[1] - blocks[0] - 16;
+    for (int i : order) heap.Free(blocks[static_cast<size_t>(i)]);
+    EXPECT_EQ(heap.Allocate(static_cast<uint32_t>(top - blocks[0] - gap)), blocks[0])
+        << order[0] << order[1] << order[2] << order[3];
+  } while (std::next_permutation(order.begin(), order.end()));
 }
 
 TEST(HeapTest, AllocationSkipsBlocksPlacedInsideItsRange) {
