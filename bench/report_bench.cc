@@ -19,8 +19,8 @@
 
 namespace {
 
-using namespace dudUdudADOD;              // NOLINT
-using namespace dudUdudADOD::automation;  // NOLINT
+using namespace dudUdudADOD;
+using namespace dudUdudADOD::automation;
 
 void DefaultReportOfALong(benchmark::State& state) {
   Process process;

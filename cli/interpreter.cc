@@ -28,7 +28,7 @@
 
 namespace dudUdudADOD::cli {
 
-using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
 
@@ -126,7 +126,7 @@ class OnFailure {
     if (std::uncaught_exceptions() <= exceptions_) return;
     try {
       undo_();
-    } catch (...) {  // NOLINT(bugprone-empty-catch)
+    } catch (...) {  // the failure being unwound is the one to report
     }
   }
   OnFailure(const OnFailure&) = delete;

@@ -23,7 +23,7 @@
 namespace dudUdudADOD::cli {
 namespace {
 
-using namespace automation;  // NOLINT: the platform model is the vocabulary here
+using namespace automation;  // the platform model is the vocabulary here
 using testutil::ErrorOf;
 using testutil::ErrorTextOf;
 

@@ -11,7 +11,7 @@
 namespace dudUdudADOD::cli {
 namespace {
 
-using namespace automation;  // NOLINT: type codes
+using namespace automation;  // type codes
 using testutil::ErrorTextOf;
 
 // The tree as text: types as their codes, numbers with a mark of their type

@@ -25,7 +25,7 @@ std::string Reason() { return errno != 0 ? std::string(": ") + std::strerror(err
 Utf8Blocks::~Utf8Blocks() {
   try {
     StopWorker();
-  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing is written anyway
+  } catch (...) {  // nothing is written anyway
   }
   CutBack();  // a report that was never completed leaves no part of itself
 }
@@ -166,7 +166,7 @@ void Utf8Blocks::Clear() {
   }
   try {
     StopWorker();
-  } catch (...) {  // NOLINT(bugprone-empty-catch): what failed is dropped too
+  } catch (...) {  // what failed is dropped too
   }
   taken_ = 0;
   blocks_.clear();

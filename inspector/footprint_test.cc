@@ -19,7 +19,7 @@
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT: the platform model is this test's vocabulary
+using namespace automation;  // the platform model is this test's vocabulary
 
 // The bytes of each kind, in BlockKind order, and the total.
 struct Counted {

@@ -31,7 +31,7 @@
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT: the platform model is this test's vocabulary
+using namespace automation;  // the platform model is this test's vocabulary
 
 // Free memory, away from the heap arenas and the stack, for hand-made
 // structures.

@@ -18,7 +18,7 @@
 
 namespace dudUdudADOD {
 
-using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
 

@@ -20,7 +20,7 @@
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT
+using namespace automation;
 using testutil::U16;
 
 std::u16string Padded(std::u16string line, size_t width) {

@@ -21,7 +21,7 @@
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT
+using namespace automation;
 
 // Lines joined by CR LF, as a report joins them.
 std::u16string Lines(std::initializer_list<std::string_view> lines) {

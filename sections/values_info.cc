@@ -20,7 +20,7 @@
 
 namespace dudUdudADOD::sections {
 
-using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
 

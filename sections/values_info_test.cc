@@ -20,7 +20,7 @@
 namespace dudUdudADOD::sections {
 namespace {
 
-using namespace automation;  // NOLINT
+using namespace automation;
 using testutil::U16;
 
 class ValuesInfoTest : public ::testing::Test {
