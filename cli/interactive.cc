@@ -12,6 +12,7 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/ascii.h"
 #include "cli/hints.h"
 #include "cli/interpreter.h"
 #include "cli/memory_dump.h"
@@ -45,15 +46,6 @@ constexpr std::string_view kHelp =
     "as for the options (ravoduze --help).\n";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    if (upper(a[i]) != upper(b[i])) return false;
-  }
-  return true;
-}
 
 // The 1-based column of byte `offset` of `line`, counted in characters.
 int ColumnOf(std::string_view line, size_t offset) {

@@ -32,14 +32,6 @@ using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
 
-std::string Upper(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return key;
-}
-
 std::string NumberText(double value) {
   std::u16string text;
   AppendDouble(text, value);

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "automation/utf8.h"
+#include "cli/ascii.h"
 #include "cli/script_error.h"
 #include "inspector/ravoduze.h"
 #include "inspector/version_info.h"
@@ -195,12 +196,6 @@ const OptionRow* FindOption(std::string_view name) {
   return nullptr;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
-  });
-}
-
 // "&H..." or "0x...", in any case.
 bool IsHex(std::string_view text) {
   return text.size() > 2 && ((text[0] == '&' && (text[1] == 'H' || text[1] == 'h')) ||
@@ -229,7 +224,7 @@ std::string_view Trim(std::string_view s) {
 
 std::optional<int32_t> ParseFlagTerm(std::string_view term, std::span<const Member> members) {
   for (const Member& m : members) {
-    if (SameName(term, m.name)) return m.value;
+    if (SameWord(term, m.name)) return m.value;
   }
   const std::optional<int64_t> n = ParseNumber(term);
   if (!n || *n < INT32_MIN || *n > UINT32_MAX) return std::nullopt;

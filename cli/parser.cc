@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "automation/safe_array.h"
+#include "cli/ascii.h"
 #include "cli/lexer.h"
 #include "cli/literals.h"
 #include "cli/suggest.h"
@@ -82,12 +83,6 @@ constexpr std::array<std::string_view, 6> kStatementWords = {"Dim", "ReDim", "Er
 constexpr std::string_view kTypeList =
     "Integer, Long, LongLong, LongPtr, Single, Double, Currency, Date, String, Boolean, Byte, "
     "Variant or Object";
-
-bool SameWord(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
-  });
-}
 
 template <size_t N>
 std::optional<uint16_t> FindType(const std::array<NamedType, N>& table, std::string_view word) {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/ascii.h"
+
 namespace dudUdudADOD::cli {
 
 namespace {
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 // Edits (insert, delete, replace, swap of neighbours) from a to b, without
 // regard to case; stops counting past `limit`.
