@@ -17,7 +17,7 @@
 #include "cli/parser.h"
 #include "model/variant_conversions.h"
 #include "model/variant_memory.h"
-#include "testutil/cli.h"
+#include "testutil/script_error_text.h"
 #include "testutil/error_of.h"
 
 namespace dudUdudADOD::cli {

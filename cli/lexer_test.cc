@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "testutil/cli.h"
+#include "testutil/script_error_text.h"
 
 namespace dudUdudADOD::cli {
 namespace {

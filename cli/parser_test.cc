@@ -6,7 +6,7 @@
 #include <string>
 
 #include "automation/variant.h"
-#include "testutil/cli.h"
+#include "testutil/script_error_text.h"
 
 namespace dudUdudADOD::cli {
 namespace {

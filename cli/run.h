@@ -29,15 +29,12 @@
 
 #include "cli/diagnostic.h"
 #include "cli/line_editor.h"
+#include "cli/output_stream.h"
 
 namespace dudUdudADOD::cli {
 
 // Scripts longer than this are refused (usage error).
 inline constexpr size_t kMaxScriptBytes = size_t{16} << 20;
-
-// Writes `text` to `out` as UTF-8 a piece at a time, never splitting a
-// surrogate pair, so no second copy of the whole text is made.
-void WriteUtf8(std::ostream& out, std::u16string_view text);
 
 // Which of the standard streams are terminals, and how to make the line
 // editor that a session typed at a terminal uses (none: plain lines).
@@ -52,17 +49,6 @@ int RunRavoduze(std::span<const std::string> args, std::istream& in, std::ostrea
 
 // The exit codes above.
 enum ExitCode { kOk = 0, kRunTimeError = 1, kBadInput = 2, kHostFailure = 3 };
-
-// The host cannot go on: `out` cannot take the report.
-class HostFailure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Throws HostFailure("cannot write " + what) unless `out` took everything
-// written to it. Clear errno before writing: when the system gave a reason
-// ("Broken pipe" for a reader that has gone), the message ends with it.
-void CheckWritten(std::ostream& out, const std::string& what);
 
 // Prints the exception being handled (call it only inside a catch block) as
 // described above and returns its exit code. A ScriptError is shown in

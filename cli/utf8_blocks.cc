@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "automation/utf8.h"
-#include "cli/run.h"
+#include "cli/output_stream.h"
 
 namespace dudUdudADOD::cli {
 
