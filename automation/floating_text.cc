@@ -233,6 +233,14 @@ std::optional<Rounded> RoundToPrecision(uint64_t m, int e) {
   return Rounded{rounded, kPrecision - 1 - scale};
 }
 
+// Eight digits as two words of four characters, at `words`.
+void SetWords(uint64_t* words, uint32_t eight_digits) {
+  const uint32_t high = eight_digits / 10000;
+  const uint32_t low = eight_digits % 10000;
+  words[0] = JoinPairs(kDigitPairWords[high / 100], kDigitPairWords[high % 100]);
+  words[1] = JoinPairs(kDigitPairWords[low / 100], kDigitPairWords[low % 100]);
+}
+
 // The kPrecision digits d[0..] after a leading "0", four characters to a
 // 64-bit word: word j holds d[4j-1] to d[4j+2]. The text is then made of
 // stores from registers only: reading back characters just stored in
@@ -246,10 +254,10 @@ struct DigitWords {
 
   explicit DigitWords(uint64_t rounded) {
     if constexpr (kWords == 4) {
-      SetWords(0, static_cast<uint32_t>(rounded / 100000000));
-      SetWords(2, static_cast<uint32_t>(rounded % 100000000));
+      SetWords(&words[0], static_cast<uint32_t>(rounded / 100000000));
+      SetWords(&words[2], static_cast<uint32_t>(rounded % 100000000));
     } else {
-      SetWords(0, static_cast<uint32_t>(rounded));
+      SetWords(&words[0], static_cast<uint32_t>(rounded));
     }
     first_digit = static_cast<char16_t>(u'0' + rounded / kPowersOf10[kPrecision - 1]);
     count = kPrecision;
@@ -266,14 +274,6 @@ struct DigitWords {
   // Every word at `at`, the leading "0" included.
   void StoreWords(char16_t* at) const {
     for (size_t j = 0; j < kWords; ++j) std::memcpy(at + 4 * j, &words[j], sizeof words[j]);
-  }
-
- private:
-  void SetWords(size_t first, uint32_t eight_digits) {
-    const uint32_t high = eight_digits / 10000;
-    const uint32_t low = eight_digits % 10000;
-    words[first] = JoinPairs(kDigitPairWords[high / 100], kDigitPairWords[high % 100]);
-    words[first + 1] = JoinPairs(kDigitPairWords[low / 100], kDigitPairWords[low % 100]);
   }
 };
 
