@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run.h"
+#include "cli/program/run.h"
 #include "testutil/script_error_text.h"
 
 namespace dudUdudADOD::testutil {

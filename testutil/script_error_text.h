@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli/script_error.h"
+#include "cli/script/script_error.h"
 
 namespace dudUdudADOD::testutil {
 

@@ -1,0 +1,84 @@
+// MakeTerminalEditor for the ravoduze program: line editing and history from
+// libedit (BSD-licensed, in Debian as libedit-dev) through its readline
+// interface, or nothing when the build did not find it.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "cli/program/line_editor.h"
+
+#ifdef DUD_HAVE_LIBEDIT
+#include <editline/readline.h>
+#endif
+
+namespace dudUdudADOD::cli {
+
+#ifdef DUD_HAVE_LIBEDIT
+
+namespace {
+
+// Lines kept in the history file; older ones drop off.
+constexpr int kHistoryLines = 1000;
+
+// $XDG_STATE_HOME/ravoduze/history, or under ~/.local/state; "" when there
+// is no home to keep it in.
+std::string HistoryPath() {
+  std::filesystem::path base;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state == '/') {
+    base = state;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    base = std::filesystem::path(home) / ".local" / "state";
+  } else {
+    return "";
+  }
+  std::error_code error;
+  std::filesystem::create_directories(base / "ravoduze", error);
+  if (error) return "";
+  return (base / "ravoduze" / "history").string();
+}
+
+class EditlineEditor : public LineEditor {
+ public:
+  EditlineEditor() : path_(HistoryPath()) {
+    // Tab would complete file names, which no statement holds: it types a tab.
+    rl_bind_key('\t', rl_insert);
+    stifle_history(kHistoryLines);
+    if (!path_.empty()) read_history(path_.c_str());
+  }
+  ~EditlineEditor() override {
+    // A history that cannot be written is lost quietly: the session's work
+    // is done, and its output already says what it did.
+    if (!path_.empty()) write_history(path_.c_str());
+  }
+
+  std::optional<std::string> ReadLine(const std::string& prompt) override {
+    char* line = readline(prompt.c_str());
+    if (line == nullptr) return std::nullopt;
+    std::string text(line);
+    std::free(line);
+    return text;
+  }
+
+  void Remember(const std::string& line) override {
+    // The same line twice in a row is kept once, as shells do.
+    if (line == last_) return;
+    add_history(line.c_str());
+    last_ = line;
+  }
+
+ private:
+  std::string path_;
+  std::string last_;
+};
+
+}  // namespace
+
+std::unique_ptr<LineEditor> MakeTerminalEditor() { return std::make_unique<EditlineEditor>(); }
+
+#else
+
+std::unique_ptr<LineEditor> MakeTerminalEditor() { return nullptr; }
+
+#endif
+
+}  // namespace dudUdudADOD::cli
