@@ -12,10 +12,10 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/output/svg_picture.h"
+#include "cli/program/run.h"
 #include "cli/script/interpreter.h"
 #include "cli/script/parser.h"
-#include "cli/program/run.h"
-#include "cli/output/svg_picture.h"
 #include "inspector/ravoduze.h"
 
 #ifdef DUD_HAVE_NLOHMANN_JSON

@@ -41,9 +41,9 @@
 
 #include <iosfwd>
 
-#include "cli/script/diagnostic.h"
 #include "cli/program/line_editor.h"
 #include "cli/program/options.h"
+#include "cli/script/diagnostic.h"
 
 namespace dudUdudADOD::cli {
 

@@ -20,16 +20,16 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
-#include "cli/script/diagnostic.h"
 #include "cli/output/facts_output.h"
-#include "cli/program/hints.h"
-#include "cli/program/interactive.h"
-#include "cli/script/interpreter.h"
-#include "cli/program/memory_dump.h"
-#include "cli/program/options.h"
-#include "cli/script/parser.h"
 #include "cli/output/svg_picture.h"
 #include "cli/output/utf8_blocks.h"
+#include "cli/program/hints.h"
+#include "cli/program/interactive.h"
+#include "cli/program/memory_dump.h"
+#include "cli/program/options.h"
+#include "cli/script/diagnostic.h"
+#include "cli/script/interpreter.h"
+#include "cli/script/parser.h"
 #include "inspector/ravoduze.h"
 
 namespace dudUdudADOD::cli {

@@ -27,9 +27,9 @@
 #include <string>
 #include <string_view>
 
-#include "cli/script/diagnostic.h"
-#include "cli/program/line_editor.h"
 #include "cli/output/output_stream.h"
+#include "cli/program/line_editor.h"
+#include "cli/script/diagnostic.h"
 
 namespace dudUdudADOD::cli {
 

@@ -17,8 +17,8 @@
 #include "cli/script/parser.h"
 #include "model/variant_conversions.h"
 #include "model/variant_memory.h"
-#include "testutil/script_error_text.h"
 #include "testutil/error_of.h"
+#include "testutil/script_error_text.h"
 
 namespace dudUdudADOD::cli {
 namespace {
