@@ -120,6 +120,29 @@ void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordin
   out += u"\r\n";
 }
 
+// An element of one of the integer types; false, writing nothing, for any
+// other type.
+bool AppendIntegerElement(std::u16string& out, uint16_t type, const uint8_t* cell) {
+  switch (type) {
+    case vbByte:
+      AppendInteger(out, cell[0]);
+      return true;
+    case vbInteger:
+      AppendInteger(out, static_cast<int16_t>(cell[0] | (cell[1] << 8)));
+      return true;
+    case vbLong: {
+      int32_t v;
+      std::memcpy(&v, cell, 4);
+      AppendInteger(out, v);
+      return true;
+    }
+    default:
+      if (!IsIntegerType(type)) return false;
+      AppendWhole(out, ReadWhole(type, cell));
+      return true;
+  }
+}
+
 // One element's value text from its raw bytes (`cell` holds the first bytes
 // of the element, zero-padded to a variant of the largest platform; `raw`
 // all `raw_size` of them; `separator` the process's decimal separator).
@@ -128,28 +151,8 @@ void AppendElementValue(std::u16string& out, const ClientProcess& process, char1
   const Layout& layout = process.memory().layout();
   VariantImage image = VariantImage::OfType(type);
   image.set_pointer_size(layout.pointer_size);
+  if (AppendIntegerElement(out, type, cell)) return;
   switch (type) {
-    case vbByte:
-      AppendInteger(out, cell[0]);
-      return;
-    case vbInteger:
-      AppendInteger(out, static_cast<int16_t>(cell[0] | (cell[1] << 8)));
-      return;
-    case vbLong: {
-      int32_t v;
-      std::memcpy(&v, cell, 4);
-      AppendInteger(out, v);
-      return;
-    }
-    case vbSByte:
-    case vbUShort:
-    case vbUInteger:
-    case vbLongLong:
-    case vbULong:
-    case vbInt:
-    case vbUInt:
-      AppendWhole(out, ReadWhole(type, cell));
-      return;
     case vbBoolean:
       AppendBoolean(out, (cell[0] | cell[1]) != 0);
       return;
