@@ -8,9 +8,8 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
-#include "automation/process.h"
+#include "automation/memory.h"
 
 namespace dudUdudADOD::automation {
 
@@ -22,11 +21,6 @@ inline constexpr uint64_t kMaxStringChars = 0x3FFFFFFF;
 // take `more` more. Texts that grow from what the caller's memory claims
 // call this before they take the memory.
 void CheckStringSpace(uint64_t length, uint64_t more);
-
-// Allocates a string on the heap and returns the address of its text.
-Address SysAllocString(Process& process, std::u16string_view text);
-// Frees a string made by SysAllocString; 0 is ignored.
-void SysFreeString(Process& process, Address bstr);
 
 // The byte length from the prefix; 0 for the null string. Raises 5 when the
 // prefix cannot be read.

@@ -3,10 +3,12 @@
 // working storage, and the platform's services.
 //
 // Two implementations:
-//  - Process (process.h), the model of a 32-bit client process: the default
-//    on every host, for ravoduze, the tests and the benchmarks;
+//  - Process (model/process.h), the model of a 32-bit or 64-bit client
+//    process: the default on every host, for ravoduze, the tests and the
+//    benchmarks;
 //  - OwnProcess (windows/own_process.h), the process the component is loaded
-//    into on 32-bit Windows, with the Automation runtime's own services.
+//    into on 32-bit or 64-bit Windows, with the Automation runtime's own
+//    services.
 // The report code never knows which one it runs on, so the same code gives
 // the same text over both wherever the platform's answers agree.
 //

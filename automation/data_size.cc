@@ -4,7 +4,6 @@
 #include "automation/conversions.h"
 #include "automation/runtime_error.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 
 namespace dudUdudADOD::automation {
 

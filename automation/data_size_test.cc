@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/integer_types.h"
 #include "automation/runtime_error.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 
 namespace dudUdudADOD::automation {
 namespace {

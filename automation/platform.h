@@ -39,6 +39,10 @@ struct Layout {
 inline constexpr uint32_t kDataFieldOffset = 8;
 // The largest variant of any platform, for host buffers that hold one.
 inline constexpr uint32_t kMaxVariantSize = 24;
+// The most bytes a client's data can take, on either platform: more than any
+// real array or string holds, so readers bound what a lying descriptor claims
+// with it before they multiply.
+inline constexpr uint64_t kLargestData = uint64_t{1} << 32;
 
 inline constexpr Layout kWin32Layout{Platform::kWin32, 4, 16, 8, 12, 16, uint64_t{1} << 32};
 inline constexpr Layout kWin64Layout{Platform::kWin64, 8, 24, 16, 16, 24, uint64_t{1} << 47};

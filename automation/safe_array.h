@@ -6,8 +6,8 @@
 // the layout's descriptor_head (16 or 24) cDims bounds of 8 bytes each:
 // cElements (u32), lLbound (i32). Bounds stand in reverse order
 // of declaration; in the data the first declared dimension changes fastest.
-// Descriptors made here carry FADF_HAVEVARTYPE and keep the element type in
-// the 4 bytes before the descriptor, as the platform does.
+// The platform keeps the element type in the 4 bytes before a descriptor
+// that carries FADF_HAVEVARTYPE (the model's descriptors all do).
 //
 // An array variable is a pointer-sized cell holding the descriptor's
 // address, 0 for an array without storage (a dynamic array never dimensioned, or erased).
@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <span>
 
-#include "automation/process.h"
+#include "automation/memory.h"
 
 namespace dudUdudADOD::automation {
 
@@ -30,31 +30,6 @@ inline constexpr uint16_t FADF_UNKNOWN = 0x0200;
 inline constexpr uint16_t FADF_DISPATCH = 0x0400;
 inline constexpr uint16_t FADF_VARIANT = 0x0800;
 
-// One dimension as a client declares it: `lower` To `upper`. upper may be
-// lower - 1 (no elements).
-struct DeclaredBound {
-  int32_t lower = 0;
-  int32_t upper = -1;
-};
-
-// Creates a zero-filled array of `element_type` with 1 to 60 dimensions,
-// given in declaration order, and returns its descriptor's address. Raises 9
-// for an upper bound below lower - 1 or a dimension count outside 1 to 60, and
-// 7 when the data would not fit the address space; nothing is allocated then.
-Address SafeArrayCreate(Process& process, uint16_t element_type,
-                        std::span<const DeclaredBound> bounds);
-
-// Frees the elements' strings and the variants' contents, the data and the
-// descriptor. 0 is ignored.
-void SafeArrayDestroy(Process& process, Address descriptor);
-
-// Frees the elements' strings and the variants' contents and zero-fills the
-// data; the descriptor and the data keep their addresses.
-void SafeArrayClearElements(Process& process, Address descriptor);
-
-// A deep copy: new descriptor, new data, new strings. 0 copies to 0.
-Address SafeArrayCopy(Process& process, Address descriptor);
-
 uint16_t SafeArrayDims(const Memory& memory, Address descriptor);
 uint32_t SafeArrayElementSize(const Memory& memory, Address descriptor);
 Address SafeArrayData(const Memory& memory, Address descriptor);
@@ -65,10 +40,10 @@ uint16_t SafeArrayVarType(const Memory& memory, Address descriptor);
 // Number of elements of all dimensions (64-bit: a lying descriptor may claim
 // more than a Long holds).
 uint64_t SafeArrayElementCount(const Memory& memory, Address descriptor);
-// The host bytes that hold all of an array's data, for code that fills an
-// array whole (FileBytes, tests, benchmarks); empty when the array has no
-// elements or its data is not one mapped run.
-std::span<uint8_t> SafeArrayDataBytes(AddressSpace& memory, Address descriptor);
+// The bytes of an array's data (count times element size); 0 for an array
+// without storage. Raises 5 for a descriptor that claims more than any space
+// holds, so the product never wraps.
+uint64_t SafeArrayDataSize(const Memory& memory, Address descriptor);
 
 // LBound and UBound of a dimension counted from 1 in declaration order.
 // Raise 9 for an array without storage or a dimension it does not have.
@@ -78,7 +53,7 @@ int32_t UBound(const Memory& memory, Address descriptor, int dimension = 1);
 // The address of the element at `indexes`, one per dimension in declaration
 // order, as a(i, j) finds it. Raises 9 for an array without storage, a count
 // of indexes other than its dimensions' or an index outside its bounds.
-Address SafeArrayElementAddress(const AddressSpace& memory, Address descriptor,
+Address SafeArrayElementAddress(const Memory& memory, Address descriptor,
                                 std::span<const int32_t> indexes);
 
 }  // namespace dudUdudADOD::automation

@@ -55,7 +55,7 @@ void SnapshotSafeArrayDesc(const Memory& memory, Address cell, SafeArrayDesc& de
 Address DescriptorCell(const Memory& memory, Address var);
 
 // Copies the descriptor whose address stands at `cell` into the record at
-// `desc` (16 bytes of head and exactly cDims bounds) and sets `total` to
+// `desc` (the layout's head and exactly cDims bounds) and sets `total` to
 // cbElements times the product of the bounds' cElements, all checked 32-bit
 // arithmetic (error 6 past 2,147,483,647). An address of 0 (an array without
 // storage) sets `total` to 0 and leaves the record as it was. A descriptor

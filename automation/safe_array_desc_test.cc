@@ -5,9 +5,10 @@
 
 #include <vector>
 
-#include "automation/client.h"
 #include "automation/runtime_error.h"
-#include "automation/variant_memory.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_memory.h"
 
 namespace dudUdudADOD::automation {
 namespace {

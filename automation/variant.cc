@@ -1,6 +1,9 @@
 #include "automation/variant.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "automation/runtime_error.h"
 
 namespace dudUdudADOD::automation {
 
@@ -125,10 +128,6 @@ VariantImage LoadVariant(const Memory& memory, Address address) {
   return v;
 }
 
-void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v) {
-  memory.Write(address, v.bytes().data(), memory.layout().variant_size);
-}
-
 uint32_t StorageSize(uint16_t type, const Layout& layout) {
   switch (type) {
     case vbByte:
@@ -163,6 +162,29 @@ uint32_t StorageSize(uint16_t type, const Layout& layout) {
     default:
       return 0;
   }
+}
+
+VariantImage Dereference(const Memory& memory, const VariantImage& v) {
+  const uint16_t vt = v.vt();
+  if ((vt & kByRef) == 0) return v;
+  const auto type = static_cast<uint16_t>(vt & ~kByRef);
+  const Address target = v.pointer();
+  if (type == vbVariant) {
+    const VariantImage inner = LoadVariant(memory, target);
+    if (inner.vt() == (vbVariant | kByRef)) Raise(kTypeMismatch);
+    return Dereference(memory, inner);
+  }
+  if ((type & vbArray) != 0) return VariantImage::WithPointer(type, ReadPointer(memory, target));
+  VariantImage value = VariantImage::OfType(type);
+  if (type == vbDecimal) {
+    memory.Read(target, value.bytes().data(), kDecimalSize);
+    value.set_vt(vbDecimal);
+    return value;
+  }
+  const uint32_t size = std::min<uint32_t>(StorageSize(type, memory.layout()), 8);
+  memory.Read(target, value.data_field(), size);
+  value.set_pointer_size(memory.layout().pointer_size);
+  return value;
 }
 
 }  // namespace dudUdudADOD::automation

@@ -19,7 +19,7 @@
 #include <array>
 #include <cstdint>
 
-#include "automation/address_space.h"
+#include "automation/memory.h"
 
 namespace dudUdudADOD::automation {
 
@@ -141,7 +141,14 @@ class VariantImage {
 };
 
 VariantImage LoadVariant(const Memory& memory, Address address);
-void StoreVariant(AddressSpace& memory, Address address, const VariantImage& v);
+
+// Follows a by-reference variant to its value: the result holds the value
+// itself (or, for a string, object or array, its address), as the
+// platform's VariantCopyInd does but without copying strings or arrays. A
+// reference to a variant is followed once; a variant that refers to another
+// variant-by-reference raises 13. Raises 5 when the referenced memory cannot
+// be read.
+VariantImage Dereference(const Memory& memory, const VariantImage& v);
 
 // Bytes that a value of `type` (no by-reference or array bit) takes where it
 // is stored: in a variable, an array element or behind a reference. 0 for

@@ -11,14 +11,16 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/safe_array.h"
 #include "inspector/ravoduze.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 
 namespace {
 
-using namespace dudUdudADOD;              // NOLINT
-using namespace dudUdudADOD::automation;  // NOLINT
+using namespace dudUdudADOD;
+using namespace dudUdudADOD::automation;
 
 void DefaultReportOfALong(benchmark::State& state) {
   Process process;

@@ -1,7 +1,7 @@
 # The installed library and everything `cmake --install` puts in place.
 #
 # dudUdudADOD is the one library a client links: the objects of automation/,
-# layout/, sections/ and inspector/ in one archive, or in one shared library
+# model/, layout/, sections/ and inspector/ in one archive, or in one shared library
 # with BUILD_SHARED_LIBS=ON. The per-subsystem libraries stay as they are:
 # the tests and ravoduze link those, so the linker keeps checking that the
 # dependencies flow one way.
@@ -22,13 +22,14 @@ include(CMakePackageConfigHelpers)
 # A shared library needs position-independent objects. (For a static one that
 # goes into someone's shared library, pass -DCMAKE_POSITION_INDEPENDENT_CODE=ON.)
 if(BUILD_SHARED_LIBS)
-  set_target_properties(dud_automation dud_layout dud_sections dud_inspector
+  set_target_properties(dud_automation dud_model dud_layout dud_sections dud_inspector
     PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endif()
 
 # $<TARGET_OBJECTS> of a static library needs CMake 3.15; the project needs 3.21.
 add_library(dudUdudADOD
   $<TARGET_OBJECTS:dud_automation>
+  $<TARGET_OBJECTS:dud_model>
   $<TARGET_OBJECTS:dud_layout>
   $<TARGET_OBJECTS:dud_sections>
   $<TARGET_OBJECTS:dud_inspector>)

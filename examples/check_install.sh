@@ -40,16 +40,19 @@ first_lines() {
   tr -d '\r' | sed 's/ *$//' | head -n "$1"
 }
 
+# Both kinds share one build: its objects are position-independent either
+# way, so the second kind only links the library again.
 build_and_install() {
   local kind=$1 shared=OFF
   [ "$kind" = shared ] && shared=ON
   # Configured for another prefix: --prefix at install time must win.
-  cmake -S "$repo" -B "$work/$kind/build" -DCMAKE_BUILD_TYPE=Release -DDUD_BUILD_TESTS=OFF \
-    -DBUILD_SHARED_LIBS=$shared -DCMAKE_INSTALL_PREFIX=/nonexistent >"$work/$kind/configure.log" \
+  cmake -S "$repo" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DDUD_BUILD_TESTS=OFF \
+    -DCMAKE_POSITION_INDEPENDENT_CODE=ON -DBUILD_SHARED_LIBS=$shared \
+    -DCMAKE_INSTALL_PREFIX=/nonexistent >"$work/$kind/configure.log" \
     || { cat "$work/$kind/configure.log"; fail "$kind: configure failed"; }
-  cmake --build "$work/$kind/build" -j "$jobs" >"$work/$kind/build.log" 2>&1 \
+  cmake --build "$work/build" -j "$jobs" >"$work/$kind/build.log" 2>&1 \
     || { tail -40 "$work/$kind/build.log"; fail "$kind: build failed"; }
-  cmake --install "$work/$kind/build" --prefix "$work/$kind/prefix" >/dev/null
+  cmake --install "$work/build" --prefix "$work/$kind/prefix" >/dev/null
 }
 
 # Each installed header must be reachable from the umbrella through its

@@ -56,16 +56,19 @@
 #include <utility>
 #include <vector>
 
-#include "automation/address_space.h"
 #include "automation/bstr.h"
-#include "automation/client.h"
-#include "automation/process.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/output_checks.h"
 #include "inspector/ravoduze.h"
+#include "model/address_space.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/process.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_memory.h"
 
 namespace {
 

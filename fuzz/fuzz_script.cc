@@ -32,7 +32,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/run.h"
+#include "cli/program/run.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

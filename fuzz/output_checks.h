@@ -28,14 +28,14 @@
 #include <streambuf>
 #include <string>
 
-#include "automation/process.h"
 #include "automation/runtime_error.h"
-#include "cli/facts_output.h"
-#include "cli/svg_picture.h"
+#include "cli/output/facts_output.h"
+#include "cli/output/svg_picture.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/well_formed.h"
 #include "inspector/footprint.h"
 #include "inspector/ravoduze.h"
+#include "model/process.h"
 
 namespace dudUdudADOD::fuzz {
 

@@ -37,7 +37,8 @@ targets=(fuzz_main_call fuzz_script fuzz_put_text)
 
 echo "== building the fuzz preset"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j 2
+# The fuzzers and what they link, not the program and the installed library.
+cmake --build --preset fuzz -j 2 --target "${targets[@]}"
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/dud-fuzz.XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT

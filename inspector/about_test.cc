@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 #include "inspector/version_info.h"
@@ -67,23 +66,6 @@ TEST(About, HelpIsAboutThenEmptyLineThenUsage) {
   EXPECT_SAME_TEXT(HelpText(about), about + u"\r\n" + U16(kUsageGolden));
   // HELP passes on whatever its class's About returns.
   EXPECT_SAME_TEXT(HelpText(u"X\r\n"), u"X\r\n\r\n" + U16(kUsageGolden));
-}
-
-TEST(About, UsageLinesStartWithTheirTabsAndNoSpace) {
-  const int kTabs[28] = {0, 0, 3, 0, 3, 0, 0, 3, 2, 2, 2, 3, 3, 3,
-                         3, 3, 3, 3, 2, 3, 3, 3, 3, 3, 3, 3, 3, 2};
-  const std::u16string usage = HelpText(u"").substr(2);
-  size_t start = 0;
-  for (int i = 0; i < 28; ++i) {
-    const size_t end = usage.find(u"\r\n", start);
-    ASSERT_NE(end, std::u16string::npos) << "line " << i + 1;
-    const std::u16string line = usage.substr(start, end - start);
-    const size_t text = std::min(line.find_first_not_of(u'\t'), line.size());
-    EXPECT_EQ(text, static_cast<size_t>(kTabs[i])) << "line " << i + 1;
-    EXPECT_TRUE(line.empty() || (line[text] != u' ' && line.back() != u' ')) << "line " << i + 1;
-    start = end + 2;
-  }
-  EXPECT_EQ(start, usage.size());  // the last line ends with CR LF
 }
 
 }  // namespace

@@ -6,15 +6,11 @@
 
 #include <cstdint>
 
+#include "sections/values_info.h"
+
 namespace dudUdudADOD::inspector {
 
-struct Switches {
-  bool Indexed = false;
-  bool CharASCII = false;
-  bool OrdinalPos = false;
-  bool AddrLen = false;
-  bool Legend = false;
-};
+using Switches = sections::Switches;
 
 Switches DecodeVatFlags(int32_t vatFlags);
 

@@ -7,12 +7,11 @@
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 #include "inspector/address_set.h"
 
 namespace dudUdudADOD {
 
-using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
 
@@ -164,7 +163,7 @@ class Measure {
     const uint64_t size = SafeArrayElementSize(memory_, descriptor);
     const Address data = SafeArrayData(memory_, descriptor);
     at_ = {BlockKind::kData, data};
-    if (count * size > AddressSpace::kCapacity64) Raise(kInvalidArgument);  // no array is larger
+    if (count * size > kLargestData) Raise(kInvalidArgument);  // no array is larger
     if (count == 0 || size == 0) return;
     if (!memory_.IsMapped(data, count * size)) Raise(kInvalidArgument);
     Listed(BlockKind::kData, data, count * size, descriptor - prefix, 0);

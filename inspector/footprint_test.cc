@@ -8,16 +8,19 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_memory.h"
 #include "testutil/error_of.h"
 
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT: the platform model is this test's vocabulary
+using namespace automation;  // the platform model is this test's vocabulary
 
 // The bytes of each kind, in BlockKind order, and the total.
 struct Counted {

@@ -17,19 +17,22 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
-#include "automation/process.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "inspector/ravoduze.h"
 #include "inspector/report_facts.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/process.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_memory.h"
 #include "sections/safe_array_info.h"
 
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT: the platform model is this test's vocabulary
+using namespace automation;  // the platform model is this test's vocabulary
 
 // Free memory, away from the heap arenas and the stack, for hand-made
 // structures.

@@ -18,7 +18,7 @@
 
 namespace dudUdudADOD {
 
-using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
 
@@ -40,8 +40,7 @@ void AppendSection(std::u16string& report, std::u16string&& section) {
 void AppendValues(std::u16string& report, ClientProcess& process, Address var,
                   std::u16string_view sep, inspector::Switches s,
                   const sections::ReportSink* sink) {
-  sections::AppendValuesInfo(report, process, var, sep, s.Indexed, s.CharASCII, s.OrdinalPos,
-                             s.AddrLen, s.Legend, sink);
+  sections::AppendValuesInfo(report, process, var, sep, s, sink);
 }
 
 // The array path: one snapshot whatever the flags, then the definition, the

@@ -9,16 +9,18 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
-#include "automation/variant_memory.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
+#include "model/variant_memory.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT
+using namespace automation;
 using testutil::U16;
 
 std::u16string Padded(std::u16string line, size_t width) {
@@ -224,13 +226,19 @@ TEST_F(MainCallTest, ReportInPiecesIsTheSameReport) {
     const auto byte = static_cast<uint8_t>(i * 7919 >> 3);
     process_.memory().Write(data + i, &byte, 1);
   }
+  // A report of a few lines is one piece; the arrays' run to hundreds of
+  // thousands of characters, several pieces of about 64 Ki.
   const struct {
     Address var;
     int32_t vat_flags;
+    bool several;
   } cases[] = {
-      {client_.Pass(LongHolding(5)), 63}, {client_.Pass(bytes), 0},
-      {client_.Pass(bytes), 63},          {client_.Pass(grid), 2},
-      {client_.Pass(grid), 10},           {client_.Pass(doubles), 32},
+      {client_.Pass(LongHolding(5)), 63, false},
+      {client_.Pass(bytes), 0, true},
+      {client_.Pass(bytes), 63, true},
+      {client_.Pass(grid), 2, true},
+      {client_.Pass(grid), 10, true},
+      {client_.Pass(doubles), 32, true},
   };
   for (const auto& c : cases) {
     std::u16string joined;
@@ -243,7 +251,11 @@ TEST_F(MainCallTest, ReportInPiecesIsTheSameReport) {
         },
         c.var, false, 31, c.vat_flags);
     EXPECT_TRUE(joined == inspector_(c.var, false, 31, c.vat_flags)) << "vatFlags " << c.vat_flags;
-    EXPECT_GE(pieces, 1);
+    if (c.several) {
+      EXPECT_GT(pieces, 1) << "vatFlags " << c.vat_flags;
+    } else {
+      EXPECT_EQ(pieces, 1);
+    }
   }
 }
 

@@ -14,14 +14,14 @@
 #include "automation/runtime_error.h"
 #include "automation/safe_array_desc.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 #include "inspector/ravoduze.h"
 #include "layout/next_index_label.h"
+#include "sections/element_text.h"
 #include "sections/values_info.h"
 
 namespace dudUdudADOD {
 
-using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
 

@@ -9,9 +9,9 @@
 // with its address and length. The footprint, which the text has no section
 // for, always comes last.
 //
-// Addresses are unsigned 32-bit numbers, as in the process (the text writes
-// those at or above 2^31 as negative numbers); values stay as the text shows
-// them.
+// Addresses are unsigned numbers of the process's pointer width, as in the
+// process (the text writes those with the top bit set as negative numbers);
+// values stay as the text shows them.
 //
 // A twin is handed to a FactsSink piece by piece, in the order of the text,
 // so that an array of tens of millions of elements never stands whole in

@@ -9,17 +9,19 @@
 #include <string_view>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "inspector/ravoduze.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD {
 namespace {
 
-using namespace automation;  // NOLINT
+using namespace automation;
 
 // Lines joined by CR LF, as a report joins them.
 std::u16string Lines(std::initializer_list<std::string_view> lines) {

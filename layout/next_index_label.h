@@ -21,7 +21,8 @@
 
 namespace dudUdudADOD::layout {
 
-// Appends the label to `out` (the values walk's fast path).
+// Appends the label to `out`: the ordinal form's labels and the twin's
+// (IndexLabelWriter writes the index form's, the fast path's among them).
 void AppendNextIndexLabel(std::u16string& out, const automation::SafeArrayDesc& desc,
                           std::vector<int32_t>& counters, int32_t step, bool ordinal);
 

@@ -18,11 +18,6 @@ struct LineSpan {
   size_t end = 0;
 };
 
-// Finds line `line` (1-based) by one scan for CR LF from the buffer's start.
-// When the buffer has fewer lines, the missing ones are appended, each of
-// `width` spaces, so that the target line exists afterwards. The buffer is
-// thought of as ending in one more CR LF; appending a line therefore means
-// adding CR LF and then the line's spaces.
 // The next CR LF at or after `from`, or npos.
 size_t FindLineBreak(const std::u16string& buffer, size_t from) {
   const char16_t* data = buffer.data();
@@ -33,6 +28,12 @@ size_t FindLineBreak(const std::u16string& buffer, size_t from) {
   return std::u16string::npos;
 }
 
+// Finds line `line` (1-based) by one scan for CR LF from the buffer's start,
+// or from `hint` when it names a line at or before it.
+// When the buffer has fewer lines, the missing ones are appended, each of
+// `width` spaces, so that the target line exists afterwards. The buffer is
+// thought of as ending in one more CR LF; appending a line therefore means
+// adding CR LF and then the line's spaces.
 LineSpan FindOrAppendLine(std::u16string& buffer, int32_t line, size_t width,
                           const LineHint* hint) {
   size_t start = 0;

@@ -59,10 +59,8 @@ std::u16string MemoryBytes(ClientProcess& process, int64_t address, int32_t coun
   process.WriteLocal(var, image.bytes().data(), layout.variant_size);
 
   // The switches are the dump's own: what the printer writes back stays here.
-  bool char_ascii = false;
-  bool ordinal_pos = false;
-  std::u16string text =
-      ValuesInfo(process, var, u" ", false, char_ascii, ordinal_pos, false, false);
+  Switches switches;
+  std::u16string text = ValuesInfo(process, var, u" ", switches);
   // The printer ends its line with CR LF; a table cell carries no line break.
   if (text.size() >= 2) text.resize(text.size() - 2);
   return text;

@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "automation/process.h"
 #include "automation/runtime_error.h"
+#include "model/process.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::sections {

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array_desc.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::sections {

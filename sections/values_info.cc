@@ -13,434 +13,16 @@
 #include "automation/safe_array_desc.h"
 #include "automation/text_forms.h"
 #include "automation/variant.h"
-#include "automation/variant_memory.h"
 #include "layout/next_index_label.h"
+#include "sections/element_text.h"
+#include "sections/fast_elements.h"
 #include "sections/side_thread.h"
 
 namespace dudUdudADOD::sections {
 
-using namespace automation;  // NOLINT: the platform model is this file's vocabulary
+using namespace automation;  // the platform model is this file's vocabulary
 
 namespace {
-
-void AppendBoolean(std::u16string& out, bool value) { out += value ? u"True" : u"False"; }
-
-// The string address at the start of an element cell, of the pointer's width.
-Address CellPointer(const Layout& layout, const uint8_t* cell) {
-  Address at = 0;
-  for (uint32_t i = 0; i < layout.pointer_size; ++i) at |= Address{cell[i]} << (8 * i);
-  return at;
-}
-
-// A byte length times the length factor: "6", or "2.5" for half of an odd one.
-void AppendLength(std::u16string& out, uint32_t length, bool halved) {
-  AppendInteger(out, halved ? length / 2 : length);
-  if (halved && length % 2 != 0) out += u".5";
-}
-
-// "(^address/length)" after a string, sized once and written through a
-// pointer: the values walk writes it for every String element.
-void AppendAddressAndLength(std::u16string& out, int64_t address, uint32_t bytes, bool halved) {
-  const uint32_t length = halved ? bytes / 2 : bytes;
-  const bool half = halved && bytes % 2 != 0;
-  // Sized for the widest and cut to what was written: counting the digits
-  // first would count them twice.
-  constexpr size_t kWidest = 2 + 20 + 1 + 10 + 2 + 1;  // "(^", address, "/", length, ".5", ")"
-  const size_t start = out.size();
-  out.resize(start + kWidest);
-  char16_t* p = out.data() + start;
-  *p++ = u'(';
-  *p++ = u'^';
-  p = WriteInteger(p, address);
-  *p++ = u'/';
-  p = WriteInteger(p, length);
-  if (half) {
-    *p++ = u'.';
-    *p++ = u'5';
-  }
-  *p++ = u')';
-  out.resize(static_cast<size_t>(p - out.data()));
-}
-
-void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordinal, bool addr_len) {
-  out += u"Legend: Indexed=";
-  AppendBoolean(out, indexed);
-  out += u", CharASCII=";
-  AppendBoolean(out, char_ascii);
-  out += u", OrdinalPos=";
-  AppendBoolean(out, ordinal);
-  out += u", (^Address/LenB)=";
-  AppendBoolean(out, addr_len);
-  out += u"\r\n";
-}
-
-// A Variant element shows its own value's text. Where the platform has no text
-// (Null, an array, an object without a default value, Nothing) it shows the
-// value's type name instead, so one odd element does not hide the others.
-void AppendVariantElement(std::u16string& out, const ClientProcess& process,
-                          const VariantImage& v) {
-  const VariantImage value = Dereference(process.memory(), v);
-  const uint16_t vt = value.vt();
-  // Nothing (address 0) and stray addresses find no object either.
-  const bool textless_object =
-      (vt == vbObject || vt == vbDataObject) && !process.HasDefaultValue(value.pointer());
-  const bool unknown_type = vt > vbByte && !IsIntegerType(vt);
-  if (vt == vbNull || (vt & vbArray) != 0 || unknown_type || textless_object) {
-    out += process.TypeName(value);
-    return;
-  }
-  process.AppendText(out, value);
-}
-
-// Elements of a user-defined or unknown type have no value text: their bytes
-// are shown in hex, two digits each, so nothing in them is taken for an
-// address.
-void AppendHexBytes(std::u16string& out, const uint8_t* bytes, size_t count) {
-  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
-  for (size_t i = 0; i < count; ++i) {
-    out.push_back(kHex[bytes[i] >> 4]);
-    out.push_back(kHex[bytes[i] & 15]);
-  }
-}
-
-}  // namespace
-
-namespace {
-
-// A Single, Double or Currency element, written by the walk itself and not
-// by the platform, with the decimal separator of the platform's texts: the
-// same value reads the same in a typed array as in a Variant or a scalar.
-void AppendFraction(std::u16string& out, char16_t separator, uint16_t type, const uint8_t* cell) {
-  const size_t start = out.size();
-  if (type == vbSingle) {
-    float v;
-    std::memcpy(&v, cell, 4);
-    AppendSingle(out, v);
-  } else if (type == vbDouble) {
-    double v;
-    std::memcpy(&v, cell, 8);
-    AppendDouble(out, v);
-  } else {
-    int64_t v;
-    std::memcpy(&v, cell, 8);
-    AppendCurrency(out, v);
-  }
-  UseDecimalSeparator(out, start, separator);
-}
-
-// One element's value text from its raw bytes (`cell` holds the first bytes
-// of the element, zero-padded to a variant of the largest platform; `raw`
-// all `raw_size` of them; `separator` the process's decimal separator).
-void AppendElementValue(std::u16string& out, const ClientProcess& process, char16_t separator,
-                        uint16_t type, const uint8_t* cell, const uint8_t* raw, size_t raw_size) {
-  const Layout& layout = process.memory().layout();
-  VariantImage image = VariantImage::OfType(type);
-  image.set_pointer_size(layout.pointer_size);
-  switch (type) {
-    case vbByte:
-      AppendInteger(out, cell[0]);
-      return;
-    case vbInteger:
-      AppendInteger(out, static_cast<int16_t>(cell[0] | (cell[1] << 8)));
-      return;
-    case vbLong: {
-      int32_t v;
-      std::memcpy(&v, cell, 4);
-      AppendInteger(out, v);
-      return;
-    }
-    case vbSByte:
-    case vbUShort:
-    case vbUInteger:
-    case vbLongLong:
-    case vbULong:
-    case vbInt:
-    case vbUInt:
-      AppendWhole(out, ReadWhole(type, cell));
-      return;
-    case vbBoolean:
-      AppendBoolean(out, (cell[0] | cell[1]) != 0);
-      return;
-    case vbString:
-      process.AppendString(out, CellPointer(layout, cell));
-      return;
-    case vbEmpty:
-      return;
-    case vbNull:
-      Raise(kInvalidUseOfNull);
-    case vbVariant:
-      std::memcpy(image.bytes().data(), cell, layout.variant_size);
-      AppendVariantElement(out, process, image);
-      return;
-    case vbDecimal:
-      std::memcpy(image.bytes().data(), cell, kDecimalSize);
-      image.set_vt(vbDecimal);
-      process.AppendText(out, image);
-      return;
-    case vbSingle:
-    case vbDouble:
-    case vbCurrency:
-      AppendFraction(out, separator, type, cell);
-      return;
-    case vbDate:
-    case vbObject:
-    case vbDataObject:
-    case vbError:
-      std::memcpy(image.data_field(), cell, 8);
-      process.AppendText(out, image);
-      return;
-    default:
-      AppendHexBytes(out, raw, raw_size);
-      return;
-  }
-}
-
-// The bytes of an element held in the element cell: a Variant fills a whole
-// variant of the platform (16 or 24), a Decimal 16, every value type at most
-// 8. Elements of other types are shown byte by byte and keep their whole
-// size.
-size_t CellBytes(uint16_t type, int32_t element_size, const Layout& layout) {
-  const auto size = static_cast<size_t>(element_size);
-  if (type == vbVariant) return std::min<size_t>(size, layout.variant_size);
-  if (type == vbDecimal) return std::min<size_t>(size, kDecimalSize);
-  if (StorageSize(type, layout) != 0 || type == vbEmpty || type == vbNull) {
-    return std::min<size_t>(size, 8);
-  }
-  return size;
-}
-
-// The fast path of the walk: arrays of the integer types with no labels and
-// no characters, which is where very large arrays are met. The
-// output is sized once for the widest possible text and written through a
-// pointer; the text is exactly what the general path writes.
-
-// The digits of every byte value, padded to three characters, and their count.
-struct ByteDigits {
-  char16_t chars[3];
-  uint8_t length;
-};
-
-constexpr std::array<ByteDigits, 256> MakeByteDigits() {
-  std::array<ByteDigits, 256> table{};
-  for (int v = 0; v < 256; ++v) {
-    ByteDigits& d = table[static_cast<size_t>(v)];
-    const int hundreds = v / 100, tens = v / 10 % 10, ones = v % 10;
-    int n = 0;
-    if (hundreds != 0) d.chars[n++] = static_cast<char16_t>(u'0' + hundreds);
-    if (hundreds != 0 || tens != 0) d.chars[n++] = static_cast<char16_t>(u'0' + tens);
-    d.chars[n++] = static_cast<char16_t>(u'0' + ones);
-    d.length = static_cast<uint8_t>(n);
-  }
-  return table;
-}
-constexpr std::array<ByteDigits, 256> kByteDigits = MakeByteDigits();
-
-// Writes `sep` at `p` and returns its end.
-inline char16_t* PutSeparator(char16_t* p, std::u16string_view sep) {
-  if (sep.size() == 1) {
-    *p = sep[0];
-    return p + 1;
-  }
-  std::copy(sep.begin(), sep.end(), p);
-  return p + sep.size();
-}
-
-// The text of every byte value followed by a one-character separator, four
-// characters packed in 64 bits (digits, separator, padding), so that an
-// element is one store.
-struct PackedBytes {
-  uint64_t text[256];
-  uint8_t length[256];  // digits and separator
-};
-
-PackedBytes PackBytes(char16_t sep) {
-  PackedBytes packed{};
-  for (size_t v = 0; v < 256; ++v) {
-    char16_t chars[4] = {};
-    const ByteDigits& d = kByteDigits[v];
-    for (size_t k = 0; k < d.length; ++k) chars[k] = d.chars[k];
-    chars[d.length] = sep;
-    std::memcpy(&packed.text[v], chars, sizeof chars);
-    packed.length[v] = static_cast<uint8_t>(d.length + 1);
-  }
-  return packed;
-}
-
-// `exact`: size the text by counting its digits first, which costs a table
-// lookup a byte and saves touching memory the text would not use (for a
-// whole report of a huge array, pages are the cost). A report taken in
-// pieces reuses one small buffer, where the widest size costs nothing.
-// The digits of `count` elements of the fast path's types, separators aside.
-size_t DigitsOfBytes(const uint8_t* data, size_t count) {
-  size_t digits = 0;
-  for (size_t i = 0; i < count; ++i) digits += kByteDigits[data[i]].length;
-  return digits;
-}
-
-template <typename T>
-size_t DigitsOfIntegers(const uint8_t* data, size_t count) {
-  size_t digits = 0;
-  for (size_t i = 0; i < count; ++i) {
-    T v;
-    std::memcpy(&v, data + i * sizeof(T), sizeof(T));
-    digits += IntegerWidth(v);
-  }
-  return digits;
-}
-
-void AppendBytesFast(std::u16string& out, const uint8_t* data, size_t count,
-                     std::u16string_view sep, bool exact) {
-  size_t room = count * (3 + sep.size());
-  if (exact) room = count * sep.size() + DigitsOfBytes(data, count);
-  const size_t start = out.size();
-  out.resize(start + room + 4);  // 4: room for the last element's packed store
-  char16_t* p = out.data() + start;
-  // Packing the table costs about what 256 elements do: a short row of
-  // bytes (every report has several) is written from the digits alone.
-  if (sep.size() == 1 && count >= 256) {
-    const PackedBytes packed = PackBytes(sep[0]);
-    for (size_t i = 0; i < count; ++i) {
-      std::memcpy(p, &packed.text[data[i]], sizeof(uint64_t));
-      p += packed.length[data[i]];
-    }
-  } else {
-    for (size_t i = 0; i < count; ++i) {
-      const ByteDigits& d = kByteDigits[data[i]];
-      p[0] = d.chars[0];  // always three characters; the separator covers the rest
-      p[1] = d.chars[1];
-      p[2] = d.chars[2];
-      p = PutSeparator(p + d.length, sep);
-    }
-  }
-  out.resize(static_cast<size_t>(p - out.data()));
-}
-
-// The room past the text that WriteInteger32 may use as scratch.
-constexpr size_t kIntegerScratch = 16;
-
-template <typename T>
-void AppendIntegersFast(std::u16string& out, const uint8_t* data, size_t count,
-                        std::u16string_view sep, bool exact) {
-  size_t room = count * (sizeof(T) == 2 ? 6 : 11) + count * sep.size();
-  if (exact) room = count * sep.size() + DigitsOfIntegers<T>(data, count);
-  const size_t start = out.size();
-  out.resize(start + room + kIntegerScratch);
-  char16_t* p = out.data() + start;
-  for (size_t i = 0; i < count; ++i) {
-    T v;
-    std::memcpy(&v, data + i * sizeof(T), sizeof(T));
-    p = PutSeparator(WriteInteger32(p, v), sep);
-  }
-  out.resize(static_cast<size_t>(p - out.data()));
-}
-
-// The integer types beyond Byte, Integer and Long (integer_types.h), read
-// as sign and magnitude whatever their width, and their widest texts:
-// "-128", "65535", "4294967295", "-2147483648", "-9223372036854775808",
-// "18446744073709551615".
-bool IsOtherInteger(uint16_t type) {
-  return IsIntegerType(type) && type != vbByte && type != vbInteger && type != vbLong;
-}
-
-size_t WidestWhole(uint16_t type) {
-  switch (type) {
-    case vbSByte:
-      return 4;
-    case vbUShort:
-      return 5;
-    case vbUInteger:
-    case vbUInt:
-      return 10;
-    case vbInt:
-      return 11;
-    default:
-      return 20;  // LongLong, ULong
-  }
-}
-
-size_t DigitsOfWholes(const uint8_t* data, uint16_t type, size_t count) {
-  const size_t size = StorageSize(type, kWin32Layout);
-  size_t digits = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const WholeNumber v = ReadWhole(type, data + i * size);
-    digits += SignAndMagnitudeWidth(v.negative, v.magnitude);
-  }
-  return digits;
-}
-
-void AppendWholesFast(std::u16string& out, const uint8_t* data, uint16_t type, size_t count,
-                      std::u16string_view sep, bool exact) {
-  const size_t size = StorageSize(type, kWin32Layout);
-  size_t room = count * (WidestWhole(type) + sep.size());
-  if (exact) room = count * sep.size() + DigitsOfWholes(data, type, count);
-  const size_t start = out.size();
-  out.resize(start + room);
-  char16_t* p = out.data() + start;
-  for (size_t i = 0; i < count; ++i) {
-    const WholeNumber v = ReadWhole(type, data + i * size);
-    p = PutSeparator(WriteSignAndMagnitude(p, v.negative, v.magnitude), sep);
-  }
-  out.resize(static_cast<size_t>(p - out.data()));
-}
-
-// Whether the fast path writes elements of this type and size: the integer
-// types, whose sizes are the same on every platform.
-bool FastPathFits(uint16_t type, int32_t element_size) {
-  return IsIntegerType(type) &&
-         static_cast<uint32_t>(element_size) == StorageSize(type, kWin32Layout);
-}
-
-// Whether labelled elements of this type and size are written through a
-// pointer (AppendLabelledIntegers): the 32-bit writer's Byte, Integer, Long.
-bool LabelledFastPathFits(uint16_t type, int32_t element_size) {
-  return !IsOtherInteger(type) && FastPathFits(type, element_size);
-}
-
-// The text the fast path writes for `count` elements, counted.
-size_t PlainElementsWidth(const uint8_t* data, uint16_t type, size_t count,
-                          std::u16string_view sep) {
-  const size_t digits = type == vbByte      ? DigitsOfBytes(data, count)
-                        : type == vbInteger ? DigitsOfIntegers<int16_t>(data, count)
-                        : type == vbLong    ? DigitsOfIntegers<int32_t>(data, count)
-                                            : DigitsOfWholes(data, type, count);
-  return digits + count * sep.size();
-}
-
-void AppendPlainElementsFast(std::u16string& out, const uint8_t* data, uint16_t type, size_t count,
-                             std::u16string_view sep, bool exact) {
-  if (type == vbByte) {
-    AppendBytesFast(out, data, count, sep, exact);
-  } else if (type == vbInteger) {
-    AppendIntegersFast<int16_t>(out, data, count, sep, exact);
-  } else if (type == vbLong) {
-    AppendIntegersFast<int32_t>(out, data, count, sep, exact);
-  } else {
-    AppendWholesFast(out, data, type, count, sep, exact);
-  }
-}
-
-// Byte, Integer and Long elements with index labels, written through a
-// pointer in chunks sized for their widest text.
-void AppendLabelledIntegers(std::u16string& out, const uint8_t* data, uint16_t type, size_t count,
-                            layout::IndexLabelWriter& labels, std::u16string_view sep) {
-  const size_t size = StorageSize(type, kWin32Layout);
-  const size_t widest = labels.Widest() + 11 + sep.size() + kIntegerScratch;
-  const size_t chunk = std::max<size_t>(1, (size_t{1} << 16) / widest);
-  for (size_t done = 0; done < count;) {
-    const size_t n = std::min(chunk, count - done);
-    const size_t start = out.size();
-    out.resize(start + n * widest);
-    char16_t* p = out.data() + start;
-    for (const size_t end = done + n; done < end; ++done) {
-      const uint8_t* cell = data + done * size;
-      int32_t value = cell[0];
-      if (type == vbInteger) value = static_cast<int16_t>(cell[0] | (cell[1] << 8));
-      if (type == vbLong) std::memcpy(&value, cell, 4);
-      p = PutSeparator(WriteInteger32(labels.Write(p), value), sep);
-    }
-    out.resize(static_cast<size_t>(p - out.data()));
-  }
-}
 
 // Whether an element's text is the walk's own work from its bytes alone, so
 // that another thread may write it: no string or object to read through the
@@ -496,12 +78,15 @@ class ArrayWalk {
         split_(split),
         separator_(process.DecimalSeparator()) {}
 
-  void Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal, bool addr_len,
-           bool halved);
+  // Walks the array at `var`; sets s.OrdinalPos for a one-dimensional one.
+  void Run(Address var, uint16_t type, Switches& s, bool halved);
 
  private:
-  void Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii, bool ordinal,
-               bool addr_len, bool halved);
+  // Snapshots the descriptor and starts the counters; the element count.
+  int32_t Prepare(Address var, Switches& s);
+  // Every element on this thread, in the order of the data.
+  void WalkInOrder(int32_t count, uint16_t element_type, const Switches& s, bool halved);
+  void Element(Address at, int32_t step, uint16_t type, const Switches& s, bool halved);
   bool PlainElementsFast(uint16_t type, size_t count);
   // The elements [first, first + n) of a type whose text is the walk's own
   // work, or of Strings when the process reads from two threads at once,
@@ -509,8 +94,8 @@ class ArrayWalk {
   // AppendStringElement. Touches nothing of the walk but what it reads, so
   // two threads may run it at once.
   void FormatOwnElements(std::u16string& text, size_t before, size_t first, size_t n,
-                         std::vector<int32_t>& counters, uint16_t type, bool indexed, bool ordinal,
-                         bool addr_len, bool halved) const;
+                         std::vector<int32_t>& counters, uint16_t type, const Switches& s,
+                         bool halved) const;
   // Whether a walk of `count` elements in slices of `slice` is split.
   bool Splits(size_t count, size_t slice) const {
     return split_.second_thread && count / 2 >= slice;
@@ -562,13 +147,11 @@ class ArrayWalk {
   std::vector<uint8_t> element_;   // an element read piece by piece otherwise
 };
 
-void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, bool& ordinal,
-                    bool addr_len, bool halved) {
+int32_t ArrayWalk::Prepare(Address var, Switches& s) {
   int32_t total = 0;
   SnapshotSafeArrayDesc(memory_, DescriptorCell(memory_, var), desc_, total);
-  const auto element_type = static_cast<uint16_t>(type & ~vbArray);
-  if (desc_.cDims == 1) ordinal = true;
-  if (indexed && desc_.cDims > 1) {
+  if (desc_.cDims == 1) s.OrdinalPos = true;
+  if (s.Indexed && desc_.cDims > 1) {
     if (desc_.cDims > kMaxDims) Raise(kSubscriptOutOfRange);
     for (size_t k = 0; k < static_cast<size_t>(desc_.cDims); ++k) {
       counters_.push_back(desc_.rgsabound[k].lLbound);
@@ -579,16 +162,19 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   if (desc_.cbElements == 0) Raise(kOverflow);
   if (desc_.cbElements < 0) Raise(kInvalidArgument);  // no array has elements of 2 GiB
   const int32_t count = total / desc_.cbElements;
+  if (count > 0) data_ = memory_.Span(desc_.pvData, static_cast<uint32_t>(total));
+  return count;
+}
+
+void ArrayWalk::Run(Address var, uint16_t type, Switches& s, bool halved) {
+  const int32_t count = Prepare(var, s);
   if (count <= 0) return;
-  data_ = memory_.Span(desc_.pvData, static_cast<uint32_t>(total));
-  const int32_t stride = char_ascii ? MulLong(desc_.cbElements, 2) : desc_.cbElements;
-  const int32_t steps = char_ascii ? count / 2 + count % 2 : count;
-  const Layout& layout = memory_.layout();
-  const int64_t pv_data = SignedAddress(layout, desc_.pvData);
-  if (!indexed && !char_ascii) {
+  const auto element_type = static_cast<uint16_t>(type & ~vbArray);
+  if (!s.Indexed && !s.CharASCII) {
     // The last element's address is the highest the walk computes; past it
     // the walk would overflow like the general path does, element by element.
-    AddAddress(layout, pv_data, MulLong(count - 1, desc_.cbElements));
+    const Layout& layout = memory_.layout();
+    AddAddress(layout, SignedAddress(layout, desc_.pvData), MulLong(count - 1, desc_.cbElements));
     if (PlainElementsFast(element_type, static_cast<size_t>(count))) return;
   }
   const size_t slice = split_.slice_elements != 0
@@ -596,19 +182,26 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
                            : std::max<size_t>(1, kSliceChars / (kTypicalElement + sep_.size()));
   const bool splittable =
       TextIsOwnWork(element_type) || (element_type == vbString && process_.ConcurrentReads());
-  if (data_ != nullptr && !char_ascii && splittable && Splits(static_cast<size_t>(count), slice)) {
-    const bool labels_count = indexed && !ordinal;
+  if (data_ != nullptr && !s.CharASCII && splittable && Splits(static_cast<size_t>(count), slice)) {
+    const bool labels_count = s.Indexed && !s.OrdinalPos;
     // Each element writes at least the separator; only a string can fail
     // otherwise, and one that does before the report is too long fails so.
     if (element_type != vbString) Allow(static_cast<size_t>(count) * sep_.size());
     SplitWalk(static_cast<size_t>(count), slice, sep_.size(), labels_count,
               [&](std::u16string& text, size_t before, size_t first, size_t n,
                   std::vector<int32_t>& counters) {
-                FormatOwnElements(text, before, first, n, counters, element_type, indexed, ordinal,
-                                  addr_len, halved);
+                FormatOwnElements(text, before, first, n, counters, element_type, s, halved);
               });
     return;
   }
+  WalkInOrder(count, element_type, s, halved);
+}
+
+void ArrayWalk::WalkInOrder(int32_t count, uint16_t element_type, const Switches& s, bool halved) {
+  const int32_t stride = s.CharASCII ? MulLong(desc_.cbElements, 2) : desc_.cbElements;
+  const int32_t steps = s.CharASCII ? count / 2 + count % 2 : count;
+  const Layout& layout = memory_.layout();
+  const int64_t pv_data = SignedAddress(layout, desc_.pvData);
   // The first elements tell how wide the text runs; the room for the rest is
   // then reserved once, so a long walk neither copies its text as it grows
   // nor holds much more memory than the text needs.
@@ -617,7 +210,7 @@ void ArrayWalk::Run(Address var, uint16_t type, bool indexed, bool char_ascii, b
   int32_t offset = 0;
   for (int32_t step = 1; step <= steps; ++step) {
     const Address at = ToAddress(layout, AddAddress(layout, pv_data, offset));
-    Element(at, step, element_type, indexed, char_ascii, ordinal, addr_len, halved);
+    Element(at, step, element_type, s, halved);
     Allow(0);
     MaybeFlush();
     if (step == kSample && step < steps && sink_ == nullptr) {
@@ -675,8 +268,10 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
 }
 
 void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t first, size_t n,
-                                  std::vector<int32_t>& counters, uint16_t type, bool indexed,
-                                  bool ordinal, bool addr_len, bool halved) const {
+                                  std::vector<int32_t>& counters, uint16_t type, const Switches& s,
+                                  bool halved) const {
+  const bool indexed = s.Indexed;
+  const bool ordinal = s.OrdinalPos;
   const size_t size = CellBytes(type, desc_.cbElements, memory_.layout());
   const auto stride = static_cast<size_t>(desc_.cbElements);
   layout::IndexLabelWriter labels(desc_, counters);
@@ -694,7 +289,7 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t fi
       labels.Append(text);
     }
     if (type == vbString) {
-      AppendStringElement(text, before, cell, addr_len, halved);
+      AppendStringElement(text, before, cell, s.AddrLen, halved);
     } else {
       AppendElementValue(text, process_, separator_, type, cell, raw, size);
     }
@@ -766,8 +361,7 @@ void ArrayWalk::Emit(std::u16string& text) {
   out_ += text;
 }
 
-void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, bool char_ascii,
-                        bool ordinal, bool addr_len, bool halved) {
+void ArrayWalk::Element(Address at, int32_t step, uint16_t type, const Switches& s, bool halved) {
   const Layout& layout = memory_.layout();
   const size_t size = CellBytes(type, desc_.cbElements, layout);
   const uint8_t* raw;
@@ -783,17 +377,17 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, bool indexed, b
   }
   uint8_t cell[kMaxVariantSize] = {};
   std::memcpy(cell, raw, std::min<size_t>(size, kMaxVariantSize));
-  if (indexed && ordinal) {
+  if (s.Indexed && s.OrdinalPos) {
     layout::AppendNextIndexLabel(out_, desc_, counters_, step, true);
-  } else if (indexed) {
+  } else if (s.Indexed) {
     labels_.Append(out_);
   }
-  if (char_ascii) {
+  if (s.CharASCII) {
     VariantImage image = VariantImage::OfType(type);
     std::memcpy(image.data_field(), cell, 8);
     out_.push_back(process_.AnsiChar(process_.ToLong(image)));
   } else if (type == vbString) {
-    AppendStringElement(out_, flushed_, cell, addr_len, halved);
+    AppendStringElement(out_, flushed_, cell, s.AddrLen, halved);
   } else {
     AllowStringOf(type, cell);
     AppendElementValue(out_, process_, separator_, type, cell, raw, size);
@@ -847,42 +441,29 @@ void AppendScalar(std::u16string& out, ClientProcess& process, Address var, uint
 }  // namespace
 
 void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
-                      std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
-                      bool AddrLen, bool Legend, const ReportSink* sink, WalkSplit split) {
+                      std::u16string_view sep, Switches& s, const ReportSink* sink,
+                      WalkSplit split) {
   const Memory& memory = process.memory();
   // The data field's address must exist.
   AddAddress(memory.layout(), SignedAddress(memory.layout(), var), kDataFieldOffset);
   const uint16_t type = VarType(memory, LoadVariant(memory, var));
   // The length factor comes from CharASCII as passed; the switch itself is
   // kept only for types that share a bit with Byte (17).
-  const bool halved = CharASCII && (type & 8) != 0;
-  CharASCII = CharASCII && (type & 17) != 0;
-  if (Legend) AppendLegend(out, Indexed, CharASCII, OrdinalPos, AddrLen);
+  const bool halved = s.CharASCII && (type & 8) != 0;
+  s.CharASCII = s.CharASCII && (type & 17) != 0;
+  if (s.Legend) AppendLegend(out, s.Indexed, s.CharASCII, s.OrdinalPos, s.AddrLen);
   if ((type & vbArray) == 0) {
-    AppendScalar(out, process, var, type, sep, AddrLen, halved);
+    AppendScalar(out, process, var, type, sep, s.AddrLen, halved);
     return;
   }
-  ArrayWalk(process, out, sep, sink, split)
-      .Run(var, type, Indexed, CharASCII, OrdinalPos, AddrLen, halved);
+  ArrayWalk(process, out, sep, sink, split).Run(var, type, s, halved);
   out += u"\r\n";
 }
 
-void AppendElementText(std::u16string& out, const ClientProcess& process, uint16_t type,
-                       const uint8_t* raw, size_t raw_size) {
-  uint8_t cell[kMaxVariantSize] = {};
-  std::memcpy(cell, raw, std::min<size_t>(raw_size, kMaxVariantSize));
-  AppendElementValue(out, process, process.DecimalSeparator(), type, cell, raw, raw_size);
-}
-
-size_t ElementTextBytes(uint16_t type, int32_t element_size, const Layout& layout) {
-  return CellBytes(type, element_size, layout);
-}
-
 std::u16string ValuesInfo(ClientProcess& process, Address var, std::u16string_view sep,
-                          bool Indexed, bool& CharASCII, bool& OrdinalPos, bool AddrLen,
-                          bool Legend) {
+                          Switches& s) {
   std::u16string text;
-  AppendValuesInfo(text, process, var, sep, Indexed, CharASCII, OrdinalPos, AddrLen, Legend);
+  AppendValuesInfo(text, process, var, sep, s);
   return text;
 }
 

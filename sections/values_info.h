@@ -5,9 +5,9 @@
 // `sep`. The five switches shape it (see vatINFO): index labels, character
 // rendering, ordinal labels, string addresses and lengths, a legend line.
 //
-// `CharASCII` and `OrdinalPos` are in-out, as on the platform: CharASCII comes
-// back as the effective switch (kept only for types that share a bit with
-// Byte), OrdinalPos comes back true for a one-dimensional array.
+// The switches are in-out, as on the platform: CharASCII comes back as the
+// effective switch (kept only for types that share a bit with Byte),
+// OrdinalPos comes back true for a one-dimensional array.
 #ifndef DUD_SECTIONS_VALUES_INFO_H_
 #define DUD_SECTIONS_VALUES_INFO_H_
 
@@ -19,9 +19,18 @@
 
 namespace dudUdudADOD::sections {
 
+// The five print switches, one bit of vatFlags each (DecodeVatFlags in
+// inspector/ makes them), named as the platform names them.
+struct Switches {
+  bool Indexed = false;
+  bool CharASCII = false;
+  bool OrdinalPos = false;
+  bool AddrLen = false;
+  bool Legend = false;
+};
+
 std::u16string ValuesInfo(automation::ClientProcess& process, automation::Address var,
-                          std::u16string_view sep, bool Indexed, bool& CharASCII, bool& OrdinalPos,
-                          bool AddrLen, bool Legend);
+                          std::u16string_view sep, Switches& switches);
 
 // Takes the text of a report in pieces, in order: handed the text so far
 // and left to empty it, so that a huge report never stands whole in memory.
@@ -43,16 +52,8 @@ struct WalkSplit {
   size_t slice_elements = 0;  // 0: sized by the element's text, ~256K characters
 };
 void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process,
-                      automation::Address var, std::u16string_view sep, bool Indexed,
-                      bool& CharASCII, bool& OrdinalPos, bool AddrLen, bool Legend,
+                      automation::Address var, std::u16string_view sep, Switches& switches,
                       const ReportSink* sink = nullptr, WalkSplit split = {});
-
-// One array element's value text as the walk writes it, without label,
-// character or separator (for the structured twin). `raw` holds the first
-// ElementTextBytes(type, cbElements, layout) bytes of the element.
-void AppendElementText(std::u16string& out, const automation::ClientProcess& process, uint16_t type,
-                       const uint8_t* raw, size_t raw_size);
-size_t ElementTextBytes(uint16_t type, int32_t element_size, const automation::Layout& layout);
 
 }  // namespace dudUdudADOD::sections
 

@@ -8,26 +8,25 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
+#include "sections/element_text.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::sections {
 namespace {
 
-using namespace automation;  // NOLINT
+using namespace automation;
 using testutil::U16;
-
-struct Switches {
-  bool indexed = false, char_ascii = false, ordinal = false, addr_len = false, legend = false;
-};
 
 class ValuesInfoTest : public ::testing::Test {
  protected:
   std::u16string Values(Address var, std::u16string_view sep, Switches s) {
-    return ValuesInfo(process_, var, sep, s.indexed, s.char_ascii, s.ordinal, s.addr_len, s.legend);
+    return ValuesInfo(process_, var, sep, s);
   }
   Address ByteArray(DeclaredBound bound, std::vector<int> bytes) {
     const DeclaredBound bounds[] = {bound};
@@ -53,21 +52,21 @@ class ValuesInfoTest : public ::testing::Test {
 TEST_F(ValuesInfoTest, ScalarsEndTheirLineUnlessAnAddressSuffixFollows) {
   const Variable x = client_.Dim(vbLong);
   client_.Assign(x, VariantImage::Long(5));
-  EXPECT_SAME_TEXT(Values(client_.Pass(x), u" ", {.addr_len = true}), u"5\r\n");
+  EXPECT_SAME_TEXT(Values(client_.Pass(x), u" ", {.AddrLen = true}), u"5\r\n");
   EXPECT_SAME_TEXT(Values(client_.PassValue(VariantImage::Empty()), u" ", {}), u"\r\n");
 
   const Variable s = client_.Dim(vbString);
   client_.Assign(s, VariantImage::String(SysAllocString(process_, u"abc")));
   const Address arg = client_.Pass(s);
   const std::u16string a = U16(std::to_string(arg + 8));
-  EXPECT_SAME_TEXT(Values(arg, u" ", {.addr_len = true}), u"abc(^" + a + u"/6) ");
-  EXPECT_SAME_TEXT(Values(arg, u" ", {.char_ascii = true, .addr_len = true, .legend = true}),
+  EXPECT_SAME_TEXT(Values(arg, u" ", {.AddrLen = true}), u"abc(^" + a + u"/6) ");
+  EXPECT_SAME_TEXT(Values(arg, u" ", {.CharASCII = true, .AddrLen = true, .Legend = true}),
                    u"Legend: Indexed=False, CharASCII=False, OrdinalPos=False, "
                    u"(^Address/LenB)=True\r\nabc(^" +
                        a + u"/3) ");
 
   const Address flag = client_.PassValue(VariantImage::Boolean(true));
-  EXPECT_SAME_TEXT(Values(flag, u";", {.addr_len = true}),
+  EXPECT_SAME_TEXT(Values(flag, u";", {.AddrLen = true}),
                    u"True(^" + U16(std::to_string(flag + 8)) + u"/8);");
 }
 
@@ -75,10 +74,10 @@ TEST_F(ValuesInfoTest, OneDimensionalArraysAreAlwaysLabelledByOrdinal) {
   const Address a = ByteArray({5, 7}, {1, 2, 3});
   EXPECT_SAME_TEXT(Values(a, u" ", {}), u"1 2 3 \r\n");
   EXPECT_SAME_TEXT(Values(a, u"", {}), u"123\r\n");
-  EXPECT_SAME_TEXT(Values(a, u" ", {.indexed = true, .legend = true}),
+  EXPECT_SAME_TEXT(Values(a, u" ", {.Indexed = true, .Legend = true}),
                    u"Legend: Indexed=True, CharASCII=False, OrdinalPos=False, "
                    u"(^Address/LenB)=False\r\n[1]1 [2]2 [3]3 \r\n");
-  EXPECT_SAME_TEXT(Values(ByteArray({0, -1}, {}), u" ", {.legend = true}),
+  EXPECT_SAME_TEXT(Values(ByteArray({0, -1}, {}), u" ", {.Legend = true}),
                    u"Legend: Indexed=False, CharASCII=False, OrdinalPos=False, "
                    u"(^Address/LenB)=False\r\n\r\n");
 }
@@ -90,27 +89,25 @@ TEST_F(ValuesInfoTest, SeveralDimensionsLabelEachIndexOrTheOrdinal) {
                                  VariantImage::Integer(3), VariantImage::Integer(4)};
   client_.AssignElements(m, values);
   const Address arg = client_.Pass(m);
-  EXPECT_SAME_TEXT(Values(arg, u",", {.indexed = true}), u"[0,0]1,[1,0]2,[0,1]3,[1,1]4,\r\n");
-  EXPECT_SAME_TEXT(Values(arg, u",", {.indexed = true, .ordinal = true}),
+  EXPECT_SAME_TEXT(Values(arg, u",", {.Indexed = true}), u"[0,0]1,[1,0]2,[0,1]3,[1,1]4,\r\n");
+  EXPECT_SAME_TEXT(Values(arg, u",", {.Indexed = true, .OrdinalPos = true}),
                    u"[1]1,[2]2,[3]3,[4]4,\r\n");
-  EXPECT_SAME_TEXT(Values(arg, u" ", {.char_ascii = true, .legend = true}),
+  EXPECT_SAME_TEXT(Values(arg, u" ", {.CharASCII = true, .Legend = true}),
                    u"Legend: Indexed=False, CharASCII=False, OrdinalPos=False, "
                    u"(^Address/LenB)=False\r\n1 2 3 4 \r\n");
 }
 
 TEST_F(ValuesInfoTest, CharactersTakeEverySecondElement) {
-  EXPECT_SAME_TEXT(Values(ByteArray({0, 3}, {72, 0, 105, 0}), u"", {.char_ascii = true}),
-                   u"Hi\r\n");
-  EXPECT_SAME_TEXT(Values(ByteArray({0, 2}, {65, 66, 67}), u" ", {.char_ascii = true}),
-                   u"A C \r\n");
-  EXPECT_SAME_TEXT(Values(ByteArray({0, 0}, {0x80}), u"", {.char_ascii = true}), u"\u20AC\r\n");
+  EXPECT_SAME_TEXT(Values(ByteArray({0, 3}, {72, 0, 105, 0}), u"", {.CharASCII = true}), u"Hi\r\n");
+  EXPECT_SAME_TEXT(Values(ByteArray({0, 2}, {65, 66, 67}), u" ", {.CharASCII = true}), u"A C \r\n");
+  EXPECT_SAME_TEXT(Values(ByteArray({0, 0}, {0x80}), u"", {.CharASCII = true}), u"\u20AC\r\n");
 
   const DeclaredBound bounds[] = {{0, 2}};
   const Variable longs = client_.DimArray(vbLong, bounds);
   const VariantImage values[] = {VariantImage::Long(65), VariantImage::Long(66),
                                  VariantImage::Long(300)};
   client_.AssignElements(longs, values);
-  EXPECT_EQ(ErrorOf(client_.Pass(longs), {.char_ascii = true}), kInvalidArgument);
+  EXPECT_EQ(ErrorOf(client_.Pass(longs), {.CharASCII = true}), kInvalidArgument);
 }
 
 TEST_F(ValuesInfoTest, StringElementsCarryTheirAddressAndLength) {
@@ -123,9 +120,9 @@ TEST_F(ValuesInfoTest, StringElementsCarryTheirAddressAndLength) {
   const Address data = ReadUInt32(process_.memory(), ReadUInt32(process_.memory(), s.address) + 12);
   const std::u16string p1 = U16(std::to_string(ReadInt32(process_.memory(), data)));
   const std::u16string p2 = U16(std::to_string(ReadInt32(process_.memory(), data + 4)));
-  EXPECT_SAME_TEXT(Values(arg, u";", {.addr_len = true}),
+  EXPECT_SAME_TEXT(Values(arg, u";", {.AddrLen = true}),
                    u"ab(^" + p1 + u"/4);c(^" + p2 + u"/2);(^0/0);\r\n");
-  EXPECT_SAME_TEXT(Values(arg, u";", {.char_ascii = true, .addr_len = true}),
+  EXPECT_SAME_TEXT(Values(arg, u";", {.CharASCII = true, .AddrLen = true}),
                    u"ab(^" + p1 + u"/2);c(^" + p2 + u"/1);(^0/0);\r\n");
 }
 
@@ -182,7 +179,7 @@ TEST_F(ValuesInfoTest, OtherIntegerTypesShowTheirRange) {
   const VariantImage values[] = {IntegerVariant(vbLongLong, WholeNumber::Of(-1)),
                                  IntegerVariant(vbLongLong, WholeNumber::Of(int64_t{1} << 40))};
   client_.AssignElements(longs, values);
-  EXPECT_SAME_TEXT(Values(client_.Pass(longs), u";", {.indexed = true}),
+  EXPECT_SAME_TEXT(Values(client_.Pass(longs), u";", {.Indexed = true}),
                    u"[0,0]-1;[1,0]1099511627776;[0,1]0;[1,1]0;\r\n");
   const Variable odd = client_.DimArray(vbVariant, bounds);
   const VariantImage past[] = {VariantImage::OfType(24),
@@ -207,9 +204,9 @@ TEST_F(ValuesInfoTest, TextLongerThanAStringCanHoldIsRefused) {
   const DeclaredBound bounds[] = {{1, 1 << 20}};
   const Address bytes = client_.Pass(client_.DimArray(vbByte, bounds));
   const std::u16string sep(1024, u',');
-  bool char_ascii = false, ordinal = false;
+  Switches none;
   try {
-    ValuesInfo(process_, bytes, sep, false, char_ascii, ordinal, false, false);
+    ValuesInfo(process_, bytes, sep, none);
     ADD_FAILURE() << "a text of over 2^30 characters was made";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), kOutOfStringSpace);
@@ -219,16 +216,14 @@ TEST_F(ValuesInfoTest, TextLongerThanAStringCanHoldIsRefused) {
 
 TEST_F(ValuesInfoTest, SwitchesComeBackAsTheSectionUsedThem) {
   const Address bytes = ByteArray({0, 1}, {1, 2});
-  bool char_ascii = true, ordinal = false;
-  ValuesInfo(process_, bytes, u" ", false, char_ascii, ordinal, false, false);
-  EXPECT_TRUE(char_ascii);
-  EXPECT_TRUE(ordinal);
-  char_ascii = true;
-  ordinal = false;
-  ValuesInfo(process_, client_.PassValue(VariantImage::Integer(1)), u" ", false, char_ascii,
-             ordinal, false, false);
-  EXPECT_FALSE(char_ascii);
-  EXPECT_FALSE(ordinal);
+  Switches array{.CharASCII = true};
+  ValuesInfo(process_, bytes, u" ", array);
+  EXPECT_TRUE(array.CharASCII);
+  EXPECT_TRUE(array.OrdinalPos);
+  Switches scalar{.CharASCII = true};
+  ValuesInfo(process_, client_.PassValue(VariantImage::Integer(1)), u" ", scalar);
+  EXPECT_FALSE(scalar.CharASCII);
+  EXPECT_FALSE(scalar.OrdinalPos);
 }
 
 // A large array's walk formatted in slices on two threads joins into the
@@ -265,8 +260,7 @@ class SplitWalkTest : public ValuesInfoTest {
       ++*pieces;
     };
     try {
-      AppendValuesInfo(out, process_, var, u", ", s.indexed, s.char_ascii, s.ordinal, s.addr_len,
-                       false, with_sink ? &sink : nullptr, split);
+      AppendValuesInfo(out, process_, var, u", ", s, with_sink ? &sink : nullptr, split);
     } catch (const RuntimeError& e) {
       return u"error " + U16(std::to_string(e.number()));
     }
@@ -304,11 +298,11 @@ TEST_F(SplitWalkTest, EveryElementTypeReadsTheSameSplitOrNot) {
     // reading from two threads at once.
     const bool own = type != vbVariant && type != vbDecimal && type != vbDate;
     EXPECT_EQ(ExpectSameSplitOrNot(line, {}, 7), own);
-    EXPECT_EQ(ExpectSameSplitOrNot(line, {.indexed = true}, 64), own);
-    EXPECT_EQ(ExpectSameSplitOrNot(cube, {.indexed = true}, 3), own);
-    EXPECT_EQ(ExpectSameSplitOrNot(cube, {.indexed = true, .ordinal = true}, 11), own);
-    ExpectSameSplitOrNot(cube, {.char_ascii = true}, 5);
-    EXPECT_EQ(ExpectSameSplitOrNot(line, {.addr_len = true}, 9), own);
+    EXPECT_EQ(ExpectSameSplitOrNot(line, {.Indexed = true}, 64), own);
+    EXPECT_EQ(ExpectSameSplitOrNot(cube, {.Indexed = true}, 3), own);
+    EXPECT_EQ(ExpectSameSplitOrNot(cube, {.Indexed = true, .OrdinalPos = true}, 11), own);
+    ExpectSameSplitOrNot(cube, {.CharASCII = true}, 5);
+    EXPECT_EQ(ExpectSameSplitOrNot(line, {.AddrLen = true}, 9), own);
   }
 }
 
@@ -346,7 +340,7 @@ TEST_F(SplitWalkTest, AStringThatFailsFailsTheSameSplitOrNot) {
     WriteUInt32(memory, data + 4 * bad, 0x7FFF0000);  // no string there
     size_t pieces = 0;
     EXPECT_EQ(Walk(strings, {}, {.second_thread = false}, false, &pieces), u"error 5");
-    ExpectSameSplitOrNot(strings, {.addr_len = true}, 7);
+    ExpectSameSplitOrNot(strings, {.AddrLen = true}, 7);
   }
 }
 
@@ -355,7 +349,7 @@ TEST_F(SplitWalkTest, SlicesSizedByTheirTextSplitLargeArraysAlike) {
   // elements split, the fast path's types and the others.
   EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbByte, {{1, 300000}}, 7), {}, 0));
   EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbLong, {{1, 100000}}, 8), {}, 0));
-  EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbDouble, {{1, 40000}}, 9), {.indexed = true}, 0));
+  EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbDouble, {{1, 40000}}, 9), {.Indexed = true}, 0));
   EXPECT_FALSE(ExpectSameSplitOrNot(RandomArray(vbDouble, {{1, 1000}}, 9), {}, 0));
 }
 

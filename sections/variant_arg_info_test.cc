@@ -11,9 +11,11 @@
 #include <string_view>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 #include "testutil/golden.h"
 
 namespace dudUdudADOD::sections {

@@ -1,5 +1,6 @@
-// Probes for the tests of cli/: a whole ravoduze run and the text of the
-// error a call raises, so that tables can hold what a user sees.
+// Probes for the tests of cli/: a whole ravoduze run, and (from
+// script_error_text.h) the text of the error a call raises, so that tables
+// can hold what a user sees.
 #ifndef DUD_TESTUTIL_CLI_H_
 #define DUD_TESTUTIL_CLI_H_
 
@@ -8,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/run.h"
-#include "cli/script_error.h"
+#include "cli/program/run.h"
+#include "testutil/script_error_text.h"
 
 namespace dudUdudADOD::testutil {
 
@@ -36,21 +37,6 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
   std::ostringstream err;
   const int code = cli::RunRavoduze(args, in, out, err, {terminal, terminal});
   return {code, text.str(), err.str()};
-}
-
-// "LINE:COLUMN: MESSAGE" for a ScriptError, the message of a UsageError, or
-// "no error".
-template <typename Call>
-std::string ErrorTextOf(Call call) {
-  try {
-    call();
-  } catch (const cli::ScriptError& e) {
-    return std::to_string(e.position().line) + ":" + std::to_string(e.position().column) + ": " +
-           e.what();
-  } catch (const cli::UsageError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 }  // namespace dudUdudADOD::testutil

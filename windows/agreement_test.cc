@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/integer_types.h"
 #include "automation/utf8.h"
 #include "inspector/ravoduze.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 #include "windows/own_process.h"
 #include "windows/win32.h"
 

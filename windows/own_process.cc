@@ -9,7 +9,7 @@
 #include "automation/runtime_error.h"
 #include "automation/safe_array.h"
 #include "automation/text_forms.h"
-#include "automation/variant_memory.h"
+#include "automation/variant.h"
 #include "windows/variant_holder.h"
 
 namespace dudUdudADOD::windows {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/process.h"
 #include "inspector/ravoduze.h"
+#include "model/process.h"
 #include "testutil/error_of.h"
 #include "windows/win32.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "automation/runtime_error.h"
-#include "automation/variant_memory.h"
+#include "automation/variant.h"
 #include "inspector/ravoduze.h"
 #include "windows/boundary.h"
 #include "windows/com_error.h"

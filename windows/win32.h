@@ -1,16 +1,15 @@
 // The Windows API, as every file of windows/ includes it.
 //
-// The model names a few things as the platform does (RtlMoveMemory, the
-// FADF_ flags) and the report's interface has a MoveMemory; the API defines
-// those names as macros. So the model's headers come first, where their
-// declarations stand as written, then the API, and then its macros of those
-// names are dropped. Include this before any other Windows header.
+// The automation headers name a few things as the platform does (the FADF_
+// flags; the model's RtlMoveMemory) and the report's interface has a
+// MoveMemory; the API defines those names as macros. So those headers come
+// first, where their declarations stand as written, then the API, and then
+// its macros of those names are dropped. Include this before any other Windows header.
 #ifndef DUD_WINDOWS_WIN32_H_
 #define DUD_WINDOWS_WIN32_H_
 
 // clang-format off
 #include "automation/client_process.h"
-#include "automation/process.h"
 #include "automation/safe_array.h"
 
 #include <windows.h>

@@ -7,12 +7,19 @@
 #ifndef DUDUDUDADOD_DUDUDUDADOD_H_
 #define DUDUDUDADOD_DUDUDUDADOD_H_
 
+// The installed library holds the model, so its headers are open to clients
+// (model/model_only.h).
+#ifndef DUD_LINKS_MODEL
+#define DUD_LINKS_MODEL
+#endif
+
 #include "automation/bstr.h"
-#include "automation/client.h"
-#include "automation/process.h"
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
 #include "automation/variant.h"
 #include "inspector/ravoduze.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/process.h"
 
 #endif  // DUDUDUDADOD_DUDUDUDADOD_H_

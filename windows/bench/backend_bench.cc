@@ -23,9 +23,11 @@
 // clang-format on
 
 #include "automation/bstr.h"
-#include "automation/client.h"
 #include "automation/runtime_error.h"
 #include "inspector/ravoduze.h"
+#include "model/bstr_heap.h"
+#include "model/client.h"
+#include "model/safe_array_heap.h"
 #include "windows/e2e/load_component.h"
 
 namespace {

@@ -1,0 +1,46 @@
+// Hints: what ravoduze tells a user on standard error about a report, so
+// that a failed or surprising report explains itself. Never part of the
+// report; -q silences them.
+//
+// Used by RunRavoduze and the interactive session, with the process the
+// report was (or was to be) made in and the address of its argument.
+//
+// FailureHint: after the main call raised a run-time error, finds the step
+// that raised it by asking again for the parts of the report one at a time:
+// the descriptor snapshot (arrays) or the data size (every other value),
+// which the call takes whatever the flags, then each section asked for. It
+// names the failing step and, when the other sections can be printed, the
+// --var-flags (or --vat-flags) value that prints them. The parts are asked
+// for in the same process; the main call takes back everything it placed,
+// so they see what the failed call saw. Returns "" when the error does not
+// come again (it then came from no single step).
+//
+// CharAsciiNote: the component applies vatCharASCII to the elements of
+// arrays of Long, Double, Date, Boolean and Object as well as Byte (every
+// type that shares a bit with Byte's 17), which prints their numbers as
+// control characters. After such a report, one line says so and which
+// --vat-flags value prints the numbers; "" otherwise.
+//
+// Lines end in "\n" and start with "ravoduze: hint: " or "ravoduze: note: ".
+// `option_prefix` is how the user names the flag options: "--" on the
+// command line (--var-flags), ":" in a session (:var-flags).
+#ifndef DUD_CLI_PROGRAM_HINTS_H_
+#define DUD_CLI_PROGRAM_HINTS_H_
+
+#include <string>
+#include <string_view>
+
+#include "cli/program/options.h"
+#include "model/process.h"
+
+namespace dudUdudADOD::cli {
+
+std::string FailureHint(automation::Process& process, automation::Address argument,
+                        const Options& options, std::string_view option_prefix = "--");
+
+std::string CharAsciiNote(const automation::Process& process, automation::Address argument,
+                          const Options& options, std::string_view option_prefix = "--");
+
+}  // namespace dudUdudADOD::cli
+
+#endif  // DUD_CLI_PROGRAM_HINTS_H_

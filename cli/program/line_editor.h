@@ -1,0 +1,37 @@
+// LineEditor: where an interactive session gets the lines a person types,
+// with line editing and a history, when the program has a library for it.
+//
+// The session (interactive.h) reads plain lines from its input stream
+// unless it is handed an editor; the ravoduze program hands it one when
+// standard input is a terminal and it was built with the line-editing
+// library (MakeTerminalEditor). The library is linked into the program
+// alone: the libraries below it and the tests use the standard library only.
+#ifndef DUD_CLI_PROGRAM_LINE_EDITOR_H_
+#define DUD_CLI_PROGRAM_LINE_EDITOR_H_
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace dudUdudADOD::cli {
+
+class LineEditor {
+ public:
+  virtual ~LineEditor() = default;
+
+  // Shows `prompt` and returns the line typed, without its line break;
+  // nullopt at the end of input (Ctrl-D on an empty line).
+  virtual std::optional<std::string> ReadLine(const std::string& prompt) = 0;
+
+  // Adds a line to the history, which is kept for the next session.
+  virtual void Remember(const std::string& line) = 0;
+};
+
+// The terminal's editor, its history in $XDG_STATE_HOME/ravoduze/history
+// (~/.local/state/ravoduze/history by default); nullptr when the program
+// was built without the library. Defined by the program, not by dud_cli.
+std::unique_ptr<LineEditor> MakeTerminalEditor();
+
+}  // namespace dudUdudADOD::cli
+
+#endif  // DUD_CLI_PROGRAM_LINE_EDITOR_H_

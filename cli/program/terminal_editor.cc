@@ -1,0 +1,112 @@
+// MakeTerminalEditor for the ravoduze program: line editing and history from
+// libedit (BSD-licensed, in Debian as libedit-dev) through its readline
+// interface, or nothing when the build did not find it.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "cli/program/line_editor.h"
+#include "cli/script/regular_file.h"
+
+#ifdef DUD_HAVE_LIBEDIT
+#include <editline/readline.h>
+#endif
+
+namespace dudUdudADOD::cli {
+
+#ifdef DUD_HAVE_LIBEDIT
+
+namespace {
+
+// Lines kept in the history file; older ones drop off.
+constexpr int kHistoryLines = 1000;
+// A history file larger than this is not one this program wrote: skipped.
+constexpr size_t kMaxHistoryBytes = size_t{16} << 20;
+
+// $XDG_STATE_HOME/ravoduze/history, or under ~/.local/state; "" when there
+// is no home to keep it in.
+std::string HistoryPath() {
+  std::filesystem::path base;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state == '/') {
+    base = state;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    base = std::filesystem::path(home) / ".local" / "state";
+  } else {
+    return "";
+  }
+  std::error_code error;
+  std::filesystem::create_directories(base / "ravoduze", error);
+  if (error) return "";
+  return (base / "ravoduze" / "history").string();
+}
+
+// The history is read from the file opened once, as a regular file and not
+// through a link (a named pipe there would hold the session before its
+// banner), by way of a private copy that the library reads by name.
+void LoadHistory(const std::string& path) {
+  std::string text;
+  try {
+    text = RegularFile(path, RegularFile::Links::kRefuse).ReadAll(kMaxHistoryBytes);
+  } catch (const FileRefused&) {
+    return;  // none yet, or none this program wrote
+  }
+  ReplaceFile(path + ".read", [&](const std::string& copy) {
+    std::ofstream(copy, std::ios::binary) << text;
+    read_history(copy.c_str());
+    return false;  // the copy goes again
+  });
+}
+
+class EditlineEditor : public LineEditor {
+ public:
+  EditlineEditor() : path_(HistoryPath()) {
+    // Tab would complete file names, which no statement holds: it types a tab.
+    rl_bind_key('\t', rl_insert);
+    stifle_history(kHistoryLines);
+    if (!path_.empty()) LoadHistory(path_);
+  }
+  ~EditlineEditor() override {
+    // Written beside the file and renamed over it: a link there is
+    // replaced, not followed. A history that cannot be written is lost
+    // quietly: the session's work is done, and its output already says
+    // what it did.
+    if (!path_.empty()) {
+      ReplaceFile(path_,
+                  [](const std::string& fresh) { return write_history(fresh.c_str()) == 0; });
+    }
+  }
+
+  std::optional<std::string> ReadLine(const std::string& prompt) override {
+    char* line = readline(prompt.c_str());
+    if (line == nullptr) return std::nullopt;
+    std::string text(line);
+    std::free(line);
+    return text;
+  }
+
+  void Remember(const std::string& line) override {
+    // The same line twice in a row is kept once, as shells do.
+    if (line == last_) return;
+    add_history(line.c_str());
+    last_ = line;
+  }
+
+ private:
+  std::string path_;
+  std::string last_;
+};
+
+}  // namespace
+
+std::unique_ptr<LineEditor> MakeTerminalEditor() { return std::make_unique<EditlineEditor>(); }
+
+#else
+
+std::unique_ptr<LineEditor> MakeTerminalEditor() { return nullptr; }
+
+#endif
+
+}  // namespace dudUdudADOD::cli

@@ -1,0 +1,616 @@
+#include "cli/script/parser.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "automation/safe_array.h"
+#include "cli/script/ascii.h"
+#include "cli/script/lexer.h"
+#include "cli/script/literals.h"
+#include "cli/script/suggest.h"
+
+namespace dudUdudADOD::cli {
+
+using automation::VariantImage;
+
+namespace {
+
+struct NamedType {
+  std::string_view name;
+  uint16_t type;
+};
+
+// LongPtr's code is the platform's: Long on 32-bit, LongLong on 64-bit. The
+// tables hold this stand-in, which the parser resolves (ResolveType).
+constexpr uint16_t kLongPtr = 0xFFFF;
+
+constexpr std::array<NamedType, 13> kTypes = {{
+    {"Integer", automation::vbInteger},
+    {"Long", automation::vbLong},
+    {"LongLong", automation::vbLongLong},
+    {"LongPtr", kLongPtr},
+    {"Single", automation::vbSingle},
+    {"Double", automation::vbDouble},
+    {"Currency", automation::vbCurrency},
+    {"Date", automation::vbDate},
+    {"String", automation::vbString},
+    {"Boolean", automation::vbBoolean},
+    {"Byte", automation::vbByte},
+    {"Variant", automation::vbVariant},
+    {"Object", automation::vbObject},
+}};
+
+constexpr std::array<NamedType, 14> kConversions = {{
+    {"CByte", automation::vbByte},
+    {"CInt", automation::vbInteger},
+    {"CLng", automation::vbLong},
+    {"CLngLng", automation::vbLongLong},
+    {"CLngPtr", kLongPtr},
+    {"CSng", automation::vbSingle},
+    {"CDbl", automation::vbDouble},
+    {"CCur", automation::vbCurrency},
+    {"CDate", automation::vbDate},
+    {"CStr", automation::vbString},
+    {"CBool", automation::vbBoolean},
+    {"CDec", automation::vbDecimal},
+    {"CVErr", automation::vbError},
+    {"CVar", automation::vbVariant},
+}};
+
+constexpr std::array<std::string_view, 19> kKeywords = {
+    "Dim",   "ReDim",      "Erase",    "Set",   "Let",       "As",   "To",
+    "At",    "New",        "True",     "False", "Empty",     "Null", "Nothing",
+    "Array", "RawVariant", "Preserve", "Rem",   "FileBytes",
+};
+
+constexpr std::array<std::string_view, 13> kTypeNames = {
+    "Integer", "Long",   "LongLong", "LongPtr", "Single",  "Double", "Currency",
+    "Date",    "String", "Boolean",  "Byte",    "Variant", "Object",
+};
+
+constexpr std::array<std::string_view, 17> kFunctionNames = {
+    "CByte", "CInt",  "CLng", "CLngLng", "CLngPtr", "CSng",  "CDbl",       "CCur",      "CDate",
+    "CStr",  "CBool", "CDec", "CVErr",   "CVar",    "Array", "RawVariant", "FileBytes",
+};
+
+// The words that start a statement, for "did you mean" after a slip.
+constexpr std::array<std::string_view, 6> kStatementWords = {"Dim", "ReDim", "Erase",
+                                                             "Set", "Let",   "Preserve"};
+
+constexpr std::string_view kTypeList =
+    "Integer, Long, LongLong, LongPtr, Single, Double, Currency, Date, String, Boolean, Byte, "
+    "Variant or Object";
+
+template <size_t N>
+std::optional<uint16_t> FindType(const std::array<NamedType, N>& table, std::string_view word) {
+  for (const NamedType& t : table) {
+    if (SameWord(t.name, word)) return t.type;
+  }
+  return std::nullopt;
+}
+
+bool IsKeyword(const Token& token, std::string_view keyword) {
+  return token.kind == TokenKind::kWord && SameWord(token.text, keyword);
+}
+
+bool EndsStatement(TokenKind kind) {
+  return kind == TokenKind::kNewline || kind == TokenKind::kSemicolon || kind == TokenKind::kEnd;
+}
+
+std::string Where(Position p) {
+  return "line " + std::to_string(p.line) + ", column " + std::to_string(p.column);
+}
+
+Expr Literal(Position position, const VariantImage& value) {
+  Expr e;
+  e.position = position;
+  e.literal = value;
+  return e;
+}
+
+Expr Wrap(ExprKind kind, Position position, Expr inner) {
+  Expr e;
+  e.kind = kind;
+  e.position = position;
+  e.args.push_back(std::move(inner));
+  return e;
+}
+
+class Parser {
+ public:
+  Parser(std::string_view source, automation::Platform platform)
+      : lexer_(source), wide_(platform == automation::Platform::kWin64) {
+    current_ = lexer_.Next();
+  }
+
+  Script Parse();
+
+ private:
+  // Counts one level of nesting for the life of the scope.
+  class Nest {
+   public:
+    Nest(Parser& parser, Position at) : parser_(parser) {
+      if (++parser_.depth_ > kMaxNesting) {
+        throw ScriptError(at, "expression nested too deeply: at most " +
+                                  std::to_string(kMaxNesting) +
+                                  " levels of parentheses, calls and signs");
+      }
+    }
+    ~Nest() { --parser_.depth_; }
+    Nest(const Nest&) = delete;
+    Nest& operator=(const Nest&) = delete;
+
+   private:
+    Parser& parser_;
+  };
+
+  // Counts `bytes` more of tree against kMaxTreeBytes.
+  void Charge(size_t bytes, Position at);
+
+  Token Advance();
+  const Token& PeekNext();
+  bool Accept(TokenKind kind);
+  bool AcceptKeyword(std::string_view keyword);
+  [[noreturn]] void Expected(const std::string& what) const;
+  void NotAStatement(const Statement& statement) const;
+  void Expect(TokenKind kind, const std::string& what);
+  Name ExpectName(const std::string& what);
+
+  Statement ParseStatement();
+  DimStatement ParseDim();
+  Declarator ParseDeclarator();
+  void ParseClause(Declarator& d);
+  void ParseAsNew(Declarator& d);
+  uint16_t ParseType();
+  uint16_t ResolveType(uint16_t type, const Token& word) const;
+  VariantImage Number(const Token& token, bool negative) const;
+  std::vector<Bound> ParseBounds();
+  void ParseList(Declarator& d);
+  ReDimStatement ParseReDim();
+  EraseStatement ParseErase();
+  AssignStatement ParseAssign();
+
+  Expr ParseExpression();
+  Expr ParseUnary();
+  Expr ParsePrimary();
+  Expr ParseWord();
+  Expr ParseCall(ExprKind kind, const Token& name);
+  std::vector<Expr> ParseArguments(const Token& name);
+
+  Lexer lexer_;
+  bool wide_;  // a 64-bit platform: LongLong exists, LongPtr is one
+  Token current_;
+  std::optional<Token> next_;
+  int depth_ = 0;
+  size_t tree_bytes_ = 0;
+};
+
+void Parser::Charge(size_t bytes, Position at) {
+  tree_bytes_ += bytes;
+  if (tree_bytes_ > kMaxTreeBytes) {
+    throw ScriptError(at, "the script is too large: its statements and values take more than " +
+                              std::to_string(kMaxTreeBytes >> 20) +
+                              " MiB to hold (FileBytes fills a large array from a file)");
+  }
+}
+
+Token Parser::Advance() {
+  Token previous = std::move(current_);
+  if (next_) {
+    current_ = std::move(*next_);
+    next_.reset();
+  } else {
+    current_ = lexer_.Next();
+  }
+  return previous;
+}
+
+const Token& Parser::PeekNext() {
+  if (!next_) next_ = lexer_.Next();
+  return *next_;
+}
+
+bool Parser::Accept(TokenKind kind) {
+  if (current_.kind != kind) return false;
+  Advance();
+  return true;
+}
+
+bool Parser::AcceptKeyword(std::string_view keyword) {
+  if (!IsKeyword(current_, keyword)) return false;
+  Advance();
+  return true;
+}
+
+void Parser::Expected(const std::string& what) const {
+  throw ScriptError(current_.position, "expected " + what + ", found " + Describe(current_));
+}
+
+void Parser::Expect(TokenKind kind, const std::string& what) {
+  if (!Accept(kind)) Expected(what);
+}
+
+Name Parser::ExpectName(const std::string& what) {
+  if (current_.kind != TokenKind::kWord) Expected(what);
+  if (IsReservedWord(current_.text)) {
+    throw ScriptError(current_.position,
+                      Quote(current_.text) + " is a reserved word and cannot name a variable");
+  }
+  Token name = Advance();
+  return Name{std::move(name.text), name.position};
+}
+
+Script Parser::Parse() {
+  Script script;
+  while (current_.kind != TokenKind::kEnd) {
+    if (Accept(TokenKind::kNewline) || Accept(TokenKind::kSemicolon)) continue;
+    script.statements.push_back(ParseStatement());
+    if (current_.kind == TokenKind::kMinus || current_.kind == TokenKind::kPlus) {
+      Expected("end of statement (a script has no arithmetic)");
+    }
+    if (!EndsStatement(current_.kind)) {
+      NotAStatement(script.statements.back());
+      Expected("end of statement");
+    }
+  }
+  script.end = current_.position;
+  return script;
+}
+
+// A lone name followed by more words is no statement the language has:
+// a misspelled keyword, or a Print that a script does not need.
+void Parser::NotAStatement(const Statement& statement) const {
+  const auto* alone = std::get_if<ExprStatement>(&statement);
+  if (alone == nullptr || alone->value.kind != ExprKind::kVariable) return;
+  const Expr& word = alone->value;
+  if (SameWord(word.text, "Print") || SameWord(word.text, "Debug")) {
+    throw ScriptError(word.position,
+                      "a script needs no " + Quote(word.text) +
+                          ": it inspects what its last statement names, so write the name "
+                          "or value alone (in -i, ? VALUE prints a report)");
+  }
+  throw ScriptError(word.position, "unknown statement " + Quote(word.text) +
+                                       DidYouMean(word.text, kStatementWords) +
+                                       ": a statement is Dim, ReDim, Erase, an assignment or a "
+                                       "value");
+}
+
+Statement Parser::ParseStatement() {
+  Charge(sizeof(Statement), current_.position);
+  if (IsKeyword(current_, "Rem")) {
+    throw ScriptError(current_.position, "comments start with ' (Rem is not supported)");
+  }
+  if (IsKeyword(current_, "Dim")) return ParseDim();
+  if (IsKeyword(current_, "ReDim")) return ParseReDim();
+  if (IsKeyword(current_, "Erase")) return ParseErase();
+  if (AcceptKeyword("Set") || AcceptKeyword("Let")) return ParseAssign();
+  if (current_.kind == TokenKind::kWord && !IsReservedWord(current_.text) &&
+      PeekNext().kind == TokenKind::kEquals) {
+    return ParseAssign();
+  }
+  Expr value = ParseExpression();
+  if (value.kind == ExprKind::kElement && current_.kind == TokenKind::kEquals) {
+    Advance();
+    return AssignStatement{Name{value.text, value.position}, ParseExpression(), true,
+                           std::move(value.args)};
+  }
+  return ExprStatement{std::move(value)};
+}
+
+DimStatement Parser::ParseDim() {
+  Advance();  // Dim
+  DimStatement dim;
+  do {
+    dim.declarators.push_back(ParseDeclarator());
+  } while (Accept(TokenKind::kComma));
+  return dim;
+}
+
+Declarator Parser::ParseDeclarator() {
+  Charge(sizeof(Declarator), current_.position);
+  Declarator d;
+  d.name = ExpectName("a variable name");
+  if (Accept(TokenKind::kLeftParen)) {
+    d.is_array = true;
+    if (!Accept(TokenKind::kRightParen)) d.bounds = ParseBounds();
+  }
+  if (AcceptKeyword("As")) {
+    if (IsKeyword(current_, "New")) {
+      ParseAsNew(d);
+    } else {
+      d.type = ParseType();
+    }
+  }
+  ParseClause(d);
+  ParseClause(d);
+  if (d.new_class && (d.value || d.has_list)) {
+    throw ScriptError(d.new_class->position, Quote(d.name.text) +
+                                                 " is declared As New, which gives it its object: "
+                                                 "it takes no initial value");
+  }
+  return d;
+}
+
+// After "As": "New CLASS", an Object variable holding a new object.
+void Parser::ParseAsNew(Declarator& d) {
+  const Position at = Advance().position;  // New
+  if (d.is_array) {
+    throw ScriptError(at,
+                      "an array cannot be declared As New: declare it As Object and Set "
+                      "each element to New CLASS");
+  }
+  if (current_.kind != TokenKind::kWord) Expected("a class name after \"New\"");
+  d.type = automation::vbObject;
+  Token name = Advance();
+  d.new_class = Name{std::move(name.text), name.position};
+}
+
+// "At ADDR" or "= value", each at most once, in either order.
+void Parser::ParseClause(Declarator& d) {
+  if (IsKeyword(current_, "At")) {
+    if (d.at)
+      throw ScriptError(current_.position, "\"At\" is given twice for " + Quote(d.name.text));
+    Advance();
+    d.at = ParseExpression();
+  } else if (current_.kind == TokenKind::kEquals) {
+    if (d.value || d.has_list) {
+      throw ScriptError(current_.position,
+                        "an initial value is given twice for " + Quote(d.name.text));
+    }
+    Advance();
+    if (current_.kind == TokenKind::kLeftBrace) {
+      ParseList(d);
+    } else {
+      d.value = ParseExpression();
+    }
+  }
+}
+
+uint16_t Parser::ParseType() {
+  if (current_.kind == TokenKind::kWord) {
+    if (std::optional<uint16_t> type = FindType(kTypes, current_.text)) {
+      return ResolveType(*type, Advance());
+    }
+    const std::string suggestion = DidYouMean(current_.text, kTypeNames);
+    throw ScriptError(
+        current_.position,
+        "unknown type " + Quote(current_.text) +
+            (suggestion.empty() ? " (expected " + std::string(kTypeList) + ")" : suggestion));
+  }
+  Expected("a type after \"As\" (" + std::string(kTypeList) + ")");
+}
+
+// LongPtr as the platform has it; LongLong (and CLngLng, and the ^ suffix)
+// only where the platform has it, as on 64-bit: a 32-bit program has no
+// 64-bit integer type.
+uint16_t Parser::ResolveType(uint16_t type, const Token& word) const {
+  if (type == kLongPtr) return wide_ ? automation::vbLongLong : automation::vbLong;
+  if (type == automation::vbLongLong && !wide_) {
+    std::string written = word.text;
+    if (word.suffix != 0) written += word.suffix;
+    throw ScriptError(word.position, Quote(written) +
+                                         ": LongLong needs a 64-bit platform (--platform "
+                                         "win64); on 32-bit, LongPtr is a Long");
+  }
+  return type;
+}
+
+VariantImage Parser::Number(const Token& token, bool negative) const {
+  if (token.suffix == '^') ResolveType(automation::vbLongLong, token);
+  return NumberLiteral(token, negative);
+}
+
+// After "(": the bounds and the closing ")".
+std::vector<Bound> Parser::ParseBounds() {
+  std::vector<Bound> bounds;
+  do {
+    if (bounds.size() == automation::kMaxDims) {
+      throw ScriptError(current_.position, "too many dimensions: an array has at most " +
+                                               std::to_string(automation::kMaxDims));
+    }
+    Bound bound{std::nullopt, ParseExpression()};
+    if (AcceptKeyword("To")) {
+      bound.lower = std::move(bound.upper);
+      bound.upper = ParseExpression();
+      if (current_.kind != TokenKind::kComma && current_.kind != TokenKind::kRightParen) {
+        Expected("\",\" or \")\" after the upper bound");
+      }
+    } else if (current_.kind != TokenKind::kComma && current_.kind != TokenKind::kRightParen) {
+      Expected("\"To\", \",\" or \")\" after the lower bound");
+    }
+    bounds.push_back(std::move(bound));
+  } while (Accept(TokenKind::kComma));
+  Expect(TokenKind::kRightParen, "\")\" after the bounds");
+  return bounds;
+}
+
+// After "=": "{" values "}", which may span lines.
+void Parser::ParseList(Declarator& d) {
+  d.has_list = true;
+  d.list_position = Advance().position;
+  const auto skip_lines = [this] {
+    while (Accept(TokenKind::kNewline)) {
+    }
+  };
+  skip_lines();
+  if (Accept(TokenKind::kRightBrace)) return;
+  do {
+    skip_lines();
+    d.list.push_back(ParseExpression());
+    skip_lines();
+  } while (Accept(TokenKind::kComma));
+  Expect(TokenKind::kRightBrace,
+         "\",\" or \"}\" in the list of values that opens at " + Where(d.list_position));
+}
+
+ReDimStatement Parser::ParseReDim() {
+  Advance();  // ReDim
+  ReDimStatement redim;
+  redim.preserve = AcceptKeyword("Preserve");
+  redim.name = ExpectName("the name of a dynamic array after \"ReDim\"");
+  Expect(TokenKind::kLeftParen, "\"(\" and the new bounds after " + Quote(redim.name.text));
+  redim.bounds = ParseBounds();
+  return redim;
+}
+
+EraseStatement Parser::ParseErase() {
+  Advance();  // Erase
+  EraseStatement erase;
+  do {
+    Charge(sizeof(Name), current_.position);
+    erase.names.push_back(ExpectName("the name of an array"));
+  } while (Accept(TokenKind::kComma));
+  return erase;
+}
+
+AssignStatement Parser::ParseAssign() {
+  Name name = ExpectName("a variable name");
+  AssignStatement assign;
+  assign.name = std::move(name);
+  if (current_.kind == TokenKind::kLeftParen) {
+    assign.element = true;
+    assign.indexes =
+        ParseArguments(Token{TokenKind::kWord, assign.name.position, assign.name.text});
+  }
+  Expect(TokenKind::kEquals, "\"=\" after " + Quote(assign.name.text));
+  assign.value = ParseExpression();
+  return assign;
+}
+
+Expr Parser::ParseExpression() { return ParseUnary(); }
+
+Expr Parser::ParseUnary() {
+  Charge(sizeof(Expr), current_.position);
+  if (current_.kind != TokenKind::kMinus && current_.kind != TokenKind::kPlus) {
+    return ParsePrimary();
+  }
+  const Token sign = Advance();
+  Nest nest(*this, sign.position);
+  const bool negative = sign.kind == TokenKind::kMinus;
+  if (negative && current_.kind == TokenKind::kNumber && !IsRadixNumber(current_.text)) {
+    return Literal(sign.position, Number(Advance(), true));
+  }
+  // A sign makes a value of a variable, as parentheses do.
+  return Wrap(negative ? ExprKind::kNegate : ExprKind::kParen, sign.position, ParseUnary());
+}
+
+Expr Parser::ParsePrimary() {
+  const Position at = current_.position;
+  switch (current_.kind) {
+    case TokenKind::kNumber:
+      return Literal(at, Number(Advance(), false));
+    case TokenKind::kDate:
+      return Literal(at, DateLiteral(Advance()));
+    case TokenKind::kString: {
+      Charge(2 * current_.text.size(), at);  // as the model will hold it, in UTF-16
+      Expr e;
+      e.kind = ExprKind::kString;
+      e.position = at;
+      e.text = Advance().text;
+      return e;
+    }
+    case TokenKind::kLeftParen: {
+      Nest nest(*this, at);
+      Advance();
+      Expr inner = ParseExpression();
+      Expect(TokenKind::kRightParen, "\")\" to close the \"(\" at " + Where(at));
+      return Wrap(ExprKind::kParen, at, std::move(inner));
+    }
+    case TokenKind::kWord:
+      return ParseWord();
+    default:
+      Expected("a value");
+  }
+}
+
+Expr Parser::ParseWord() {
+  const Position at = current_.position;
+  static constexpr std::array<std::pair<std::string_view, VariantImage (*)()>, 5> kConstants = {{
+      {"True", [] { return VariantImage::Boolean(true); }},
+      {"False", [] { return VariantImage::Boolean(false); }},
+      {"Empty", [] { return VariantImage::Empty(); }},
+      {"Null", [] { return VariantImage::Null(); }},
+      {"Nothing", [] { return VariantImage::Object(0); }},
+  }};
+  for (const auto& [word, make] : kConstants) {
+    if (AcceptKeyword(word)) return Literal(at, make());
+  }
+  if (IsKeyword(current_, "New")) {
+    Advance();
+    if (current_.kind != TokenKind::kWord) Expected("a class name after \"New\"");
+    return ParseCall(ExprKind::kNew, Advance());
+  }
+  if (IsKeyword(current_, "Array")) return ParseCall(ExprKind::kArray, Advance());
+  if (IsKeyword(current_, "RawVariant")) return ParseCall(ExprKind::kRawVariant, Advance());
+  if (IsKeyword(current_, "FileBytes")) return ParseCall(ExprKind::kFileBytes, Advance());
+  if (FindType(kConversions, current_.text)) return ParseCall(ExprKind::kConvert, Advance());
+  if (IsReservedWord(current_.text)) Expected("a value");
+  Token name = Advance();
+  Expr e;
+  e.kind = ExprKind::kVariable;
+  e.position = at;
+  if (current_.kind == TokenKind::kLeftParen) {
+    e.kind = ExprKind::kElement;
+    e.args = ParseArguments(name);
+  }
+  e.text = std::move(name.text);
+  return e;
+}
+
+// The call's arguments, checked for their number.
+Expr Parser::ParseCall(ExprKind kind, const Token& name) {
+  Expr e;
+  e.kind = kind;
+  e.position = name.position;
+  e.text = name.text;
+  if (kind == ExprKind::kNew && current_.kind != TokenKind::kLeftParen) return e;
+  e.args = ParseArguments(name);
+  const size_t count = e.args.size();
+  if (kind == ExprKind::kConvert) {
+    e.type = ResolveType(*FindType(kConversions, name.text), name);
+    if (count != 1) throw ScriptError(name.position, name.text + " takes one value");
+  } else if (kind == ExprKind::kNew && count != 1) {
+    throw ScriptError(name.position, Quote("New " + name.text + "(...)") +
+                                         " takes one value: the object's default value");
+  } else if (kind == ExprKind::kFileBytes && (count != 1 || e.args[0].kind != ExprKind::kString)) {
+    throw ScriptError(name.position,
+                      "FileBytes takes one file name in quotes, as in "
+                      "FileBytes(\"data.bin\")");
+  } else if (kind == ExprKind::kRawVariant && count != 6) {
+    throw ScriptError(name.position,
+                      "RawVariant takes 6 values: vt, reserved1, reserved2, reserved3, low32, "
+                      "high32");
+  }
+  return e;
+}
+
+std::vector<Expr> Parser::ParseArguments(const Token& name) {
+  Nest nest(*this, current_.position);
+  Expect(TokenKind::kLeftParen, "\"(\" after " + name.text);
+  std::vector<Expr> args;
+  if (Accept(TokenKind::kRightParen)) return args;
+  do {
+    args.push_back(ParseExpression());
+  } while (Accept(TokenKind::kComma));
+  Expect(TokenKind::kRightParen, "\",\" or \")\" after a value of " + name.text);
+  return args;
+}
+
+}  // namespace
+
+std::span<const std::string_view> FunctionNames() { return kFunctionNames; }
+
+bool IsReservedWord(std::string_view word) {
+  const auto same = [word](std::string_view w) { return SameWord(w, word); };
+  return std::any_of(kKeywords.begin(), kKeywords.end(), same) ||
+         FindType(kTypes, word).has_value() || FindType(kConversions, word).has_value();
+}
+
+Script ParseScript(std::string_view source, automation::Platform platform) {
+  return Parser(source, platform).Parse();
+}
+
+}  // namespace dudUdudADOD::cli

@@ -1,0 +1,199 @@
+#include "model/address_space.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "automation/runtime_error.h"
+
+namespace dudUdudADOD::automation {
+
+namespace {
+
+uint64_t End(Address start, const std::vector<uint8_t>& bytes) { return start + bytes.size(); }
+
+}  // namespace
+
+namespace {
+
+uint64_t NewGeneration() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+// The block a thread's reads found last, and the space and generation it
+// belongs to. Per thread, so that two threads reading one space (a walk in
+// slices) neither race on it nor evict each other's.
+struct LastBlock {
+  uint64_t generation = 0;
+  std::map<Address, std::vector<uint8_t>>::const_iterator block;
+};
+thread_local LastBlock last_block;
+
+}  // namespace
+
+AddressSpace::AddressSpace(const Layout& layout)
+    : layout_(layout),
+      capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64),
+      generation_(NewGeneration()) {}
+
+AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) const {
+  // Walks over memory go block after block (the strings of an array lie one
+  // after the other), so the last block found and the one after it are
+  // tried before a search.
+  LastBlock& last = last_block;
+  if (last.generation == generation_) {
+    if (Contains(last.block, address)) return last.block;
+    auto next = std::next(last.block);
+    if (next != blocks_.end() && Contains(next, address)) {
+      last.block = next;
+      return next;
+    }
+  }
+  auto it = blocks_.upper_bound(address);
+  if (it == blocks_.begin()) return blocks_.end();
+  --it;
+  if (!Contains(it, address)) return blocks_.end();
+  last = {generation_, it};
+  return it;
+}
+
+bool AddressSpace::Contains(Blocks::const_iterator block, Address address) {
+  return address >= block->first && address < End(block->first, block->second);
+}
+
+bool AddressSpace::IsFree(Address address, uint64_t size) const {
+  if (!InSpace(address, size)) return false;
+  auto it = blocks_.upper_bound(address);
+  if (it != blocks_.begin()) {
+    auto prev = std::prev(it);
+    if (End(prev->first, prev->second) > address) return false;
+  }
+  return it == blocks_.end() || it->first >= uint64_t{address} + size;
+}
+
+uint64_t AddressSpace::OverlapEnd(Address address, uint64_t size) const {
+  if (!InSpace(address, size)) size = layout_.address_end - std::min(address, layout_.address_end);
+  const uint64_t end = address + size;
+  // The last block that starts before the range's end is the highest one that
+  // can overlap it.
+  auto it = blocks_.lower_bound(end);
+  if (it == blocks_.begin()) return 0;
+  --it;
+  const uint64_t block_end = End(it->first, it->second);
+  return block_end > address ? block_end : 0;
+}
+
+void AddressSpace::Map(Address address, uint32_t size) {
+  if (size == 0 || !IsFree(address, size)) Raise(kInvalidArgument);
+  if (mapped_bytes_ + size > capacity_) Raise(kOutOfMemory);
+  blocks_.emplace(address, std::vector<uint8_t>(size));
+  mapped_bytes_ += size;
+}
+
+void AddressSpace::Unmap(Address address) {
+  auto it = blocks_.find(address);
+  if (it == blocks_.end()) return;
+  mapped_bytes_ -= it->second.size();
+  generation_ = NewGeneration();  // every thread's cached block may be this one
+  blocks_.erase(it);
+}
+
+bool AddressSpace::IsMapped(Address address, uint64_t size) const {
+  if (!InSpace(address, size)) return false;
+  uint64_t at = address;
+  const uint64_t end = at + size;
+  while (at < end) {
+    auto it = BlockAt(static_cast<Address>(at));
+    if (it == blocks_.end()) return false;
+    at = End(it->first, it->second);
+  }
+  return true;
+}
+
+void AddressSpace::Read(Address address, void* dest, uint32_t size) const {
+  if (size == 0) return;
+  if (const uint8_t* run = Span(address, size)) {
+    std::memcpy(dest, run, size);
+    return;
+  }
+  if (!IsMapped(address, size)) Raise(kInvalidArgument);
+  auto* out = static_cast<uint8_t*>(dest);
+  uint64_t at = address;
+  const uint64_t end = at + size;
+  while (at < end) {
+    auto it = BlockAt(static_cast<Address>(at));
+    const uint64_t offset = at - it->first;
+    const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
+    std::memcpy(out, it->second.data() + offset, n);
+    out += n;
+    at += n;
+  }
+}
+
+bool AddressSpace::TryRead(Address address, void* dest, uint32_t size) const {
+  // One block, the common case, needs one look; anything else reads as Read.
+  if (const uint8_t* run = size == 0 ? nullptr : Span(address, size)) {
+    std::memcpy(dest, run, size);
+    return true;
+  }
+  return Memory::TryRead(address, dest, size);
+}
+
+void AddressSpace::Write(Address address, const void* src, uint32_t size) {
+  if (size == 0) return;
+  if (!IsMapped(address, size)) Raise(kInvalidArgument);
+  const auto* in = static_cast<const uint8_t*>(src);
+  uint64_t at = address;
+  const uint64_t end = at + size;
+  while (at < end) {
+    auto it = blocks_.find(BlockAt(static_cast<Address>(at))->first);
+    const uint64_t offset = at - it->first;
+    const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
+    std::memmove(it->second.data() + offset, in, n);
+    in += n;
+    at += n;
+  }
+}
+
+const uint8_t* AddressSpace::Span(Address address, uint32_t size) const {
+  auto it = BlockAt(address);
+  if (it == blocks_.end() || size > End(it->first, it->second) - address) return nullptr;
+  return it->second.data() + (address - it->first);
+}
+
+uint8_t* AddressSpace::MutableSpan(Address address, uint32_t size) {
+  return const_cast<uint8_t*>(Span(address, size));
+}
+
+void AddressSpace::ForEachBlock(
+    const std::function<void(Address, const std::vector<uint8_t>&)>& visit) const {
+  for (const auto& [start, bytes] : blocks_) visit(start, bytes);
+}
+
+namespace {
+
+template <typename T>
+void Store(AddressSpace& memory, Address address, T value) {
+  uint8_t b[sizeof(T)];
+  const auto v = static_cast<uint64_t>(value);
+  for (size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+  memory.Write(address, b, sizeof(T));
+}
+
+}  // namespace
+
+void WriteInt16(AddressSpace& m, Address a, int16_t v) { Store(m, a, v); }
+void WriteInt32(AddressSpace& m, Address a, int32_t v) { Store(m, a, v); }
+void WriteUInt32(AddressSpace& m, Address a, uint32_t v) { Store(m, a, v); }
+void WriteUInt64(AddressSpace& m, Address a, uint64_t v) { Store(m, a, v); }
+
+void WritePointer(AddressSpace& m, Address a, Address v) {
+  if (m.layout().pointer_size == 4) {
+    WriteUInt32(m, a, static_cast<uint32_t>(v));
+  } else {
+    WriteUInt64(m, a, v);
+  }
+}
+
+}  // namespace dudUdudADOD::automation
