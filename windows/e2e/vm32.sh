@@ -12,9 +12,12 @@
 # as root in a chroot, in the current directory, with a fresh /tmp. Its
 # output comes back on standard output; the exit code is COMMAND's.
 #   windows/e2e/vm32.sh build-win32/vm32 windows/e2e/run_e2e.sh build-win32
-# Measured: run_e2e.sh passes in about 22 minutes, its probes included. The
-# unit-test programs do not run there: their code, over a megabyte, arrives
-# partly as zeros through 9p and they fault on their first instructions.
+# Measured: run_e2e.sh passes in about 22 minutes, its probes included.
+# Programs over about a megabyte (the unit tests, and now the DLL itself)
+# arrive through 9p's mapped pages partly as zeros and fault; copy the
+# build's programs to the machine's own /tmp first and run the scripts on
+# that copy (run_e2e.sh, installs.sh and side_by_side.sh take any folder).
+# Files read with read(), as cp reads them, arrive whole.
 set -euo pipefail
 work=$(mkdir -p "$1" && cd "$1" && pwd)
 shift
