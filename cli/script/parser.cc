@@ -11,86 +11,13 @@
 #include "cli/script/lexer.h"
 #include "cli/script/literals.h"
 #include "cli/script/suggest.h"
+#include "cli/script/words.h"
 
 namespace dudUdudADOD::cli {
 
 using automation::VariantImage;
 
 namespace {
-
-struct NamedType {
-  std::string_view name;
-  uint16_t type;
-};
-
-// LongPtr's code is the platform's: Long on 32-bit, LongLong on 64-bit. The
-// tables hold this stand-in, which the parser resolves (ResolveType).
-constexpr uint16_t kLongPtr = 0xFFFF;
-
-constexpr std::array<NamedType, 13> kTypes = {{
-    {"Integer", automation::vbInteger},
-    {"Long", automation::vbLong},
-    {"LongLong", automation::vbLongLong},
-    {"LongPtr", kLongPtr},
-    {"Single", automation::vbSingle},
-    {"Double", automation::vbDouble},
-    {"Currency", automation::vbCurrency},
-    {"Date", automation::vbDate},
-    {"String", automation::vbString},
-    {"Boolean", automation::vbBoolean},
-    {"Byte", automation::vbByte},
-    {"Variant", automation::vbVariant},
-    {"Object", automation::vbObject},
-}};
-
-constexpr std::array<NamedType, 14> kConversions = {{
-    {"CByte", automation::vbByte},
-    {"CInt", automation::vbInteger},
-    {"CLng", automation::vbLong},
-    {"CLngLng", automation::vbLongLong},
-    {"CLngPtr", kLongPtr},
-    {"CSng", automation::vbSingle},
-    {"CDbl", automation::vbDouble},
-    {"CCur", automation::vbCurrency},
-    {"CDate", automation::vbDate},
-    {"CStr", automation::vbString},
-    {"CBool", automation::vbBoolean},
-    {"CDec", automation::vbDecimal},
-    {"CVErr", automation::vbError},
-    {"CVar", automation::vbVariant},
-}};
-
-constexpr std::array<std::string_view, 19> kKeywords = {
-    "Dim",   "ReDim",      "Erase",    "Set",   "Let",       "As",   "To",
-    "At",    "New",        "True",     "False", "Empty",     "Null", "Nothing",
-    "Array", "RawVariant", "Preserve", "Rem",   "FileBytes",
-};
-
-constexpr std::array<std::string_view, 13> kTypeNames = {
-    "Integer", "Long",   "LongLong", "LongPtr", "Single",  "Double", "Currency",
-    "Date",    "String", "Boolean",  "Byte",    "Variant", "Object",
-};
-
-constexpr std::array<std::string_view, 17> kFunctionNames = {
-    "CByte", "CInt",  "CLng", "CLngLng", "CLngPtr", "CSng",  "CDbl",       "CCur",      "CDate",
-    "CStr",  "CBool", "CDec", "CVErr",   "CVar",    "Array", "RawVariant", "FileBytes",
-};
-
-// The words that start a statement, for "did you mean" after a slip.
-constexpr std::array<std::string_view, 6> kStatementWords = {"Dim", "ReDim", "Erase",
-                                                             "Set", "Let",   "Preserve"};
-
-constexpr std::string_view kTypeList =
-    "Integer, Long, LongLong, LongPtr, Single, Double, Currency, Date, String, Boolean, Byte, "
-    "Variant or Object";
-
-template <size_t N>
-std::optional<uint16_t> FindType(const std::array<NamedType, N>& table, std::string_view word) {
-  for (const NamedType& t : table) {
-    if (SameWord(t.name, word)) return t.type;
-  }
-  return std::nullopt;
-}
 
 bool IsKeyword(const Token& token, std::string_view keyword) {
   return token.kind == TokenKind::kWord && SameWord(token.text, keyword);
@@ -273,7 +200,7 @@ void Parser::NotAStatement(const Statement& statement) const {
                           "or value alone (in -i, ? VALUE prints a report)");
   }
   throw ScriptError(word.position, "unknown statement " + Quote(word.text) +
-                                       DidYouMean(word.text, kStatementWords) +
+                                       DidYouMean(word.text, StatementWords()) +
                                        ": a statement is Dim, ReDim, Erase, an assignment or a "
                                        "value");
 }
@@ -371,10 +298,10 @@ void Parser::ParseClause(Declarator& d) {
 
 uint16_t Parser::ParseType() {
   if (current_.kind == TokenKind::kWord) {
-    if (std::optional<uint16_t> type = FindType(kTypes, current_.text)) {
+    if (std::optional<uint16_t> type = TypeNamed(current_.text)) {
       return ResolveType(*type, Advance());
     }
-    const std::string suggestion = DidYouMean(current_.text, kTypeNames);
+    const std::string suggestion = DidYouMean(current_.text, TypeNames());
     throw ScriptError(
         current_.position,
         "unknown type " + Quote(current_.text) +
@@ -546,7 +473,7 @@ Expr Parser::ParseWord() {
   if (IsKeyword(current_, "Array")) return ParseCall(ExprKind::kArray, Advance());
   if (IsKeyword(current_, "RawVariant")) return ParseCall(ExprKind::kRawVariant, Advance());
   if (IsKeyword(current_, "FileBytes")) return ParseCall(ExprKind::kFileBytes, Advance());
-  if (FindType(kConversions, current_.text)) return ParseCall(ExprKind::kConvert, Advance());
+  if (ConversionNamed(current_.text)) return ParseCall(ExprKind::kConvert, Advance());
   if (IsReservedWord(current_.text)) Expected("a value");
   Token name = Advance();
   Expr e;
@@ -570,7 +497,7 @@ Expr Parser::ParseCall(ExprKind kind, const Token& name) {
   e.args = ParseArguments(name);
   const size_t count = e.args.size();
   if (kind == ExprKind::kConvert) {
-    e.type = ResolveType(*FindType(kConversions, name.text), name);
+    e.type = ResolveType(*ConversionNamed(name.text), name);
     if (count != 1) throw ScriptError(name.position, name.text + " takes one value");
   } else if (kind == ExprKind::kNew && count != 1) {
     throw ScriptError(name.position, Quote("New " + name.text + "(...)") +
@@ -600,14 +527,6 @@ std::vector<Expr> Parser::ParseArguments(const Token& name) {
 }
 
 }  // namespace
-
-std::span<const std::string_view> FunctionNames() { return kFunctionNames; }
-
-bool IsReservedWord(std::string_view word) {
-  const auto same = [word](std::string_view w) { return SameWord(w, word); };
-  return std::any_of(kKeywords.begin(), kKeywords.end(), same) ||
-         FindType(kTypes, word).has_value() || FindType(kConversions, word).has_value();
-}
 
 Script ParseScript(std::string_view source, automation::Platform platform) {
   return Parser(source, platform).Parse();

@@ -37,6 +37,7 @@
 
 #include "automation/platform.h"
 #include "cli/script/ast.h"
+#include "cli/script/words.h"  // IsReservedWord and FunctionNames, for the parser's users
 
 namespace dudUdudADOD::cli {
 
@@ -54,14 +55,6 @@ inline constexpr size_t kMaxTreeBytes = size_t{16} << 20;
 // exist only on win64 (a ScriptError on win32).
 Script ParseScript(std::string_view source,
                    automation::Platform platform = automation::Platform::kWin32);
-
-// The functions a value may call, for "did you mean" when a call names
-// something that is neither a function nor an array.
-std::span<const std::string_view> FunctionNames();
-
-// True for the words that cannot name a variable (keywords, type and
-// function names), compared without regard to case.
-bool IsReservedWord(std::string_view word);
 
 }  // namespace dudUdudADOD::cli
 
