@@ -44,28 +44,26 @@ mentions() {
     END { print n + 0 }' "$WINEPREFIX/$1"
 }
 # The component's keys under HIVE\Software\Classes as .reg text (UTF-8,
-# LF), the DLL's path shown as <DLL>.
-export_keys() {  # export_keys HIVE OUT
-  : > "$2"
+# LF, without the file's header line).
+reg_text() {  # reg_text HIVE
   for key in "${keys[@]}"; do
-    if "$wine" reg export "$1\\Software\\Classes\\$key" "$(winpath "$out/key.reg")" /y \
-        > /dev/null 2>&1; then
-      iconv -f UTF-16 -t UTF-8 "$out/key.reg" | tr -d '\r' | sed 1d |
-        sed -E 's/^@="[^"]*\\\\dudUdudADOD\.dll"$/@="<DLL>"/' >> "$2"
-    fi
+    "$wine" reg export "$1\\Software\\Classes\\$key" "$(winpath "$out/key.reg")" /y \
+      > /dev/null 2>&1 || continue
+    iconv -f UTF-16 -t UTF-8 "$out/key.reg" | tr -d '\r' | sed 1d
   done
+}
+# The same, the DLL's path shown as <DLL>, into OUT.
+export_keys() {  # export_keys HIVE OUT
+  reg_text "$1" | sed -E 's/^@="[^"]*\\\\dudUdudADOD\.dll"$/@="<DLL>"/' > "$2"
 }
 # Runs the example script with the per-user keys copied to the machine's
 # classes (the stand-in for Windows' merged view), then deletes the copy.
 script_as_user() {  # script_as_user NAME: output in $out/NAME.out
   local copy=$out/machine-copy.reg
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n' > "$copy"
-  for key in "${keys[@]}"; do
-    "$wine" reg export "HKCU\\Software\\Classes\\$key" "$(winpath "$out/key.reg")" /y \
-      > /dev/null 2>&1 || continue
-    iconv -f UTF-16 -t UTF-8 "$out/key.reg" | sed 1d |
-      sed 's/^\[HKEY_CURRENT_USER\\/[HKEY_LOCAL_MACHINE\\/' >> "$copy"
-  done
+  {
+    printf 'Windows Registry Editor Version 5.00\n\n'
+    reg_text HKCU | sed 's/^\[HKEY_CURRENT_USER\\/[HKEY_LOCAL_MACHINE\\/'
+  } > "$copy"
   "$wine" reg import "$(winpath "$copy")" > /dev/null 2>&1
   "$wine" cscript //nologo "$(winpath "$root/examples/vbs/report.vbs")" > "$out/$1.out" 2>&1 || true
   for key in "${keys[@]}"; do
