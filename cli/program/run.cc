@@ -190,6 +190,16 @@ void WriteText(std::ostream& out, std::string_view text, const std::string& what
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
                 std::ostream& out, std::ostream& err, bool out_is_terminal);
 
+// Writes what Debug.Print prints to `to` at once, its lines ended as the
+// report's are.
+Interpreter::Printer Printer(std::ostream& to, bool lf) {
+  return [&to, lf](std::string_view text) {
+    std::string lines;
+    for (const char c : text) lines += c == '\n' && !lf ? std::string("\r\n") : std::string(1, c);
+    WriteText(to, lines, "what Debug.Print prints");
+  };
+}
+
 // Runs the script in a process of its own, then writes its report (or the
 // memory that --dump asks for). Run-time errors are printed here, where the
 // process they came from can still explain them.
@@ -199,10 +209,19 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
   const Script script = ParseScript(source.text, platform);
   auto process = std::make_unique<automation::Process>(platform);
   Interpreter interpreter(*process);
-  automation::Address argument = 0;
+  // Debug.Print goes before the report, on standard error when standard
+  // output carries a JSON document.
+  interpreter.set_printer(Printer(options.json ? err : out, options.lf));
+  std::optional<automation::Address> inspected;
   try {
-    argument = interpreter.Run(script, options.arg_at);
+    if (Inspects(script)) {
+      inspected = interpreter.Run(script, options.arg_at);
+    } else {
+      interpreter.RunStatements(script);
+    }
+    interpreter.EndPrintLine();
   } catch (const RuntimeError& e) {
+    interpreter.EndPrintLine();
     PrintRunTimeError(err, e);
     if (!options.quiet) {
       PrintDiagnostic(err, source.View(), interpreter.last_position(), "note",
@@ -214,6 +233,8 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     WriteText(out, MemoryDump(process->memory(), *options.dump), "the dump");
     return kOk;
   }
+  if (!inspected) return kOk;  // a script that only prints
+  const automation::Address argument = *inspected;
   const std::string picture_note = options.svg ? DrawPicture(*process, argument, *options.svg) : "";
   const int code = WriteOutput(*process, argument, options, out, err, out_is_terminal);
   if (!options.quiet) err << picture_note;  // after the error or the report it follows

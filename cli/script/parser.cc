@@ -27,6 +27,17 @@ bool EndsStatement(TokenKind kind) {
   return kind == TokenKind::kNewline || kind == TokenKind::kSemicolon || kind == TokenKind::kEnd;
 }
 
+// In Debug.Print, ";" separates values: only ":" and the line end it.
+bool SeparatesPrint(const Token& token) {
+  return token.kind == TokenKind::kComma ||
+         (token.kind == TokenKind::kSemicolon && token.text == ";");
+}
+
+bool EndsPrint(const Token& token) { return EndsStatement(token.kind) && !SeparatesPrint(token); }
+
+// The most characters a fixed-length String holds.
+constexpr int32_t kMaxFixedLength = 65535;
+
 std::string Where(Position p) {
   return "line " + std::to_string(p.line) + ", column " + std::to_string(p.column);
 }
@@ -87,6 +98,9 @@ class Parser {
   Name ExpectName(const std::string& what);
 
   Statement ParseStatement();
+  void RefuseUnsupported();
+  PrintStatement ParseDebugPrint();
+  void ParseFixedLength(Declarator& d);
   DimStatement ParseDim();
   Declarator ParseDeclarator();
   void ParseClause(Declarator& d);
@@ -101,6 +115,7 @@ class Parser {
   AssignStatement ParseAssign();
 
   Expr ParseExpression();
+  void RefuseOperator() const;
   Expr ParseUnary();
   Expr ParsePrimary();
   Expr ParseWord();
@@ -174,10 +189,13 @@ Script Parser::Parse() {
   Script script;
   while (current_.kind != TokenKind::kEnd) {
     if (Accept(TokenKind::kNewline) || Accept(TokenKind::kSemicolon)) continue;
-    script.statements.push_back(ParseStatement());
-    if (current_.kind == TokenKind::kMinus || current_.kind == TokenKind::kPlus) {
-      Expected("end of statement (a script has no arithmetic)");
+    // What a script always does: every variable is declared.
+    if (IsKeyword(current_, "Option") && IsKeyword(PeekNext(), "Explicit")) {
+      Advance();
+      Advance();
+      continue;
     }
+    script.statements.push_back(ParseStatement());
     if (!EndsStatement(current_.kind)) {
       NotAStatement(script.statements.back());
       Expected("end of statement");
@@ -195,9 +213,9 @@ void Parser::NotAStatement(const Statement& statement) const {
   const Expr& word = alone->value;
   if (SameWord(word.text, "Print") || SameWord(word.text, "Debug")) {
     throw ScriptError(word.position,
-                      "a script needs no " + Quote(word.text) +
-                          ": it inspects what its last statement names, so write the name "
-                          "or value alone (in -i, ? VALUE prints a report)");
+                      "to print a value's text, write Debug.Print VALUE; to inspect it, the "
+                      "name or value alone as the last statement (in -i, ? VALUE prints a "
+                      "report)");
   }
   throw ScriptError(word.position, "unknown statement " + Quote(word.text) +
                                        DidYouMean(word.text, StatementWords()) +
@@ -210,6 +228,8 @@ Statement Parser::ParseStatement() {
   if (IsKeyword(current_, "Rem")) {
     throw ScriptError(current_.position, "comments start with ' (Rem is not supported)");
   }
+  RefuseUnsupported();
+  if (IsKeyword(current_, "Debug") && PeekNext().kind == TokenKind::kDot) return ParseDebugPrint();
   if (IsKeyword(current_, "Dim")) return ParseDim();
   if (IsKeyword(current_, "ReDim")) return ParseReDim();
   if (IsKeyword(current_, "Erase")) return ParseErase();
@@ -225,6 +245,42 @@ Statement Parser::ParseStatement() {
                            std::move(value.args)};
   }
   return ExprStatement{std::move(value)};
+}
+
+// A statement word of the language scripts come from that a script does
+// not have (For, If, Sub...), or a function of it called as a statement
+// (MsgBox "hi"): refused by name, with what to write instead.
+void Parser::RefuseUnsupported() {
+  if (current_.kind != TokenKind::kWord) return;
+  const std::optional<std::string> message = NotSupported(current_.text);
+  if (!message) return;
+  if (!IsReservedWord(current_.text) && PeekNext().kind == TokenKind::kEquals) return;
+  throw ScriptError(current_.position, *message);
+}
+
+// Debug.Print [value] {(";" | ",") [value]}: at "Debug", which a "." follows.
+PrintStatement Parser::ParseDebugPrint() {
+  Advance();  // Debug
+  Advance();  // .
+  if (!IsKeyword(current_, "Print")) {
+    if (current_.kind != TokenKind::kWord) Expected("\"Print\" after \"Debug.\"");
+    throw ScriptError(current_.position,
+                      Quote("Debug." + current_.text) + " is not supported: Debug.Print is");
+  }
+  Advance();
+  PrintStatement print;
+  while (!EndsPrint(current_)) {
+    Charge(sizeof(PrintItem), current_.position);
+    PrintItem item;
+    if (!SeparatesPrint(current_)) item.value = ParseExpression();
+    if (SeparatesPrint(current_)) {
+      item.separator = Advance().text[0];
+    } else if (!EndsPrint(current_)) {
+      item.separator = ';';  // values side by side print side by side
+    }
+    print.items.push_back(std::move(item));
+  }
+  return print;
 }
 
 DimStatement Parser::ParseDim() {
@@ -249,6 +305,7 @@ Declarator Parser::ParseDeclarator() {
       ParseAsNew(d);
     } else {
       d.type = ParseType();
+      if (current_.kind == TokenKind::kOperator && current_.text == "*") ParseFixedLength(d);
     }
   }
   ParseClause(d);
@@ -259,6 +316,31 @@ Declarator Parser::ParseDeclarator() {
                                                  "it takes no initial value");
   }
   return d;
+}
+
+// After "As String": "* N", a String of exactly N characters.
+void Parser::ParseFixedLength(Declarator& d) {
+  const Position star = Advance().position;
+  if (d.type != automation::vbString) {
+    throw ScriptError(star, "only a String has a fixed length, as in Dim s As String * 10");
+  }
+  if (d.is_array) {
+    throw ScriptError(star,
+                      "arrays of fixed-length strings are not supported: declare the array As "
+                      "String, or one String * N variable");
+  }
+  if (current_.kind != TokenKind::kNumber) Expected("the length after \"String *\"");
+  const Token length = Advance();
+  const VariantImage value = Number(length, false);
+  int32_t n = 0;
+  if (value.vt() == automation::vbInteger) n = value.integer();
+  if (value.vt() == automation::vbLong) n = value.long_value();
+  if (n < 1 || n > kMaxFixedLength) {
+    throw ScriptError(length.position,
+                      "the length of a fixed-length String must be a whole number from 1 to " +
+                          std::to_string(kMaxFixedLength));
+  }
+  d.fixed_length = static_cast<uint32_t>(n);
 }
 
 // After "As": "New CLASS", an Object variable holding a new object.
@@ -407,7 +489,43 @@ AssignStatement Parser::ParseAssign() {
   return assign;
 }
 
-Expr Parser::ParseExpression() { return ParseUnary(); }
+// value {"&" value}: one value, or several joined as text.
+Expr Parser::ParseExpression() {
+  Expr first = ParseUnary();
+  if (current_.kind != TokenKind::kAmpersand) {
+    RefuseOperator();
+    return first;
+  }
+  Expr joined;
+  joined.kind = ExprKind::kConcat;
+  joined.position = current_.position;
+  joined.args.push_back(std::move(first));
+  while (Accept(TokenKind::kAmpersand)) joined.args.push_back(ParseUnary());
+  RefuseOperator();
+  return joined;
+}
+
+// After a value: an operator that the language scripts come from has and a
+// script does not.
+void Parser::RefuseOperator() const {
+  const TokenKind kind = current_.kind;
+  if (kind == TokenKind::kPlus || kind == TokenKind::kMinus || kind == TokenKind::kOperator) {
+    throw ScriptError(current_.position,
+                      "the operator " + Quote(current_.text) +
+                          " is not supported: a script has no arithmetic, comparisons or "
+                          "logic; & joins values as text");
+  }
+  if (kind == TokenKind::kDot) {
+    throw ScriptError(current_.position,
+                      "\".\" is not supported: a script's values have no members (of the "
+                      "X.Y forms, a script has Debug.Print)");
+  }
+  if (kind == TokenKind::kWord && IsReservedWord(current_.text)) {
+    if (std::optional<std::string> message = NotSupported(current_.text)) {
+      throw ScriptError(current_.position, *message);
+    }
+  }
+}
 
 Expr Parser::ParseUnary() {
   Charge(sizeof(Expr), current_.position);
@@ -474,7 +592,12 @@ Expr Parser::ParseWord() {
   if (IsKeyword(current_, "RawVariant")) return ParseCall(ExprKind::kRawVariant, Advance());
   if (IsKeyword(current_, "FileBytes")) return ParseCall(ExprKind::kFileBytes, Advance());
   if (ConversionNamed(current_.text)) return ParseCall(ExprKind::kConvert, Advance());
-  if (IsReservedWord(current_.text)) Expected("a value");
+  if (IsReservedWord(current_.text)) {
+    if (std::optional<std::string> message = NotSupported(current_.text)) {
+      throw ScriptError(at, *message);
+    }
+    Expected("a value");
+  }
   Token name = Advance();
   Expr e;
   e.kind = ExprKind::kVariable;
