@@ -211,7 +211,7 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
   Interpreter interpreter(*process);
   // Debug.Print goes before the report, on standard error when standard
   // output carries a JSON document.
-  interpreter.set_printer(Printer(options.json ? err : out, options.lf));
+  interpreter.set_printer(options.json ? Printer(err, true) : Printer(out, options.lf));
   std::optional<automation::Address> inspected;
   try {
     if (Inspects(script)) {
