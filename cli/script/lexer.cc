@@ -278,6 +278,14 @@ Token Lexer::LexWord() {
   const size_t start = at_;
   while (IsWordChar(Peek())) Advance();
   token.text = std::string(source_.substr(start, at_ - start));
+  // Old code gives a name its type with a character (n%, s$); a script
+  // declares it with As.
+  const char c = Peek();
+  if (c == '$' || c == '%' || c == '!' || c == '#' || c == '@') {
+    throw ScriptError(token.position, Quote(token.text + c) +
+                                          ": type characters after a name are not supported: "
+                                          "declare the type with As, as in Dim n As Long");
+  }
   return token;
 }
 

@@ -6,7 +6,8 @@
 //
 // Contract:
 //  - Words (keywords and names) are letters, digits and "_" starting with a
-//    letter; the parser compares keywords without regard to case.
+//    letter; the parser compares keywords without regard to case. A type
+//    character right after a word (n%, s$) is refused: types come with As.
 //  - Numbers keep their text: decimal ("12", "1.5", "1E3", ".5"), "&H" or
 //    "0x" hex and "&O" octal, each with an optional type suffix (% & ! # @), which is
 //    split off into `suffix`. A "#" right after a number is its suffix;

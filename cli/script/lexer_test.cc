@@ -79,6 +79,12 @@ TEST(Lexer, ErrorsSayWhereAndWhat) {
        "#1/2/2000#"},
       // Characters: printable, control, not UTF-8, cut short inside or at the end.
       {"x = 5 % 2", "1:7: unexpected character \"%\""},
+      {"Dim s$",
+       "1:5: \"s$\": type characters after a name are not supported: declare the type "
+       "with As, as in Dim n As Long"},
+      {"x = n% ",
+       "1:5: \"n%\": type characters after a name are not supported: declare the type "
+       "with As, as in Dim n As Long"},
       {"x\t= \x01", "1:5: unexpected character U+0001"},
       {"\xC3\xA9 = 1", "1:1: unexpected character \"\xC3\xA9\""},
       {"x = \xFF\xFE", "1:5: unexpected character byte 0xFF"},
