@@ -401,6 +401,7 @@ int RunSession(const Options& options, const ScriptSource* preload, std::istream
     } catch (...) {
       failed(preload->View());
     }
+    session.EndPrintLine();
   }
   LineSource lines(in, out, prompt, editor);
   std::string line;

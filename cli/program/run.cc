@@ -214,10 +214,10 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
   interpreter.set_printer(options.json ? Printer(err, true) : Printer(out, options.lf));
   std::optional<automation::Address> inspected;
   try {
-    if (Inspects(script)) {
-      inspected = interpreter.Run(script, options.arg_at);
-    } else {
+    if (OnlyPrints(script)) {
       interpreter.RunStatements(script);
+    } else {
+      inspected = interpreter.Run(script, options.arg_at);
     }
     interpreter.EndPrintLine();
   } catch (const RuntimeError& e) {

@@ -105,6 +105,10 @@ TEST(ScriptLanguage, WhatAScriptDoesNotHaveIsNamed) {
       {"Debug.Assert False",
        "<script>:1:7: error: \"Debug.Assert\" is not supported: Debug.Print is\n"
        " 1 | Debug.Assert False\n   |       ^\n"},
+      // Printing aside, a script with nothing to inspect is still an error.
+      {"' nothing",
+       "<script>:1:10: error: nothing to inspect: the script has no statements\n"
+       " 1 | ' nothing\n   |          ^\n"},
       {"Dim a(3) As String * 5",
        "<script>:1:20: error: arrays of fixed-length strings are not supported: declare the "
        "array As String, or one String * N variable\n"

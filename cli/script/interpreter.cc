@@ -88,7 +88,9 @@ uint32_t CellSize(const Declarator& d, const Layout& layout) {
 
 }  // namespace
 
-bool Inspects(const Script& script) { return DecidingStatement(script) != std::string::npos; }
+bool OnlyPrints(const Script& script) {
+  return !script.statements.empty() && DecidingStatement(script) == std::string::npos;
+}
 
 Address Interpreter::Run(const Script& script, std::optional<Address> arg_at) {
   const size_t deciding = DecidingStatement(script);

@@ -57,9 +57,9 @@
 
 namespace dudUdudADOD::cli {
 
-// Whether a script passes anything: false when it only prints (every
-// statement a Debug.Print), and then Run refuses it.
-bool Inspects(const Script& script);
+// True when every statement of a script, and it has some, is a Debug.Print:
+// it passes nothing, and Run refuses it as it refuses an empty script.
+bool OnlyPrints(const Script& script);
 
 class Interpreter {
  public:

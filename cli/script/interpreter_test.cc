@@ -394,8 +394,9 @@ TEST_F(InterpreterTest, DebugPrintIsNeverWhatIsInspected) {
   EXPECT_EQ(Arg(arg).pointer(), Var("x").address);
   EXPECT_EQ(LoadVariant(process_.memory(), Run("CInt(3): Debug.Print 1")).integer(), 3);
   const Script prints = ParseScript("Debug.Print 1");
-  EXPECT_FALSE(Inspects(prints));
-  EXPECT_TRUE(Inspects(ParseScript("Debug.Print 1: 2")));
+  EXPECT_TRUE(OnlyPrints(prints));
+  EXPECT_FALSE(OnlyPrints(ParseScript("Debug.Print 1: 2")));
+  EXPECT_FALSE(OnlyPrints(ParseScript("' nothing")));
   EXPECT_EQ(ErrorTextOf([&] { interpreter_.Run(prints); }),
             "1:14: nothing to inspect: the script only prints");
 }
