@@ -69,6 +69,8 @@ TEST(ScriptLanguage, TheFormsOfTheLanguageRunAsTheyRead) {
            "0 0 \r\n"
            "               Pointer         1242976         Union           4       1243012         "
            "132 247 18 0 \r\n\r\n"},
+      {"a function's name the script lacks may name a variable", with({"Dim Len As Long = 3: Len"}),
+       ValueSection("4 bytes in memory, Entry = 1243024", "3")},
       {"Option Explicit is what a script does anyway", with({"Option Explicit\nDim x As Long = 3"}),
        ValueSection("4 bytes in memory, Entry = 1243024", "3")},
   };
@@ -102,6 +104,10 @@ TEST(ScriptLanguage, WhatAScriptDoesNotHaveIsNamed) {
        "<script>:1:9: error: \"Len\" is not supported: a script's functions are the conversions "
        "(CLng, CStr, ...), Array, RawVariant and FileBytes\n"
        " 1 | Dim n = Len(\"abc\")\n   |         ^\n"},
+      {"Dim t = Now",
+       "<script>:1:9: error: \"Now\" is not supported: a script's functions are the conversions "
+       "(CLng, CStr, ...), Array, RawVariant and FileBytes\n"
+       " 1 | Dim t = Now\n   |         ^\n"},
       {"Debug.Assert False",
        "<script>:1:7: error: \"Debug.Assert\" is not supported: Debug.Print is\n"
        " 1 | Debug.Assert False\n   |       ^\n"},

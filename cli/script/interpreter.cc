@@ -239,6 +239,9 @@ Address Interpreter::PassOnce(const std::optional<Variable>& variable, const Var
 Interpreter::Symbol& Interpreter::Lookup(const Name& name) {
   auto it = symbols_.find(Upper(name.text));
   if (it == symbols_.end()) {
+    if (std::optional<std::string> message = NotSupported(name.text)) {
+      throw ScriptError(name.position, *message);
+    }
     throw ScriptError(name.position, Quote(name.text) + " is not declared" +
                                          DidYouMean(name.text, DeclaredNames()) +
                                          ": declare it first with Dim");

@@ -254,7 +254,13 @@ void Parser::RefuseUnsupported() {
   if (current_.kind != TokenKind::kWord) return;
   const std::optional<std::string> message = NotSupported(current_.text);
   if (!message) return;
-  if (!IsReservedWord(current_.text) && PeekNext().kind == TokenKind::kEquals) return;
+  // A function's name may name a variable: only a call written without
+  // parentheses (MsgBox "hi") is surely the function.
+  const TokenKind next = PeekNext().kind;
+  if (!IsReservedWord(current_.text) &&
+      (next == TokenKind::kEquals || next == TokenKind::kLeftParen || EndsStatement(next))) {
+    return;
+  }
   throw ScriptError(current_.position, *message);
 }
 

@@ -86,7 +86,7 @@ struct Unsupported {
   bool reserved;  // a statement word or an operator; a function's name is not
 };
 
-constexpr std::array<Unsupported, 62> kUnsupported = {{
+constexpr std::array<Unsupported, 76> kUnsupported = {{
     {"If", kInOrder, true},
     {"Then", kInOrder, true},
     {"Else", kInOrder, true},
@@ -146,6 +146,20 @@ constexpr std::array<Unsupported, 62> kUnsupported = {{
     {"Chr", kFunctions, false},
     {"Asc", kFunctions, false},
     {"Format", kFunctions, false},
+    {"Trim", kFunctions, false},
+    {"UCase", kFunctions, false},
+    {"LCase", kFunctions, false},
+    {"InStr", kFunctions, false},
+    {"Replace", kFunctions, false},
+    {"Space", kFunctions, false},
+    {"Hex", kFunctions, false},
+    {"Str", kFunctions, false},
+    {"Val", kFunctions, false},
+    {"IsEmpty", kFunctions, false},
+    {"IsArray", kFunctions, false},
+    {"Now", kFunctions, false},
+    {"Spc", "in Debug.Print, \",\" moves on to the next print zone", false},
+    {"Tab", "in Debug.Print, \",\" moves on to the next print zone", false},
     {"VarPtr", "ravoduze --dump ADDR, or :x ADDR in -i, shows memory", false},
     {"StrPtr", "ravoduze --dump ADDR, or :x ADDR in -i, shows memory", false},
     {"ObjPtr", "ravoduze --dump ADDR, or :x ADDR in -i, shows memory", false},
