@@ -310,6 +310,7 @@ Interpreter::Value Interpreter::Concat(const Expr& e) {
     last_position_ = part.position;
     if (image.vt() != vbNull) {
       all_null = false;
+      CheckStringSpace(text.size(), LenB(process_, image) / 2);  // 14 before the host's memory
       AppendVariantText(text, process_, image);
     }
     Free(v);

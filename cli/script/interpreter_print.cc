@@ -49,27 +49,28 @@ size_t Columns(std::u16string_view text) {
 
 }  // namespace
 
+// Each value goes out as soon as it is made, so that a long line of long
+// strings never stands whole in the host's memory.
 void Interpreter::Print(const PrintStatement& print) {
-  std::u16string line;
-  size_t column = print_column_;
+  const auto write = [this](std::u16string_view text) {
+    if (printer_) printer_(ToUtf8(text));
+  };
   for (const PrintItem& item : print.items) {
     if (item.value) {
       const std::u16string text = PrintText(*item.value);
-      line += text;
-      column += Columns(text);
+      print_column_ += Columns(text);
+      write(text);
     }
     if (item.separator == ',') {
-      const size_t next = (column / kPrintZone + 1) * kPrintZone;
-      line.append(next - column, u' ');
-      column = next;
+      const size_t next = (print_column_ / kPrintZone + 1) * kPrintZone;
+      write(std::u16string(next - print_column_, u' '));
+      print_column_ = next;
     }
   }
   if (print.items.empty() || print.items.back().separator == 0) {
-    line += u'\n';
-    column = 0;
+    print_column_ = 0;
+    write(u"\n");
   }
-  print_column_ = column;
-  if (printer_) printer_(ToUtf8(line));
 }
 
 // A number with room for its sign before it and a space after, as the
