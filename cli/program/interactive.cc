@@ -15,6 +15,7 @@
 #include "cli/program/hints.h"
 #include "cli/program/memory_dump.h"
 #include "cli/program/run.h"
+#include "cli/program/variable_memory.h"
 #include "cli/script/ascii.h"
 #include "cli/script/interpreter.h"
 #include "cli/script/parser.h"
@@ -40,6 +41,7 @@ constexpr std::string_view kHelp =
     ":arg-at [ADDR|off]   places the argument variant at ADDR (default off)\n"
     ":debug [on|off]      passes DebugF True (default off)\n"
     ":x ADDR [COUNT]      dumps COUNT bytes (default 64) of memory from ADDR\n"
+    ":x NAME, :x *NAME    dumps a variable's own bytes, or what its pointer leads to\n"
     ":help                prints this help\n"
     ":quit                ends the session, as the end of input does\n"
     "A command without a value goes back to the default. N and ADDR are written\n"
@@ -300,8 +302,12 @@ void Session::SetDebug(std::string_view value) {
 }
 
 void Session::Dump(std::string_view value) {
-  if (value.empty()) throw UsageError(":x: give an address, as in :x 1310720 or :x 0x140000 16");
-  Write(MemoryDump(process_.memory(), MemoryRangeValue(value, ":x", process_.memory().layout())));
+  if (value.empty()) {
+    throw UsageError(":x: give an address or a variable, as in :x 0x140000 16, :x s or :x *s");
+  }
+  const DumpRequest request = DumpRequestValue(value, ":x", process_.memory().layout());
+  const cli::Dump dump = DumpFor(request, interpreter_, process_.memory(), ":x");
+  Write(MemoryDump(process_.memory(), dump, options_.lf));
 }
 
 void Session::Help(std::string_view) {
@@ -380,7 +386,8 @@ int RunSession(const Options& options, const ScriptSource* preload, std::istream
       if (failed({"<stdin>", text, number}) == kHostFailure && !out) return kHostFailure;
     }
     if (!out) {
-      err << "ravoduze: cannot write to standard output\n";
+      // A reader that has gone (| head) ends the session without a word.
+      if (errno != EPIPE) err << "ravoduze: cannot write to standard output\n";
       return kHostFailure;
     }
   }

@@ -20,7 +20,9 @@ class LineEditor {
   virtual ~LineEditor() = default;
 
   // Shows `prompt` and returns the line typed, without its line break;
-  // nullopt at the end of input (Ctrl-D on an empty line).
+  // nullopt at the end of input (Ctrl-D on an empty line). Ctrl-C cancels
+  // the line being typed, as a shell does: it gives an empty line, which
+  // the session passes over to a fresh prompt.
   virtual std::optional<std::string> ReadLine(const std::string& prompt) = 0;
 
   // Adds a line to the history, which is kept for the next session.
@@ -30,6 +32,9 @@ class LineEditor {
 // The terminal's editor, its history in $XDG_STATE_HOME/ravoduze/history
 // (~/.local/state/ravoduze/history by default); nullptr when the program
 // was built without the library. Defined by the program, not by dud_cli.
+// While it lives it holds SIGINT: a Ctrl-C while a line runs (a long
+// report) is noted on standard error and the line runs to its end, so the
+// session keeps its variables; a second one ends the program.
 std::unique_ptr<LineEditor> MakeTerminalEditor();
 
 }  // namespace dudUdudADOD::cli
