@@ -196,5 +196,33 @@ TEST(Program, ATypedSessionEditsLinesAndKeepsAHistory) {
   std::filesystem::remove_all(home);
 }
 
+// Ctrl-C at the prompt cancels the line being typed, as a shell's does:
+// the session, and every variable in it, goes on; twice in a row changes
+// nothing; the end of input still ends it.
+TEST(Program, CtrlCCancelsTheLineAndKeepsTheSession) {
+  if (!DUD_LINE_EDITING) GTEST_SKIP() << "built without libedit: -i reads plain lines";
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("ravoduze_ctrlc_" + std::to_string(getpid()));
+  std::filesystem::remove_all(home);
+  TypedSession session(home.string());
+  ASSERT_TRUE(session.started());
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("Dim x As Long = 5\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("Dim y As Lo");
+  ASSERT_TRUE(session.WaitFor("Dim y As Lo"));
+  session.Type("\x03");
+  ASSERT_TRUE(session.WaitFor("^C\r\n> "));
+  session.Type("\x03");
+  ASSERT_TRUE(session.WaitFor("^C\r\n> "));
+  session.Type("? x\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("\x04");
+  const std::string screen = session.Finish();
+  EXPECT_EQ(Count(screen, "\n5\r"), 1u) << screen;
+  EXPECT_EQ(screen.find("error"), std::string::npos) << screen;
+  std::filesystem::remove_all(home);
+}
+
 }  // namespace
 }  // namespace dudUdudADOD::cli

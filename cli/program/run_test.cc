@@ -395,6 +395,59 @@ TEST(RunRavoduze, ThePictureNeverStopsTheReport) {
   std::filesystem::remove(svg);
 }
 
+// --svg - writes the picture alone to standard output, a whole document a
+// viewer or a pipe takes; its descriptor box names the fields as the
+// report's table does.
+TEST(RunRavoduze, ThePictureGoesToStandardOutputAloneAndSpeaksTheReportsNames) {
+  const std::string script = "Dim a(1 To 2, 0 To 1) As Long";
+  const CliResult r = RunCli({"--svg", "-", script});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u)
+      << r.out.substr(0, 80);
+  EXPECT_TRUE(r.out.ends_with("</svg>\n")) << r.out.substr(r.out.size() - 20);
+  EXPECT_EQ(r.out.find("/// "), std::string::npos) << "no report beside the picture";
+  const std::string report = RunCli({script}).out;
+  for (const char* field :
+       {".cDims", ".fFeaures", ".cbArrElemSize", ".cLock", ".pvData", "cElements", "lBound"}) {
+    EXPECT_NE(r.out.find(std::string(field) + " "), std::string::npos) << field;
+    EXPECT_NE(report.find(std::string(field) + " "), std::string::npos) << field;
+  }
+  EXPECT_EQ(RunCli({"--svg", "-", "--json", script}).code, 2);
+}
+
+// Words a user of other tools types: the platform in any case, and a file
+// FileBytes cannot read refused with the system's reason.
+TEST(RunRavoduze, PlatformInAnyCaseAndFileBytesSaysWhy) {
+  const CliResult wide =
+      RunCli({"--platform", "WIN64", "--var-flags", "varDef", "Dim p As LongPtr"});
+  EXPECT_EQ(wide.code, 0) << wide.err;
+  EXPECT_EQ(wide.out,
+            RunCli({"--platform", "win64", "--var-flags", "varDef", "Dim p As LongPtr"}).out);
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {"/nonexistent/nope.bin", "cannot open \"/nonexistent/nope.bin\": No such file or directory"},
+      {"/", "cannot read \"/\": it is a directory; FileBytes reads a regular file"},
+  };
+  for (const auto& c : cases) {
+    const CliResult r = RunCli({"Dim b() As Byte = FileBytes(\"" + c.path + "\")"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("error: " + c.reason + "\n"), std::string::npos) << r.err;
+  }
+}
+
+// The help reads whole in a terminal of 80 columns: no line wider, none of
+// blanks alone, no line that ends in a blank.
+TEST(RunRavoduze, TheHelpFitsEightyColumns) {
+  std::istringstream help(RunCli({"--help"}).out);
+  for (std::string line; std::getline(help, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_FALSE(line.ends_with(" ")) << "[" << line << "]";
+  }
+}
+
 // One reading of memory: a string whose prefix claims 2 GiB that is not
 // there fails the report, the twin and the footprint alike.
 TEST(RunRavoduze, EveryOutputFailsOnAStringThatIsNotThere) {
