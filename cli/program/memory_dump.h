@@ -7,10 +7,10 @@
 // the columns, then each row shows the decimal address of its first byte,
 // the bytes in hex and the same bytes as characters ("." for bytes outside
 // printable ASCII). Rows fit 80 columns for addresses of up to 13 digits
-// (every 32-bit one, and those of the modelled 64-bit process). Bytes that are not mapped show as "--" instead of
-// failing: a dump is for looking around, and the edge of a block is worth
-// seeing. A range stops at the top of the pointer's width. Lines end in
-// CR LF, as the reports' do, or in LF when asked; no line ends in a blank.
+// (every 32-bit one, and those of the modelled 64-bit process). Bytes that are not mapped show as
+// "--" instead of failing: a dump is for looking around, and the edge of a block is worth seeing. A
+// range stops at the top of the pointer's width. Lines end in CR LF, as the reports' do, or in LF
+// when asked; no line ends in a blank.
 #ifndef DUD_CLI_PROGRAM_MEMORY_DUMP_H_
 #define DUD_CLI_PROGRAM_MEMORY_DUMP_H_
 

@@ -88,7 +88,7 @@ constexpr auto kOptions = std::to_array<OptionRow>({
     {"",
      "--platform",
      "NAME",
-     "the client process modelled: win32 (default) or win64",
+     "the client process modelled: win32 (default) or win64, in any case",
      {},
      [](Options& o, std::string_view v) { SetOnce(o.platform, PlatformValue(v), "--platform"); }},
     {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
@@ -506,14 +506,15 @@ constexpr std::string_view kDetails =
     "  ravoduze --vat-flags vatIndexed+vatLegend --sep , 'Dim m(1, 2) As Byte'\n"
     "  ravoduze --arg-at 0x120000 'Dim v As Variant = \"text\"'\n"
     "  echo 'RawVariant(3, 1, 2, 3, 5, 0)' | ravoduze\n"
-    "  ravoduze --dump 0x140000:16 'Dim s As String = \"abc\"'\n"
-    "  printf 'Dim x As Long = 5\\n? x\\n:x 1243024 4\\n' | ravoduze -i  # see :help\n"
+    "  ravoduze --dump '*s' 'Dim s As String = \"abc\"'   # the text s points to\n"
+    "  printf 'Dim x As Long = 5\\n? x\\n:x x\\n' | ravoduze -i  # see :help\n"
     "\n"
     "Exit status: 0 the report was printed, or the -i session ended;\n"
     "1 a run-time error (\"Run-time error 'N': ...\" on standard error, no report);\n"
     "2 a script error or a usage error; 3 the host failed (out of memory, or the\n"
-    "output could not be written). A piped -i session exits 1 or 2 when a line\n"
-    "failed so.\n";
+    "output could not be written; silently when its reader has gone, as in | head).\n"
+    "A piped -i session exits 1 or 2 when a line failed so. In a terminal, Ctrl-C\n"
+    "cancels the line being typed.\n";
 
 // The names a flag word accepts, wrapped under the option's help.
 static void AppendMembers(std::string& text, std::span<const Member> members) {
