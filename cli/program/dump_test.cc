@@ -75,6 +75,21 @@ TEST(DumpByName, ShowsTheVariableOrWhatItsPointerLeadsTo) {
   }
 }
 
+// A 64-bit process: pointers of 8 bytes, a Variant of 24, a descriptor
+// head of 24; wider addresses widen the column, the rows still fit 80.
+TEST(DumpByName, FollowsThe64BitLayout) {
+  const std::string script = "Dim a(1 To 2) As Long: Dim v As Variant = a";
+  const CliResult r = RunCli({"--platform", "win64", "--lf", "--dump", "*v", script});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "*v (array descriptor): 32 bytes at 2085131386952 (0x000001E57B840048)\n"
+            "      address  0  1  2  3  4  5  6  7   8  9 10 11 12 13 14 15  characters\n"
+            "2085131386952 01 00 80 00 04 00 00 00  00 00 00 00 00 00 00 00  ................\n"
+            "2085131386968 10 70 87 7B E5 01 00 00  02 00 00 00 01 00 00 00  .p.{............\n");
+  const CliResult own = RunCli({"--platform", "win64", "--lf", "--dump", "v", script});
+  EXPECT_NE(own.out.find("v (Variant): 24 bytes at "), std::string::npos) << own.out;
+}
+
 // The same in a session, where the variables stay: :x takes a blank before
 // the count, and ends its lines as the session's reports do.
 TEST(DumpByName, ASessionDumpsAsTheOneShotModeDoes) {

@@ -119,8 +119,8 @@ LineStatus ReadLine(std::istream& in, std::string& line) {
 
 class Session {
  public:
-  Session(const Options& options, std::ostream& out, bool prompt)
-      : options_(options), out_(out), prompt_(prompt) {}
+  Session(const Options& options, std::ostream& out, bool prompt, LineEditor* editor)
+      : options_(options), out_(out), prompt_(prompt), editor_(editor) {}
 
   // Runs one input line; false when it ends the session.
   bool Handle(std::string line);
@@ -159,6 +159,7 @@ class Session {
   Options options_;
   std::ostream& out_;
   bool prompt_;
+  LineEditor* editor_;  // tells of a Ctrl-C while a line ran; may be null
   automation::Process process_{options_.platform.value_or(automation::Platform::kWin32)};
   Interpreter interpreter_{process_};
   std::string hints_;
@@ -241,6 +242,11 @@ void Session::Inspect(const Expr& value) {
     }
     if (!options_.quiet) hints_ = CharAsciiNote(process_, argument, options_, ":");
   });
+  // Ctrl-C while the report was made: the user no longer wants it.
+  if (editor_ != nullptr && editor_->TakeInterrupt()) {
+    hints_.clear();
+    return;
+  }
   errno = 0;
   WriteUtf8(out_, report);
   // Some reports end without a line break; at a terminal the prompt must not
@@ -353,7 +359,7 @@ class LineSource {
 
 int RunSession(const Options& options, const ScriptSource* preload, std::istream& in,
                std::ostream& out, std::ostream& err, bool prompt, LineEditor* editor) {
-  Session session(options, out, prompt);
+  Session session(options, out, prompt, editor);
   if (prompt) out << VersionText() << kGreeting;
   int worst = kOk;
   const auto failed = [&](const ScriptText& where) {

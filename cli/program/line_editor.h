@@ -27,14 +27,19 @@ class LineEditor {
 
   // Adds a line to the history, which is kept for the next session.
   virtual void Remember(const std::string& line) = 0;
+
+  // Whether Ctrl-C was pressed since the last line was read (while that
+  // line ran), once: the session then drops the line's report.
+  virtual bool TakeInterrupt() { return false; }
 };
 
 // The terminal's editor, its history in $XDG_STATE_HOME/ravoduze/history
 // (~/.local/state/ravoduze/history by default); nullptr when the program
 // was built without the library. Defined by the program, not by dud_cli.
 // While it lives it holds SIGINT: a Ctrl-C while a line runs (a long
-// report) is noted on standard error and the line runs to its end, so the
-// session keeps its variables; a second one ends the program.
+// report) is noted on standard error, the line runs to its end (the
+// component's call cannot be stopped midway) and its report is dropped, so
+// the session keeps its variables; a second one ends the program.
 std::unique_ptr<LineEditor> MakeTerminalEditor();
 
 }  // namespace dudUdudADOD::cli

@@ -136,6 +136,8 @@ class TypedSession {
     for (int tries = 0; tries < 2000 && EditsLinesItself(); ++tries) usleep(10000);
     ASSERT_EQ(write(terminal_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
+  // Ctrl-C at once, while a line runs and the terminal edits lines itself.
+  void Interrupt() { ASSERT_EQ(write(terminal_, "\x03", 1), 1); }
   bool EditsLinesItself() const {
     termios mode{};
     return tcgetattr(terminal_, &mode) == 0 && (mode.c_lflag & ICANON) != 0;
@@ -221,6 +223,35 @@ TEST(Program, CtrlCCancelsTheLineAndKeepsTheSession) {
   const std::string screen = session.Finish();
   EXPECT_EQ(Count(screen, "\n5\r"), 1u) << screen;
   EXPECT_EQ(screen.find("error"), std::string::npos) << screen;
+  std::filesystem::remove_all(home);
+}
+
+// Ctrl-C while a long report is made: the call runs to its end, but the
+// report is dropped and the session, with its variables, goes on.
+TEST(Program, CtrlCDuringAReportDropsItAndKeepsTheSession) {
+  if (!DUD_LINE_EDITING) GTEST_SKIP() << "built without libedit: -i reads plain lines";
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("ravoduze_ctrlc2_" + std::to_string(getpid()));
+  std::filesystem::remove_all(home);
+  TypedSession session(home.string());
+  ASSERT_TRUE(session.started());
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("Dim x As Long = 5: Dim a(1 To 10000000) As Long\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  // Seconds of work for the report: the Ctrl-C typed once the line is
+  // taken comes while it is made.
+  session.Type("? a\r");
+  ASSERT_TRUE(session.WaitFor("? a\r\n"));
+  for (int tries = 0; tries < 2000 && !session.EditsLinesItself(); ++tries) usleep(10000);
+  session.Interrupt();
+  ASSERT_TRUE(session.WaitFor("ravoduze: interrupted: the line runs to its end"));
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("? x\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("\x04");
+  const std::string screen = session.Finish();
+  EXPECT_EQ(screen.find("10000000 elements"), std::string::npos) << "the report was dropped";
+  EXPECT_EQ(Count(screen, "\n5\r"), 1u) << screen;
   std::filesystem::remove_all(home);
 }
 

@@ -64,10 +64,19 @@ void LoadHistory(const std::string& path) {
 
 // Ctrl-C, as a shell or a debugger takes it: at the prompt it cancels the
 // line being typed; while a line runs, the first one is noted and the line
-// runs to its end, keeping the session and its variables, and a second one
-// ends the program as the signal does by default.
+// runs to its end, its report dropped, keeping the session and its
+// variables, and a second one ends the program as the signal does by
+// default.
 volatile std::sig_atomic_t interrupts = 0;
 volatile std::sig_atomic_t at_prompt = 0;
+
+// Written from the handler: write() is safe there, streams are not.
+void NoteInterrupt() {
+  constexpr char kNote[] =
+      "\nravoduze: interrupted: the line runs to its end, its report is dropped and the "
+      "session goes on (Ctrl-C again ends it)\n";
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kNote, sizeof kNote - 1);
+}
 
 void OnInterrupt(int) {
   if (at_prompt == 0 && interrupts > 0) {
@@ -75,12 +84,7 @@ void OnInterrupt(int) {
     std::raise(SIGINT);
     return;
   }
-  if (at_prompt == 0) {
-    constexpr char kNote[] =
-        "\nravoduze: interrupted: the line runs to its end and the session goes on "
-        "(Ctrl-C again ends it)\n";
-    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kNote, sizeof kNote - 1);
-  }
+  if (at_prompt == 0) NoteInterrupt();
   interrupts = interrupts + 1;
 }
 
@@ -137,9 +141,17 @@ class EditlineEditor : public LineEditor {
       return std::string();
     }
     if (line == nullptr) return std::nullopt;
+    // A Ctrl-C just after the line was entered belongs to the line's run.
+    if (interrupts > 0) NoteInterrupt();
     std::string text(line);
     std::free(line);
     return text;
+  }
+
+  bool TakeInterrupt() override {
+    const bool any = interrupts > 0;
+    interrupts = 0;
+    return any;
   }
 
   void Remember(const std::string& line) override {
