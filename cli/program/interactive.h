@@ -10,8 +10,9 @@
 //   VALUE                the same, for a line that is only a name or a value
 //   :COMMAND [VALUE]     :var-flags N, :vat-flags N, :sep TEXT, :arg-at ADDR,
 //                        :debug on|off set the options of later reports (no
-//                        VALUE: back to the default); :x ADDR [COUNT] dumps
-//                        memory (memory_dump.h); :help; :quit
+//                        VALUE: back to the default); :x ADDR [COUNT],
+//                        :x NAME, :x *NAME dump memory (memory_dump.h,
+//                        variable_memory.h); :help; :quit
 //   nothing, or a comment
 // The options given on the command line are the session's first options.
 //

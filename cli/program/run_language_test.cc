@@ -46,9 +46,13 @@ TEST(ScriptLanguage, TheFormsOfTheLanguageRunAsTheyRead) {
       {"--lf ends printed lines as it ends the report's",
        {"--lf", "Debug.Print 1: Debug.Print"},
        " 1 \n\n"},
-      {"beside JSON, prints go to standard error",
+      {"beside JSON, prints go to standard error, ended by LF",
        {"--json", "--var-flags", "0", "Debug.Print \"hi\": CInt(2)"},
        "{\"format\":\"ravoduze-facts\"",
+       "hi\n"},
+      {"beside a picture on standard output too",
+       {"--svg", "-", "Debug.Print \"hi\": CInt(2)"},
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
        "hi\n"},
       {"String * N holds N characters, cut or filled with spaces",
        with({"Dim s As String * 6 = \"abc\": Dim t As String * 2 = \"xyz\": s & t"}),
@@ -78,7 +82,8 @@ TEST(ScriptLanguage, TheFormsOfTheLanguageRunAsTheyRead) {
     SCOPED_TRACE(c.name);
     const CliResult r = RunCli(c.args);
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, c.args[0] == "--json" ? c.out.size() : std::string::npos), c.out);
+    const bool document = c.args[0] == "--json" || c.args[0] == "--svg";  // its start only
+    EXPECT_EQ(r.out.substr(0, document ? c.out.size() : std::string::npos), c.out);
     EXPECT_EQ(r.err, c.err);
   }
 }
@@ -126,6 +131,23 @@ TEST(ScriptLanguage, WhatAScriptDoesNotHaveIsNamed) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
   }
+}
+
+// A fixed-length String's characters lie in the variable: a dump by name
+// shows them, and there is no pointer to follow.
+TEST(ScriptLanguage, ADumpByNameShowsAFixedLengthStringsCharacters) {
+  const std::string script = "Dim code As String * 6 = \"AB12\"";
+  CliResult r = RunCli({"--dump", "code", script});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "code (String * 6: its characters): 12 bytes at 1243016 (0x0012F788)\r\n"
+            "   address  0  1  2  3  4  5  6  7   8  9 10 11 12 13 14 15  characters\r\n"
+            "   1243016 41 00 42 00 31 00 32 00  20 00 20 00              A.B.1.2. . .\r\n");
+  r = RunCli({"--dump", "*code", script});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err,
+            "ravoduze: --dump: \"*code\": nothing to follow: code is a String * 6, whose "
+            "characters lie in it, with no pointer (--dump code shows them)\n");
 }
 
 // A piped session: a list goes on over lines until its "}", prints come
