@@ -78,7 +78,7 @@ automation::Platform PlatformValue(std::string_view v) {
   throw UsageError("--platform: \"" + std::string(v) + "\" is not a platform: give win32 or win64");
 }
 
-constexpr std::array<OptionRow, 19> kOptions = {{
+constexpr std::array<OptionRow, 21> kOptions = {{
     {"",
      "--platform",
      "NAME",
@@ -131,6 +131,18 @@ constexpr std::array<OptionRow, 19> kOptions = {{
      "also draws the value's memory map as an SVG picture into FILE",
      {},
      [](Options& o, std::string_view v) { SetOnce(o.svg, std::string(v), "--svg"); }},
+    {"-k",
+     "--keep-going",
+     "",
+     "prints each section alone; a failed one is one line",
+     {},
+     [](Options& o, std::string_view) { o.keep_going = true; }},
+    {"",
+     "--explain",
+     "",
+     "after the report, decodes its codes and pointers",
+     {},
+     [](Options& o, std::string_view) { o.explain = true; }},
     {"-f",
      "--file",
      "FILE",
@@ -386,6 +398,15 @@ void RefuseTogether(const Options& o) {
       {o.dump && o.json, "--dump", "--json", "--dump prints memory instead of any report"},
       {o.dump && o.svg, "--dump", "--svg", "--dump prints memory instead of any report"},
       {o.dump && o.footprint, "--dump", "--footprint",
+       "--dump prints memory instead of any report"},
+      {o.keep_going && o.json, "-k", "--json",
+       "the JSON document already holds every fact before an error, and the error"},
+      {o.keep_going && o.footprint, "-k", "--footprint", "the footprint has no sections"},
+      {o.keep_going && o.dump.has_value(), "-k", "--dump",
+       "--dump prints memory instead of any report"},
+      {o.explain && o.json, "--explain", "--json", "the JSON document holds the decoded facts"},
+      {o.explain && o.footprint, "--explain", "--footprint", "--explain follows a text report"},
+      {o.explain && o.dump.has_value(), "--explain", "--dump",
        "--dump prints memory instead of any report"},
   };
   for (const auto& p : pairs) {

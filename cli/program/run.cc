@@ -20,11 +20,13 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/output/explain.h"
 #include "cli/output/facts_output.h"
 #include "cli/output/svg_picture.h"
 #include "cli/output/utf8_blocks.h"
 #include "cli/program/hints.h"
 #include "cli/program/interactive.h"
+#include "cli/program/keep_going.h"
 #include "cli/program/memory_dump.h"
 #include "cli/program/options.h"
 #include "cli/script/diagnostic.h"
@@ -187,6 +189,55 @@ void WriteText(std::ostream& out, std::string_view text, const std::string& what
   CheckWritten(out, what);
 }
 
+// -k: each section goes out once it is complete, a failed one as its line.
+class BlocksBySection : public SectionSink {
+ public:
+  BlocksBySection(const Options& options, std::ostream& out) : options_(options), out_(out) {}
+
+  void Take(std::u16string& text) override {
+    if (!blocks_) {
+      blocks_ = std::make_unique<Utf8Blocks>(options_.lf);
+      SpillStraightOut(*blocks_, out_);
+    }
+    blocks_->Take(text);
+  }
+  void Drop() override { blocks_.reset(); }  // cuts a regular file back, too
+  void End() override {
+    if (!blocks_) return;
+    ends_line_ = blocks_->EndsLine();
+    WriteBlocks(*blocks_, out_, false);
+    blocks_.reset();
+  }
+  bool ends_line() const { return ends_line_; }
+
+ private:
+  const Options& options_;
+  std::ostream& out_;
+  std::unique_ptr<Utf8Blocks> blocks_;
+  bool ends_line_ = true;
+};
+
+// `ends_line` tells whether the output ends its line afterwards.
+int WriteBySection(automation::Process& process, automation::Address argument,
+                   const Options& options, std::ostream& out, std::ostream& err,
+                   bool out_is_terminal, bool& ends_line) {
+  BlocksBySection sections(options, out);
+  const std::vector<SectionFailure> failures =
+      ReportBySection(process, argument, options, sections);
+  if (out_is_terminal && !sections.ends_line()) out << '\n' << std::flush;
+  ends_line = sections.ends_line() || out_is_terminal;
+  if (!options.quiet) err << KeepGoingHint(process, argument, options, failures);
+  return failures.empty() ? kOk : kRunTimeError;
+}
+
+// --explain, after the report; `line_open`: the report did not end its line.
+void WriteExplanation(automation::Process& process, automation::Address argument,
+                      const Options& options, std::ostream& out, bool line_open) {
+  std::string text = ExplainReport(process, argument, options.var_flags, options.lf);
+  if (line_open) text.insert(0, options.lf ? "\n" : "\r\n");
+  WriteText(out, text, "the report");
+}
+
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
                 std::ostream& out, std::ostream& err, bool out_is_terminal);
 
@@ -239,15 +290,24 @@ int WriteOutput(automation::Process& process, automation::Address argument, cons
       CheckWritten(out, "the footprint");
       return kOk;
     }
+    if (options.keep_going) {
+      bool ends_line = true;
+      const int code =
+          WriteBySection(process, argument, options, out, err, out_is_terminal, ends_line);
+      if (options.explain) WriteExplanation(process, argument, options, out, !ends_line);
+      return code;
+    }
     inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
                      options.debug, options.var_flags, options.vat_flags, options.sep);
   } catch (const RuntimeError& e) {
     report.Clear();  // no partial report; its memory goes back first
     PrintRunTimeError(err, e);
-    if (!options.quiet) err << FailureHint(process, argument, options);
+    if (!options.quiet) err << FailureHint(process, argument, options, "--", e.number());
     return kRunTimeError;
   }
+  const bool ends_line = report.EndsLine() || out_is_terminal;  // a terminal's gets a break
   WriteBlocks(report, out, out_is_terminal);
+  if (options.explain) WriteExplanation(process, argument, options, out, !ends_line);
   if (!options.quiet) err << CharAsciiNote(process, argument, options);
   return kOk;
 }
