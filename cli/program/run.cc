@@ -132,10 +132,11 @@ std::string DrawPicture(const automation::Process& process, automation::Address 
 // The twin as JSON, written while it is gathered: a run-time error ends the
 // document with the error and then ends the run like a failed report.
 void WriteJson(RavoDUZE& inspector, automation::Address argument, const Options& options,
-               std::ostream& out) {
-  const auto& layout =
-      automation::LayoutOf(options.platform.value_or(automation::Platform::kWin32));
+               const std::optional<std::string>& name, std::ostream& out) {
+  const automation::Platform platform = options.platform.value_or(automation::Platform::kWin32);
+  const auto& layout = automation::LayoutOf(platform);
   JsonFacts json(out, static_cast<int>(layout.pointer_size * 2));
+  json.Describe(automation::ToUtf8(automation::PlatformName(platform)), name);
   errno = 0;
   inspector.Facts(json, argument, options.var_flags);
   json.Finish();
@@ -238,8 +239,22 @@ void WriteExplanation(automation::Process& process, automation::Address argument
   WriteText(out, text, "the report");
 }
 
+// The name of the variable the last statement passes, if it passes one.
+std::optional<std::string> InspectedName(const Script& script) {
+  if (script.statements.empty()) return std::nullopt;
+  const Statement& last = script.statements.back();
+  if (const auto* dim = std::get_if<DimStatement>(&last)) return dim->declarators.back().name.text;
+  if (const auto* assign = std::get_if<AssignStatement>(&last)) return assign->name.text;
+  if (const auto* redim = std::get_if<ReDimStatement>(&last)) return redim->name.text;
+  if (const auto* erase = std::get_if<EraseStatement>(&last)) return erase->names.back().text;
+  const auto* alone = std::get_if<ExprStatement>(&last);
+  if (alone != nullptr && alone->value.kind == ExprKind::kVariable) return alone->value.text;
+  return std::nullopt;
+}
+
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
-                std::ostream& out, std::ostream& err, bool out_is_terminal);
+                const std::optional<std::string>& name, std::ostream& out, std::ostream& err,
+                bool out_is_terminal);
 
 // Runs the script in a process of its own, then writes its report (or the
 // memory that --dump asks for). Run-time errors are printed here, where the
@@ -266,7 +281,8 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     return kOk;
   }
   const std::string picture_note = options.svg ? DrawPicture(*process, argument, *options.svg) : "";
-  const int code = WriteOutput(*process, argument, options, out, err, out_is_terminal);
+  const int code =
+      WriteOutput(*process, argument, options, InspectedName(script), out, err, out_is_terminal);
   if (!options.quiet) err << picture_note;  // after the error or the report it follows
   return code;
 }
@@ -274,13 +290,14 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
 // The report, the twin or the footprint of the argument; a run-time error
 // is printed with its hint.
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
-                std::ostream& out, std::ostream& err, bool out_is_terminal) {
+                const std::optional<std::string>& name, std::ostream& out, std::ostream& err,
+                bool out_is_terminal) {
   Utf8Blocks report(options.lf);
   SpillStraightOut(report, out);
   try {
     RavoDUZE inspector(process);
     if (options.json) {
-      WriteJson(inspector, argument, options, out);
+      WriteJson(inspector, argument, options, name, out);
       return kOk;
     }
     if (options.footprint) {
