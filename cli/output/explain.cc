@@ -253,6 +253,11 @@ std::string ExplainText(const SectionFacts& facts, const automation::ClientProce
   const Places places(facts, footprint, process.memory().layout().pointer_size);
   std::string text = "--- explained ---\n";
   if (facts.variant) ExplainVariant(text, *facts.variant, places);
+  if (!facts.variant && facts.failed_variant_type) {
+    const uint16_t word = *facts.failed_variant_type;
+    text += Line(u"vbType", std::to_string(word) + " = " + TypeWordText(word) +
+                                " (read from memory: the section failed)");
+  }
   if (facts.variable) ExplainVariable(text, *facts.variable, process, places);
   if (facts.descriptor) ExplainDescriptor(text, *facts.descriptor, places);
   return text;
@@ -267,6 +272,12 @@ std::string ExplainReport(automation::ClientProcess& process, Address var,
     // The bounds come with the descriptor section, when asked for.
     const int32_t alone = section == varSA_Stru ? flags & (varSA_Stru | varSA_Bounds) : section;
     if ((flags & section) != 0) inspector.Facts(facts, var, alone);
+  }
+  if ((flags & varARG) != 0 && !facts.variant) {
+    try {
+      facts.failed_variant_type = automation::ReadUInt16(process.memory(), var);
+    } catch (const RuntimeError&) {
+    }
   }
   const std::string text = ExplainText(facts, process, MeasureReadable(process, var));
   if (lf) return text;

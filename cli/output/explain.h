@@ -18,7 +18,9 @@
 // held in the variant, that it holds no pointer); the variable's cell where
 // it holds a pointer (a String, an array, an object) or a Date (its value
 // and its 8 bytes apart); the descriptor's address, fFeatures bit by bit and
-// pvData. Lines end in LF.
+// pvData, and which declared dimension each bound is. Where the variant
+// argument section failed, its type word is read from memory all the same.
+// Lines end in LF.
 #ifndef DUD_CLI_OUTPUT_EXPLAIN_H_
 #define DUD_CLI_OUTPUT_EXPLAIN_H_
 
@@ -51,6 +53,9 @@ struct SectionFacts : FactsSink {
   std::optional<SectionFact> variant;
   std::optional<VariableFact> variable;
   std::optional<DescriptorFact> descriptor;
+  // The argument's type word read straight from memory, for a variant
+  // argument section that was asked for and failed (Null, Empty).
+  std::optional<uint16_t> failed_variant_type;
 
   void Variant(const SectionFact& s) override { variant = s; }
   void Variable(const VariableFact& v) override { variable = v; }

@@ -227,7 +227,10 @@ int WriteBySection(automation::Process& process, automation::Address argument,
       ReportBySection(process, argument, options, sections);
   if (out_is_terminal && !sections.ends_line()) out << '\n' << std::flush;
   ends_line = sections.ends_line() || out_is_terminal;
-  if (!options.quiet) err << KeepGoingHint(process, argument, options, failures);
+  if (!options.quiet) {
+    err << KeepGoingHint(process, argument, options, failures);
+    if (failures.empty()) err << CharAsciiNote(process, argument, options);
+  }
   return failures.empty() ? kOk : kRunTimeError;
 }
 
