@@ -148,11 +148,12 @@ void ExplainVariant(std::string& text, const SectionFact& variant, const Places&
     if (row.field == u"vbType" && row.number) {
       word = static_cast<uint16_t>(*row.number);
       text += Line(row.field, std::to_string(*word) + " = " + TypeWordText(*word));
-    } else if (row.offset == 8 && word && row.number) {
+    } else if (row.offset == 8 && word) {
       if (!HoldsPointer(*word)) {
         text += Line(row.field, "the value itself, held in the variant: no pointer");
         continue;
       }
+      if (!row.number) continue;
       const auto to = static_cast<Address>(*row.number);
       text += Line(row.field, places.Pointer(to) + ": " + places.Of(to));
     }
