@@ -180,7 +180,9 @@ std::string FailureHint(automation::Process& process, Address argument, const Op
     hints += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + std::string(names[i]);
   }
   if (failing == varValues) hints += CharAsciiWay(process, argument, options, vat_flags, prefix);
-  const int32_t rest = flags & ~failing & varALLINFO;
+  int32_t rest = flags & ~failing & varALLINFO;
+  // A scalar has no descriptor sections: their flags would print nothing.
+  if (!IsArray(process, argument)) rest &= ~(varSA_Stru | varSA_Bounds);
   if (rest != 0 && Prints(process, argument, options, rest, vat_flags)) {
     hints += "; " + std::string(prefix) + "var-flags " + std::to_string(rest) +
              (names.size() == 1 ? " leaves it out" : " leaves them out") + " and prints the rest";

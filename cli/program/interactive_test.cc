@@ -273,7 +273,7 @@ TEST(InteractiveSession, DumpsPreloadsAndTellsAPipeWhatFailed) {
             "Run-time error '91': Object variable or With block variable not set\n"
             "ravoduze: hint: :keep-going on prints every section that can be printed, and one line "
             "for each that fails\n"
-            "ravoduze: hint: the error comes from the values section (varValues); :var-flags 15 "
+            "ravoduze: hint: the error comes from the values section (varValues); :var-flags 3 "
             "leaves it out and prints the rest\n");
   EXPECT_EQ(Session({"Dim o As Object", "? o"}, {}, true).code, 0);  // a person saw it
 }

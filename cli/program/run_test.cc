@@ -213,7 +213,7 @@ TEST(RunRavoduze, HintsExplainFailuresOnStandardError) {
       {{"Dim o As Object"},
        "ravoduze: hint: -k prints every section that can be printed, and one line for each that "
        "fails\n"
-       "ravoduze: hint: the error comes from the values section (varValues); --var-flags 15 "
+       "ravoduze: hint: the error comes from the values section (varValues); --var-flags 3 "
        "leaves it out and prints the rest\n"},
       // Every section fails: no --var-flags to offer, but the variant's own bytes.
       {{"Dim v = Null"},
