@@ -20,8 +20,9 @@ constexpr std::u16string_view kCrLf = u"\r\n";
 struct Section {
   int32_t flag;
   std::u16string_view heading;
-  // Whether the section starts with a line break: all do but the variant
-  // argument, which opens the report, and a scalar's variable section.
+  // Whether the section starts with a line break, for a scalar and for an
+  // array: all do but the variant argument, which opens the report, and a
+  // scalar's variable section.
   bool break_before_scalar;
   bool break_before_array;
   bool blank_after;  // a blank line follows the section's last line

@@ -13,8 +13,10 @@
 // A section that fails takes one line in its place, between the line breaks
 // the section would have had: its heading and the error, as in
 //   /// VALUES /// Run-time error '94': Invalid use of Null
-// Flags that ask for no section (0, or varSA_Bounds without varSA_Stru)
-// make one call with those flags, whose failure is the error line alone.
+// A scalar's descriptor section, which no report of a scalar holds, is not
+// asked for. Flags that ask for no section that prints (0, varSA_Bounds
+// without varSA_Stru, or only the descriptor of a scalar) make one call with
+// those flags, whose failure is the error line alone.
 //
 // Each call runs in the same process: the main call takes back everything
 // it placed, so every section sees what one whole call would have seen.
