@@ -24,8 +24,11 @@ void WriteUtf8(std::ostream& out, std::u16string_view text) {
 void CheckWritten(std::ostream& out, const std::string& what) {
   if (out) return;
   const int reason = errno;
-  throw HostFailure("cannot write " + what +
-                    (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
+  throw HostFailure(
+      "cannot write " + what + (reason != 0 ? std::string(": ") + std::strerror(reason) : ""),
+      reason);
 }
+
+bool HostFailure::ReaderGone() const { return reason_ == EPIPE; }
 
 }  // namespace dudUdudADOD::cli

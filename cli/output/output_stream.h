@@ -19,12 +19,23 @@ void WriteUtf8(std::ostream& out, std::u16string_view text);
 // The host cannot go on: `out` cannot take the report.
 class HostFailure : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit HostFailure(const std::string& what, int reason = 0)
+      : std::runtime_error(what), reason_(reason) {}
+
+  // The system's error number, 0 when it gave none.
+  int reason() const { return reason_; }
+  // The reader of the output has gone (ravoduze ... | head): as other tools
+  // of the shell, the program then stops without a word.
+  bool ReaderGone() const;
+
+ private:
+  int reason_;
 };
 
 // Throws HostFailure("cannot write " + what) unless `out` took everything
 // written to it. Clear errno before writing: when the system gave a reason
-// ("Broken pipe" for a reader that has gone), the message ends with it.
+// ("No space left on device"), the message ends with it and the failure
+// keeps it.
 void CheckWritten(std::ostream& out, const std::string& what);
 
 }  // namespace dudUdudADOD::cli

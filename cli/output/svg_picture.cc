@@ -164,14 +164,15 @@ std::vector<std::string> BoxLines(const BlockFact& block, const Fields& f) {
       break;
     case BlockKind::kDescriptor: {
       const Address d = at + block.prefix;
-      lines.push_back(".cDims " + f.U16(d) + "   .fFeatures " + f.U16(d + 2) + "   .cbElements " +
+      // The report's names for the same fields, spelled as its table spells them.
+      lines.push_back(".cDims " + f.U16(d) + "   .fFeaures " + f.U16(d + 2) + "   .cbArrElemSize " +
                       f.U32(d + 4));
-      lines.push_back(".cLocks " + f.U32(d + 8) + "   .pvData " + f.Ptr(d + layout.pv_data_offset));
+      lines.push_back(".cLock " + f.U32(d + 8) + "   .pvData " + f.Ptr(d + layout.pv_data_offset));
       const uint64_t dims = (block.size - (d - at) - layout.descriptor_head) / 8;
       for (uint64_t k = 0; k < dims && k < 6; ++k) {
         const Address bound = d + layout.descriptor_head + 8 * k;
-        lines.push_back("bound " + std::to_string(k) + ": cElements " + f.U32(bound) +
-                        ", lLbound " + f.I32(bound + 4));
+        lines.push_back("bound " + std::to_string(k) + ": cElements " + f.U32(bound) + ", lBound " +
+                        f.I32(bound + 4));
       }
       if (dims > 6) lines.push_back("... " + std::to_string(dims - 6) + " more bounds");
       break;

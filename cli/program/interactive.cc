@@ -17,6 +17,7 @@
 #include "cli/program/keep_going.h"
 #include "cli/program/memory_dump.h"
 #include "cli/program/run.h"
+#include "cli/program/variable_memory.h"
 #include "cli/script/ascii.h"
 #include "cli/script/interpreter.h"
 #include "cli/script/parser.h"
@@ -44,6 +45,7 @@ constexpr std::string_view kHelp =
     ":keep-going [on|off] prints each section alone, a failed one as one line\n"
     ":explain [on|off]    after each report, decodes its codes and pointers\n"
     ":x ADDR [COUNT]      dumps COUNT bytes (default 64) of memory from ADDR\n"
+    ":x NAME, :x *NAME    dumps a variable's own bytes, or what its pointer leads to\n"
     ":help                prints this help\n"
     ":quit                ends the session, as the end of input does\n"
     "A command without a value goes back to the default. N and ADDR are written\n"
@@ -121,8 +123,8 @@ LineStatus ReadLine(std::istream& in, std::string& line) {
 
 class Session {
  public:
-  Session(const Options& options, std::ostream& out, bool prompt)
-      : options_(options), out_(out), prompt_(prompt) {}
+  Session(const Options& options, std::ostream& out, bool prompt, LineEditor* editor)
+      : options_(options), out_(out), prompt_(prompt), editor_(editor) {}
 
   // Runs one input line; false when it ends the session.
   bool Handle(std::string line);
@@ -166,6 +168,7 @@ class Session {
   Options options_;
   std::ostream& out_;
   bool prompt_;
+  LineEditor* editor_;  // tells of a Ctrl-C while a line ran; may be null
   automation::Process process_{options_.platform.value_or(automation::Platform::kWin32)};
   Interpreter interpreter_{process_};
   std::string hints_;
@@ -242,6 +245,11 @@ void Session::Inspect(const Expr& value) {
   std::u16string report;
   interpreter_.PassFor(value, options_.arg_at,
                        [&](automation::Address argument) { report = ReportOf(argument); });
+  // Ctrl-C while the report was made: the user no longer wants it.
+  if (editor_ != nullptr && editor_->TakeInterrupt()) {
+    hints_.clear();
+    return;
+  }
   errno = 0;
   WriteUtf8(out_, report);
   // Some reports end without a line break; at a terminal the prompt must not
@@ -361,8 +369,12 @@ void Session::SetKeepGoing(std::string_view value) {
 void Session::SetExplain(std::string_view value) { options_.explain = Switch(value, ":explain"); }
 
 void Session::Dump(std::string_view value) {
-  if (value.empty()) throw UsageError(":x: give an address, as in :x 1310720 or :x 0x140000 16");
-  Write(MemoryDump(process_.memory(), MemoryRangeValue(value, ":x", process_.memory().layout())));
+  if (value.empty()) {
+    throw UsageError(":x: give an address or a variable, as in :x 0x140000 16, :x s or :x *s");
+  }
+  const DumpRequest request = DumpRequestValue(value, ":x", process_.memory().layout());
+  const cli::Dump dump = DumpFor(request, interpreter_, process_.memory(), ":x");
+  Write(MemoryDump(process_.memory(), dump, options_.lf));
 }
 
 void Session::Help(std::string_view) {
@@ -410,7 +422,7 @@ class LineSource {
 
 int RunSession(const Options& options, const ScriptSource* preload, std::istream& in,
                std::ostream& out, std::ostream& err, bool prompt, LineEditor* editor) {
-  Session session(options, out, prompt);
+  Session session(options, out, prompt, editor);
   if (prompt) out << VersionText() << kGreeting;
   int worst = kOk;
   const auto failed = [&](const ScriptText& where) {
@@ -444,7 +456,8 @@ int RunSession(const Options& options, const ScriptSource* preload, std::istream
       if (failed({"<stdin>", text, number}) == kHostFailure && !out) return kHostFailure;
     }
     if (!out) {
-      err << "ravoduze: cannot write to standard output\n";
+      // A reader that has gone (| head) ends the session without a word.
+      if (errno != EPIPE) err << "ravoduze: cannot write to standard output\n";
       return kHostFailure;
     }
   }

@@ -11,8 +11,9 @@
 //   :COMMAND [VALUE]     :var-flags N, :vat-flags N, :sep TEXT, :arg-at ADDR,
 //                        :debug on|off, :keep-going on|off (keep_going.h),
 //                        :explain on|off (explain.h) set the options of later
-//                        reports (no VALUE: back to the default); :x ADDR [COUNT] dumps
-//                        memory (memory_dump.h); :help; :quit
+//                        reports (no VALUE: back to the default); :x ADDR [COUNT],
+//                        :x NAME, :x *NAME dump memory (memory_dump.h,
+//                        variable_memory.h); :help; :quit
 //   nothing, or a comment
 // The options given on the command line are the session's first options.
 //

@@ -251,7 +251,8 @@ TEST(InteractiveSession, DumpsPreloadsAndTellsAPipeWhatFailed) {
   EXPECT_EQ(dump.code, 0) << dump.err;
   EXPECT_EQ(dump.out, testutil::RunCli({"--dump", "0x140000:20", script}).out);
   EXPECT_EQ(Session({":x"}).err,
-            "<stdin>:1:3: error: :x: give an address, as in :x 1310720 or :x 0x140000 16\n"
+            "<stdin>:1:3: error: :x: give an address or a variable, as in :x 0x140000 16, :x s "
+            "or :x *s\n"
             " 1 | :x\n"
             "   |   ^\n");
   const std::filesystem::path path = std::filesystem::temp_directory_path() / "ravoduze_pre.bas";

@@ -29,9 +29,10 @@ static bool IsATerminal(FILE* stream) {
 int main(int argc, char** argv) {
 #ifndef _WIN32
   // A reader that goes away (ravoduze ... | head) makes a write fail with
-  // EPIPE, which ends the run like a full disk: exit 3 and a message. The
-  // signal would kill the process silently instead. The library leaves the
-  // host's signals alone; only the program changes this one.
+  // EPIPE, which ends the run with exit 3 and, as other tools of the shell,
+  // no message; the signal would kill the process before a temporary file
+  // is cleared. The library leaves the host's signals alone; only the
+  // program changes this one.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
   const std::vector<std::string> args(argv + 1, argv + argc);

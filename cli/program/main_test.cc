@@ -1,8 +1,8 @@
 // The built program, run as a shell runs it, for what only main() decides:
-// a standard output whose reader has gone ends the run with exit 3 and a
+// a standard output whose reader has gone ends the run with exit 3 and no
 // message, not with the signal that the failing write raises; and typed at
 // a terminal, -i edits lines and recalls them from a history that outlives
-// the session.
+// the session, and Ctrl-C cancels the line being typed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -71,7 +71,9 @@ Outcome RunIntoClosedPipe(const std::vector<std::string>& args, const std::strin
   return outcome;
 }
 
-TEST(Program, AClosedPipeIsAWriteFailureNotASignal) {
+// As other tools of the shell, ravoduze says nothing when its reader has
+// gone (ravoduze ... | head -1); the status still tells a script.
+TEST(Program, AClosedPipeEndsTheRunSilently) {
   const struct {
     const char* name;
     std::vector<std::string> args;
@@ -79,13 +81,15 @@ TEST(Program, AClosedPipeIsAWriteFailureNotASignal) {
   } cases[] = {
       {"a report", {}, ""},
       {"a session", {"-i"}, "Dim x As Long = 5\n? x\n? x\n"},
+      {"a dump", {"--dump", "*s", "Dim s As String = \"abc\""}, ""},
+      {"the help", {"--help"}, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const Outcome outcome = RunIntoClosedPipe(c.args, c.input);
     ASSERT_TRUE(outcome.exited) << "killed by signal " << outcome.code;
     EXPECT_EQ(outcome.code, 3);
-    EXPECT_EQ(outcome.err, "ravoduze: cannot write the report: Broken pipe\n");
+    EXPECT_EQ(outcome.err, "");
   }
 }
 
@@ -132,6 +136,8 @@ class TypedSession {
     for (int tries = 0; tries < 2000 && EditsLinesItself(); ++tries) usleep(10000);
     ASSERT_EQ(write(terminal_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
+  // Ctrl-C at once, while a line runs and the terminal edits lines itself.
+  void Interrupt() { ASSERT_EQ(write(terminal_, "\x03", 1), 1); }
   bool EditsLinesItself() const {
     termios mode{};
     return tcgetattr(terminal_, &mode) == 0 && (mode.c_lflag & ICANON) != 0;
@@ -189,6 +195,63 @@ TEST(Program, ATypedSessionEditsLinesAndKeepsAHistory) {
   for (size_t at; (at = kept.find("\\040")) != std::string::npos;) kept.replace(at, 4, " ");
   EXPECT_NE(kept.find("\n? s\n"), std::string::npos) << kept;
   EXPECT_NE(kept.find("\"abc\""), std::string::npos) << kept;
+  std::filesystem::remove_all(home);
+}
+
+// Ctrl-C at the prompt cancels the line being typed, as a shell's does:
+// the session, and every variable in it, goes on; twice in a row changes
+// nothing; the end of input still ends it.
+TEST(Program, CtrlCCancelsTheLineAndKeepsTheSession) {
+  if (!DUD_LINE_EDITING) GTEST_SKIP() << "built without libedit: -i reads plain lines";
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("ravoduze_ctrlc_" + std::to_string(getpid()));
+  std::filesystem::remove_all(home);
+  TypedSession session(home.string());
+  ASSERT_TRUE(session.started());
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("Dim x As Long = 5\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("Dim y As Lo");
+  ASSERT_TRUE(session.WaitFor("Dim y As Lo"));
+  session.Type("\x03");
+  ASSERT_TRUE(session.WaitFor("^C\r\n> "));
+  session.Type("\x03");
+  ASSERT_TRUE(session.WaitFor("^C\r\n> "));
+  session.Type("? x\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("\x04");
+  const std::string screen = session.Finish();
+  EXPECT_EQ(Count(screen, "\n5\r"), 1u) << screen;
+  EXPECT_EQ(screen.find("error"), std::string::npos) << screen;
+  std::filesystem::remove_all(home);
+}
+
+// Ctrl-C while a long report is made: the call runs to its end, but the
+// report is dropped and the session, with its variables, goes on.
+TEST(Program, CtrlCDuringAReportDropsItAndKeepsTheSession) {
+  if (!DUD_LINE_EDITING) GTEST_SKIP() << "built without libedit: -i reads plain lines";
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("ravoduze_ctrlc2_" + std::to_string(getpid()));
+  std::filesystem::remove_all(home);
+  TypedSession session(home.string());
+  ASSERT_TRUE(session.started());
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("Dim x As Long = 5: Dim a(1 To 10000000) As Long\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  // Seconds of work for the report: the Ctrl-C typed once the line is
+  // taken comes while it is made.
+  session.Type("? a\r");
+  ASSERT_TRUE(session.WaitFor("? a\r\n"));
+  for (int tries = 0; tries < 2000 && !session.EditsLinesItself(); ++tries) usleep(10000);
+  session.Interrupt();
+  ASSERT_TRUE(session.WaitFor("ravoduze: interrupted: the line runs to its end"));
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("? x\r");
+  ASSERT_TRUE(session.WaitFor("\n> "));
+  session.Type("\x04");
+  const std::string screen = session.Finish();
+  EXPECT_EQ(screen.find("10000000 elements"), std::string::npos) << "the report was dropped";
+  EXPECT_EQ(Count(screen, "\n5\r"), 1u) << screen;
   std::filesystem::remove_all(home);
 }
 

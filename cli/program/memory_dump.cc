@@ -10,16 +10,6 @@ namespace {
 
 constexpr uint32_t kRow = 16;
 
-// The columns of the address: decimal and hex digits of the pointer's width.
-struct AddressWidth {
-  int decimal;
-  int hex;
-};
-
-AddressWidth WidthOf(const automation::Layout& layout) {
-  return layout.pointer_size == 4 ? AddressWidth{10, 8} : AddressWidth{20, 16};
-}
-
 std::optional<uint8_t> ByteAt(const automation::AddressSpace& memory, uint64_t address) {
   if (!memory.IsMapped(address, 1)) return std::nullopt;
   uint8_t byte = 0;
@@ -28,55 +18,79 @@ std::optional<uint8_t> ByteAt(const automation::AddressSpace& memory, uint64_t a
 }
 
 // The row of 16 bytes from `start`, of which the first `shown` belong to the
-// range.
-std::string Row(const automation::AddressSpace& memory, uint64_t start, uint32_t shown) {
-  const AddressWidth width = WidthOf(memory.layout());
-  char cell[48];  // 20 digits, 16 hex digits and the spaces
-  std::snprintf(cell, sizeof cell, "%*llu  %0*llX ", width.decimal,
-                static_cast<unsigned long long>(start), width.hex,
-                static_cast<unsigned long long>(start));
-  std::string hex = cell, decimal = " ", chars = "  |";
+// range, its address right-aligned in `width` columns.
+std::string Row(const automation::AddressSpace& memory, uint64_t start, uint32_t shown, int width) {
+  char cell[32];  // 20 digits at most
+  std::snprintf(cell, sizeof cell, "%*llu", width, static_cast<unsigned long long>(start));
+  std::string hex = cell, chars = "  ";
   for (uint32_t i = 0; i < kRow; ++i) {
     const std::optional<uint8_t> byte = i < shown ? ByteAt(memory, start + i) : std::nullopt;
     if (i == kRow / 2) hex += ' ';
     if (byte) {
       std::snprintf(cell, sizeof cell, " %02X", *byte);
       hex += cell;
-      std::snprintf(cell, sizeof cell, " %3u", *byte);
-      decimal += cell;
       chars += *byte >= 0x20 && *byte < 0x7F ? static_cast<char>(*byte) : '.';
     } else {
       hex += i < shown ? " --" : "   ";
-      decimal += i < shown ? "   -" : "    ";
-      chars += ' ';
+      if (i < shown) chars += ' ';
     }
   }
-  std::string row = hex + " " + decimal + chars + "|";
-  return row + "\n";
+  return hex + chars;
 }
 
-std::string Heading(const automation::Layout& layout) {
-  const AddressWidth width = WidthOf(layout);
-  std::string address = "address";
-  address.insert(0, static_cast<size_t>(width.decimal) - address.size(), ' ');
-  std::string in_hex = "in hex";
-  in_hex.append(static_cast<size_t>(width.hex) - in_hex.size(), ' ');
-  return address + "  " + in_hex + "  bytes in hex" + std::string(38, ' ') +
-         "the same bytes in decimal" + std::string(41, ' ') + "characters\n";
+// The columns' numbers: the offset of each byte from the row's address.
+std::string Heading(int width) {
+  std::string heading = std::string(static_cast<size_t>(width) - 7, ' ') + "address";
+  char cell[8];
+  for (uint32_t i = 0; i < kRow; ++i) {
+    if (i == kRow / 2) heading += ' ';
+    std::snprintf(cell, sizeof cell, " %2u", i);
+    heading += cell;
+  }
+  return heading + "  characters";
+}
+
+int Digits(uint64_t n) {
+  int digits = 1;
+  while (n >= 10) n /= 10, ++digits;
+  return digits;
+}
+
+void AppendLine(std::string& text, std::string line, bool lf) {
+  line.erase(line.find_last_not_of(' ') + 1);
+  text += line + (lf ? "\n" : "\r\n");
 }
 
 }  // namespace
 
-std::string MemoryDump(const automation::AddressSpace& memory, MemoryRange range) {
+std::string BothForms(automation::Address address, const automation::Layout& layout) {
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "0x%0*llX", static_cast<int>(layout.pointer_size * 2),
+                static_cast<unsigned long long>(address));
+  return std::to_string(address) + " (" + hex + ")";
+}
+
+std::string MemoryDump(const automation::AddressSpace& memory, const Dump& dump, bool lf) {
   const automation::Layout& layout = memory.layout();
+  const MemoryRange range = dump.range;
   const uint64_t last = layout.pointer_size == 4 ? UINT32_MAX : UINT64_MAX;
   // The bytes before the top of the pointer's width, counted without passing it.
   const uint64_t room = last - std::min(range.address, last);
   const uint64_t count = std::min<uint64_t>(range.count, room + (room < last ? 1 : 0));
-  std::string text = Heading(layout);
+  const uint64_t last_row = range.address + (count - 1) / kRow * kRow;
+  // Ten columns hold every 32-bit address; a wider one widens them.
+  const int width = std::max(10, Digits(last_row));
+  std::string text;
+  AppendLine(text,
+             (dump.what.empty() ? "" : dump.what + ": ") + std::to_string(count) + " bytes at " +
+                 BothForms(range.address, layout),
+             lf);
+  AppendLine(text, Heading(width), lf);
   for (uint64_t done = 0; done < count; done += kRow) {
-    text += Row(memory, range.address + done,
-                static_cast<uint32_t>(std::min<uint64_t>(kRow, count - done)));
+    AppendLine(text,
+               Row(memory, range.address + done,
+                   static_cast<uint32_t>(std::min<uint64_t>(kRow, count - done)), width),
+               lf);
   }
   return text;
 }

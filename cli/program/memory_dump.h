@@ -1,13 +1,16 @@
 // MemoryDump: a run of the modelled process's memory as rows of 16 bytes,
 // for a user following a pointer from a report (ravoduze --dump, :x).
 //
-// Each row shows the address of its first byte in decimal and in hex, with
-// the digits of the pointer's width, the bytes in hex, the same bytes in decimal (as the
-// reports' Bytes columns show them) and as characters ("." for bytes outside
-// printable ASCII). Bytes that are not mapped show as "--", blanks and " "
-// instead of failing: a dump is for looking around, and the edge of a block
-// is worth seeing. A range stops at the top of the pointer's width.
-// A heading names the columns. Lines end in LF.
+// A title line says what is shown and where it starts, in decimal (as the
+// reports write addresses) and in hex of the pointer's width (as a debugger
+// does): "s (String): 4 bytes at 1242996 (0x0012F774)". A heading numbers
+// the columns, then each row shows the decimal address of its first byte,
+// the bytes in hex and the same bytes as characters ("." for bytes outside
+// printable ASCII). Rows fit 80 columns for addresses of up to 13 digits
+// (every 32-bit one, and those of the modelled 64-bit process). Bytes that are not mapped show as
+// "--" instead of failing: a dump is for looking around, and the edge of a block is worth seeing. A
+// range stops at the top of the pointer's width. Lines end in CR LF, as the reports' do, or in LF
+// when asked; no line ends in a blank.
 #ifndef DUD_CLI_PROGRAM_MEMORY_DUMP_H_
 #define DUD_CLI_PROGRAM_MEMORY_DUMP_H_
 
@@ -18,7 +21,17 @@
 
 namespace dudUdudADOD::cli {
 
-std::string MemoryDump(const automation::AddressSpace& memory, MemoryRange range);
+// A run of memory and what it is, for the title ("" for a bare address).
+struct Dump {
+  MemoryRange range;
+  std::string what;
+};
+
+std::string MemoryDump(const automation::AddressSpace& memory, const Dump& dump, bool lf);
+
+// "1310720 (0x00140000)": an address as a dump's title gives it, the hex
+// with the digits of `layout`'s pointer width.
+std::string BothForms(automation::Address address, const automation::Layout& layout);
 
 }  // namespace dudUdudADOD::cli
 

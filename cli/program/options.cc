@@ -70,19 +70,25 @@ void SetOnce(std::optional<T>& slot, T value, std::string_view option) {
 
 // --arg-at and --dump, read before the platform is known (below).
 automation::Address CommandLineAddress(std::string_view text, std::string_view option);
-MemoryRange CommandLineRange(std::string_view text, std::string_view option);
+DumpRequest CommandLineDump(std::string_view text, std::string_view option);
 
-// The platform named by --platform.
+// The platform named by --platform, in any case (WIN64, Win32), as flag
+// words are read.
 automation::Platform PlatformValue(std::string_view v) {
-  if (auto platform = automation::PlatformNamed(v)) return *platform;
+  for (const automation::Platform platform :
+       {automation::Platform::kWin32, automation::Platform::kWin64}) {
+    if (SameWord(v, automation::ToUtf8(automation::PlatformName(platform)))) return platform;
+  }
   throw UsageError("--platform: \"" + std::string(v) + "\" is not a platform: give win32 or win64");
 }
 
-constexpr std::array<OptionRow, 21> kOptions = {{
+// Sized by its rows: a count written out and one too large would add a
+// row with no name, which --help would show as a line of blanks.
+constexpr auto kOptions = std::to_array<OptionRow>({
     {"",
      "--platform",
      "NAME",
-     "the client process modelled: win32 (default) or win64",
+     "the client process modelled: win32 (default) or win64, in any case",
      {},
      [](Options& o, std::string_view v) { SetOnce(o.platform, PlatformValue(v), "--platform"); }},
     {"", "--var-flags", "N", "which sections the report holds (default 31: all)", kVarMembers,
@@ -128,7 +134,8 @@ constexpr std::array<OptionRow, 21> kOptions = {{
     {"",
      "--svg",
      "FILE",
-     "also draws the value's memory map as an SVG picture into FILE",
+     "also draws the value's memory map as an SVG picture into FILE (\"-\": standard output, "
+     "instead of the report)",
      {},
      [](Options& o, std::string_view v) { SetOnce(o.svg, std::string(v), "--svg"); }},
     {"-k",
@@ -157,11 +164,12 @@ constexpr std::array<OptionRow, 21> kOptions = {{
      [](Options& o, std::string_view) { o.interactive = true; }},
     {"",
      "--dump",
-     "ADDR[:COUNT]",
-     "dumps COUNT bytes (default 64) from ADDR, no report",
+     "WHERE[:COUNT]",
+     "dumps memory, no report: WHERE is ADDR (COUNT bytes, default 64), a variable's NAME (its own "
+     "bytes) or *NAME (what its pointer leads to)",
      {},
      [](Options& o, std::string_view v) {
-       SetOnce(o.dump, CommandLineRange(v, "--dump"), "--dump");
+       SetOnce(o.dump, CommandLineDump(v, "--dump"), "--dump");
      }},
     {"",
      "--lf",
@@ -199,7 +207,7 @@ constexpr std::array<OptionRow, 21> kOptions = {{
      "prints the component's About text and exits",
      {},
      [](Options& o, std::string_view) { o.about = true; }},
-}};
+});
 
 const OptionRow* FindOption(std::string_view name) {
   for (const OptionRow& row : kOptions) {
@@ -232,6 +240,22 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   return s;
+}
+
+bool IsLetter(char c) { return Upper(c) >= 'A' && Upper(c) <= 'Z'; }
+
+// A variable's name, as the script writes one: a letter, then letters,
+// digits and "_".
+bool IsName(std::string_view text) {
+  if (text.empty() || !IsLetter(text.front())) return false;
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return IsLetter(c) || (c >= '0' && c <= '9') || c == '_'; });
+}
+
+// Whether a dump's WHERE is meant as a name (no address starts with a letter
+// or "*"), so that a slip in it is told as one in a name.
+bool IsNameStart(std::string_view where) {
+  return !where.empty() && (where.front() == '*' || IsLetter(where.front()));
 }
 
 std::optional<int32_t> ParseFlagTerm(std::string_view term, std::span<const Member> members) {
@@ -267,10 +291,10 @@ automation::Address CommandLineAddress(std::string_view text, std::string_view o
                    " is not an address: " + CommandLineForms());
 }
 
-MemoryRange CommandLineRange(std::string_view text, std::string_view option) {
-  const size_t split = text.find_first_of(": \t");
-  CommandLineAddress(text.substr(0, split), option);
-  return MemoryRangeValue(text, option, automation::kWin64Layout);
+DumpRequest CommandLineDump(std::string_view text, std::string_view option) {
+  const std::string_view where = text.substr(0, text.find_first_of(": \t"));
+  if (!IsNameStart(where)) CommandLineAddress(where, option);
+  return DumpRequestValue(text, option, automation::kWin64Layout);
 }
 
 // Addresses are read as 64-bit ones while the platform may still be named
@@ -340,11 +364,22 @@ automation::Address AddressValue(std::string_view text, std::string_view option,
                    " is not an address: " + std::string(AddressForms(layout)));
 }
 
-MemoryRange MemoryRangeValue(std::string_view text, std::string_view option,
+DumpRequest DumpRequestValue(std::string_view text, std::string_view option,
                              const automation::Layout& layout) {
   const size_t split = text.find_first_of(": \t");
-  MemoryRange range{AddressValue(text.substr(0, split), option, layout), kDefaultDumpBytes};
-  if (split == std::string_view::npos) return range;
+  const std::string_view where = text.substr(0, split);
+  DumpRequest request;
+  if (IsNameStart(where)) {
+    request.follow = where.front() == '*';
+    request.name = std::string(where.substr(request.follow ? 1 : 0));
+    if (!IsName(request.name)) {
+      throw UsageError(std::string(option) + ": " + Quote(where) +
+                       " is no variable's name: give NAME or *NAME, as in s or *s");
+    }
+  } else {
+    request.address = AddressValue(where, option, layout);
+  }
+  if (split == std::string_view::npos) return request;
   std::string_view count = text.substr(split + 1);
   while (!count.empty() && (count.front() == ' ' || count.front() == '\t')) count.remove_prefix(1);
   const std::optional<int64_t> n = ParseNumber(count);
@@ -352,8 +387,8 @@ MemoryRange MemoryRangeValue(std::string_view text, std::string_view option,
     throw UsageError(std::string(option) + ": " + Quote(count) +
                      " is not a byte count: give 1 to " + std::to_string(kMaxDumpBytes));
   }
-  range.count = static_cast<uint32_t>(*n);
-  return range;
+  request.count = static_cast<uint32_t>(*n);
+  return request;
 }
 
 std::string VersionText() {
@@ -392,6 +427,9 @@ void RefuseTogether(const Options& o) {
     std::string_view first, second, why;
   } pairs[] = {
       {o.json && o.footprint, "--json", "--footprint", "the JSON document holds the footprint"},
+      {o.svg == "-" && o.json, "--svg -", "--json", "both would write to standard output"},
+      {o.svg == "-" && o.footprint, "--svg -", "--footprint",
+       "both would write to standard output"},
       {o.interactive && o.json, "-i", "--json", "a session prints text reports (? NAME)"},
       {o.interactive && o.footprint, "-i", "--footprint", "a session prints text reports (? NAME)"},
       {o.interactive && o.svg, "-i", "--svg", "a session prints text reports (? NAME)"},
@@ -408,6 +446,10 @@ void RefuseTogether(const Options& o) {
       {o.explain && o.footprint, "--explain", "--footprint", "--explain follows a text report"},
       {o.explain && o.dump.has_value(), "--explain", "--dump",
        "--dump prints memory instead of any report"},
+      {o.svg == "-" && o.keep_going, "--svg -", "-k",
+       "the picture alone goes to standard output, no report"},
+      {o.svg == "-" && o.explain, "--svg -", "--explain",
+       "the picture alone goes to standard output, no report"},
   };
   for (const auto& p : pairs) {
     if (p.both) {
@@ -443,7 +485,7 @@ Options ParseOptions(std::span<const std::string> args) {
     std::optional<automation::Address> dump_at;
     if (options.dump) dump_at = options.dump->address;
     NarrowAddress(dump_at, "--dump");
-    if (options.dump) options.dump->address = *dump_at;
+    if (dump_at) options.dump->address = *dump_at;
   }
   RefuseTogether(options);
   return options;
@@ -489,14 +531,15 @@ constexpr std::string_view kDetails =
     "  ravoduze --vat-flags vatIndexed+vatLegend --sep , 'Dim m(1, 2) As Byte'\n"
     "  ravoduze --arg-at 0x120000 'Dim v As Variant = \"text\"'\n"
     "  echo 'RawVariant(3, 1, 2, 3, 5, 0)' | ravoduze\n"
-    "  ravoduze --dump 0x140000:16 'Dim s As String = \"abc\"'\n"
-    "  printf 'Dim x As Long = 5\\n? x\\n:x 1243024 4\\n' | ravoduze -i  # see :help\n"
+    "  ravoduze --dump '*s' 'Dim s As String = \"abc\"'   # the text s points to\n"
+    "  printf 'Dim x As Long = 5\\n? x\\n:x x\\n' | ravoduze -i  # see :help\n"
     "\n"
     "Exit status: 0 the report was printed, or the -i session ended;\n"
     "1 a run-time error (\"Run-time error 'N': ...\" on standard error, no report);\n"
     "2 a script error or a usage error; 3 the host failed (out of memory, or the\n"
-    "output could not be written). A piped -i session exits 1 or 2 when a line\n"
-    "failed so.\n";
+    "output could not be written; silently when its reader has gone, as in | head).\n"
+    "A piped -i session exits 1 or 2 when a line failed so. In a terminal, Ctrl-C\n"
+    "cancels the line being typed.\n";
 
 // The names a flag word accepts, wrapped under the option's help.
 static void AppendMembers(std::string& text, std::span<const Member> members) {
@@ -512,13 +555,34 @@ static void AppendMembers(std::string& text, std::span<const Member> members) {
   text += line + "\n";
 }
 
+// `line` (the option's names, padded) and then `help`, wrapped at word
+// boundaries into lines of at most 80 columns, each later one indented to
+// the help's column: a terminal of 80 columns shows no stray word on a line
+// of its own.
+static void AppendWrapped(std::string& text, std::string line, std::string_view help) {
+  constexpr size_t kIndent = 24, kWidth = 80;
+  size_t words_on_line = 0;
+  while (!help.empty()) {
+    const size_t end = std::min(help.find(' '), help.size());
+    const std::string_view word = help.substr(0, end);
+    if (words_on_line > 0 && line.size() + 1 + word.size() > kWidth) {
+      text += line + "\n";
+      line = std::string(kIndent, ' ');
+      words_on_line = 0;
+    }
+    line += (words_on_line++ > 0 ? " " : "") + std::string(word);
+    help.remove_prefix(std::min(end + 1, help.size()));
+  }
+  text += line + "\n";
+}
+
 std::string UsageText() {
   std::string text(kIntro);
   for (const OptionRow& row : kOptions) {
     std::string line = "  " + Names(row);
     if (!row.value_name.empty()) line += " " + std::string(row.value_name);
     line.resize(std::max<size_t>(line.size() + 2, 24), ' ');
-    text += line + std::string(row.help) + "\n";
+    AppendWrapped(text, std::move(line), row.help);
     if (!row.members.empty()) AppendMembers(text, row.members);
   }
   return text + std::string(kDetails);

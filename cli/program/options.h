@@ -7,7 +7,8 @@
 // ("--var-flags=16"); "--" ends the options, so a script may start with "-".
 // Anything wrong raises UsageError naming the option and the text; so do
 // outputs that exclude each other (--json with --footprint, either or --svg
-// with -i or --dump), naming both.
+// with -i or --dump, and --svg - with either: both would write to standard
+// output), naming both.
 #ifndef DUD_CLI_PROGRAM_OPTIONS_H_
 #define DUD_CLI_PROGRAM_OPTIONS_H_
 
@@ -27,7 +28,17 @@ struct MemoryRange {
   uint32_t count = 0;
 };
 
-// What --dump and :x show when no COUNT is given: four rows.
+// What --dump and :x ask for: COUNT bytes from an address, or a variable by
+// name: its own bytes (NAME) or what the pointer it holds leads to (*NAME),
+// found once the script has run (variable_memory.h).
+struct DumpRequest {
+  std::optional<automation::Address> address;  // nullopt: a variable by name
+  std::string name;                            // the variable, when no address
+  bool follow = false;                         // "*NAME": follow its pointer
+  std::optional<uint32_t> count;               // nullopt: 64 from an address, a variable's own size
+};
+
+// What --dump and :x show from an address when no COUNT is given: four rows.
 inline constexpr uint32_t kDefaultDumpBytes = 64;
 // The most they show at once.
 inline constexpr uint32_t kMaxDumpBytes = uint32_t{1} << 20;
@@ -44,10 +55,10 @@ struct Options {
   bool interactive = false;           // -i: statements from standard input, line by line
   bool json = false;                  // the structured twin instead of the text
   bool footprint = false;             // the footprint table instead of the text
-  std::optional<std::string> svg;     // draws the memory map into this file
+  std::optional<std::string> svg;     // draws the memory map into this file; "-": stdout alone
   bool quiet = false;                 // -q: no hints on standard error
   bool lf = false;                    // --lf: the report's CR LF line ends written as LF
-  std::optional<MemoryRange> dump;    // --dump ADDR[:COUNT], after the script has run
+  std::optional<DumpRequest> dump;    // --dump WHERE[:COUNT], after the script has run
   bool keep_going = false;            // -k: each section asked for on its own (keep_going.h)
   bool explain = false;               // --explain: the codes and pointers decoded (explain.h)
   bool help = false;
@@ -85,9 +96,11 @@ std::optional<automation::Address> ParseAddress(std::string_view text,
 automation::Address AddressValue(std::string_view text, std::string_view option,
                                  const automation::Layout& layout);
 
-// "ADDR" or "ADDR:COUNT" (COUNT 1 to kMaxDumpBytes, decimal or hex; ADDR as
-// above), as --dump and :x take them; raises UsageError naming `option`.
-MemoryRange MemoryRangeValue(std::string_view text, std::string_view option,
+// "WHERE" or "WHERE:COUNT" (also "WHERE COUNT"; COUNT 1 to kMaxDumpBytes,
+// decimal or hex), as --dump and :x take them. WHERE is an address as
+// above, a variable's name (it starts with a letter) or "*" and a name;
+// raises UsageError naming `option`.
+DumpRequest DumpRequestValue(std::string_view text, std::string_view option,
                              const automation::Layout& layout);
 
 }  // namespace dudUdudADOD::cli

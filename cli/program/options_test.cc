@@ -87,6 +87,9 @@ TEST(ParseOptions, EveryOptionInBothSpellingsAndNothingUnasked) {
                none.arg_at || none.script || none.file || none.help || none.version);
   EXPECT_EQ(Parse({"--platform", "win64"}).platform, automation::Platform::kWin64);
   EXPECT_EQ(Parse({"--platform=win32"}).platform, automation::Platform::kWin32);
+  // In any case, as flag words are read.
+  EXPECT_EQ(Parse({"--platform", "WIN64"}).platform, automation::Platform::kWin64);
+  EXPECT_EQ(Parse({"--platform=Win32"}).platform, automation::Platform::kWin32);
   const Options o = Parse({"--var-flags", "16", "--vat-flags=vatLegend", "--sep", "", "--debug",
                            "--arg-at", "&H100", "Dim x"});
   EXPECT_EQ(o.var_flags, 16);
@@ -115,6 +118,42 @@ TEST(ParseOptions, AddressesTakeThePlatformsWidthWhereverItIsNamed) {
   EXPECT_EQ(dump.dump->address, UINT64_MAX - 7);
   EXPECT_EQ(dump.dump->count, 16u);
   EXPECT_EQ(Parse({"--dump", "-8"}).dump->address, 4294967288u);
+}
+
+// --dump takes a variable by name, or "*" and a name for what its pointer
+// leads to, with or without a count; the name is looked up after the run.
+TEST(ParseOptions, DumpTakesAVariablesName) {
+  const struct {
+    std::string value;
+    std::string name;
+    bool follow;
+    std::optional<uint32_t> count;
+  } cases[] = {
+      {"s", "s", false, std::nullopt},
+      {"*s", "s", true, std::nullopt},
+      {"*my_Var2:0x10", "my_Var2", true, 16},
+      {"Total:3", "Total", false, 3},
+  };
+  for (const auto& c : cases) {
+    const Options o = Parse({"--dump", c.value});
+    ASSERT_TRUE(o.dump) << c.value;
+    EXPECT_FALSE(o.dump->address) << c.value;
+    EXPECT_EQ(o.dump->name, c.name);
+    EXPECT_EQ(o.dump->follow, c.follow) << c.value;
+    EXPECT_EQ(o.dump->count, c.count) << c.value;
+  }
+  EXPECT_EQ(testutil::ErrorTextOf([] {
+              ParseOptions({{"--dump", "*"}});
+            }),
+            "--dump: \"*\" is no variable's name: give NAME or *NAME, as in s or *s");
+  EXPECT_EQ(testutil::ErrorTextOf([] {
+              ParseOptions({{"--dump", "s-1"}});
+            }),
+            "--dump: \"s-1\" is no variable's name: give NAME or *NAME, as in s or *s");
+  EXPECT_EQ(testutil::ErrorTextOf([] {
+              ParseOptions({{"--dump", "s:x"}});
+            }),
+            "--dump: \"x\" is not a byte count: give 1 to 1048576");
 }
 
 TEST(ParseOptions, ValuesAreTakenVerbatimAndDoubleDashEndsTheOptions) {
@@ -181,6 +220,10 @@ TEST(ParseOptions, OutputsThatCannotGoTogether) {
        "-i and --footprint cannot go together: a session prints text reports (? NAME)"},
       {{"-i", "--svg", "a.svg"},
        "-i and --svg cannot go together: a session prints text reports (? NAME)"},
+      {{"--svg", "-", "--json"},
+       "--svg - and --json cannot go together: both would write to standard output"},
+      {{"--footprint", "--svg=-"},
+       "--svg - and --footprint cannot go together: both would write to standard output"},
       {{"--dump", "0x140000", "--json"},
        "--dump and --json cannot go together: --dump prints memory instead of any report"},
       {{"--svg", "a.svg", "--dump", "0x140000"},
@@ -200,7 +243,7 @@ TEST(ParseOptions, OutputsThatCannotGoTogether) {
   }
   // A session's own refusal of --dump keeps its text.
   EXPECT_EQ(testutil::RunCli({"-i", "--dump", "0"}).err,
-            "ravoduze: --dump is for one script; in a session, :x ADDR dumps\n");
+            "ravoduze: --dump is for one script; in a session, :x ADDR or :x NAME dumps\n");
   EXPECT_EQ(testutil::RunCli({"--json", "--footprint"}).code, 2);
 }
 

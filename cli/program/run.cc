@@ -29,6 +29,7 @@
 #include "cli/program/keep_going.h"
 #include "cli/program/memory_dump.h"
 #include "cli/program/options.h"
+#include "cli/program/variable_memory.h"
 #include "cli/script/diagnostic.h"
 #include "cli/script/interpreter.h"
 #include "cli/script/parser.h"
@@ -107,21 +108,26 @@ FootprintFact MeasureOf(RavoDUZE& inspector, automation::Address argument) {
   return *facts.footprint;
 }
 
-// Draws what of the value can be read; a block that cannot be read ends
-// the picture, which says so, but never the run. Returns a note for
-// standard error when the picture stopped short, else "".
+// Draws what of the value can be read into `path`, or for "-" to `out`; a
+// block that cannot be read ends the picture, which says so, but never the
+// run. Returns a note for standard error when the picture stopped short,
+// else "".
 std::string DrawPicture(const automation::Process& process, automation::Address argument,
-                        const std::string& path) {
-  std::ofstream file(path, std::ios::binary);
-  if (!file) {
-    throw UsageError("cannot write the picture to " + Quote(path, kMaxPathInMessage) + ": " +
-                     std::strerror(errno));
+                        const std::string& path, std::ostream& out) {
+  std::ofstream file;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) {
+      throw UsageError("cannot write the picture to " + Quote(path, kMaxPathInMessage) + ": " +
+                       std::strerror(errno));
+    }
   }
+  std::ostream& picture = path == "-" ? out : file;
   const FootprintFact footprint = MeasureReadable(process, argument);
   errno = 0;
-  WriteSvg(file, process, footprint);
-  file.flush();
-  CheckWritten(file, "the picture");
+  WriteSvg(picture, process, footprint);
+  picture.flush();
+  CheckWritten(picture, "the picture");
   if (!footprint.stopped) return "";
   return "ravoduze: note: the picture stops at the " +
          std::string(BlockKindName(footprint.stopped->kind)) + " at " +
@@ -280,10 +286,16 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     return kRunTimeError;
   }
   if (options.dump) {
-    WriteText(out, MemoryDump(process->memory(), *options.dump), "the dump");
+    const Dump dump = DumpFor(*options.dump, interpreter, process->memory(), "--dump");
+    WriteText(out, MemoryDump(process->memory(), dump, options.lf), "the dump");
     return kOk;
   }
-  const std::string picture_note = options.svg ? DrawPicture(*process, argument, *options.svg) : "";
+  const std::string picture_note =
+      options.svg ? DrawPicture(*process, argument, *options.svg, out) : "";
+  if (options.svg == "-") {  // the picture alone, for a reader that takes an SVG document
+    if (!options.quiet) err << picture_note;
+    return kOk;
+  }
   const int code =
       WriteOutput(*process, argument, options, InspectedName(script), out, err, out_is_terminal);
   if (!options.quiet) err << picture_note;  // after the error or the report it follows
@@ -343,7 +355,8 @@ int RunSessionFor(const Options& options, std::istream& in, std::ostream& out, s
   if (options.file && *options.file == "-") {
     throw UsageError("-i reads standard input line by line already: give -f a file, not -");
   }
-  if (options.dump) throw UsageError("--dump is for one script; in a session, :x ADDR dumps");
+  if (options.dump)
+    throw UsageError("--dump is for one script; in a session, :x ADDR or :x NAME dumps");
   std::optional<ScriptSource> preload;
   if (options.file) preload = LoadFile(*options.file);
   std::unique_ptr<LineEditor> editor;
@@ -401,7 +414,7 @@ int ReportError(std::ostream& err, const ScriptText& script) {
     err << "Run-time error '" << e.number() << "': " << e.description() << '\n';
     return kRunTimeError;
   } catch (const HostFailure& e) {
-    err << "ravoduze: " << e.what() << '\n';
+    if (!e.ReaderGone()) err << "ravoduze: " << e.what() << '\n';
     return kHostFailure;
   } catch (const std::bad_alloc&) {
     err << "ravoduze: out of host memory\n";

@@ -13,7 +13,8 @@
 //      is the file, "<stdin>" or "<script>"), or "ravoduze: MESSAGE" for a
 //      usage error (an option, its value, a file that cannot be read)
 //   3  "ravoduze: MESSAGE" when the host fails: out of memory, or `out`
-//      cannot take the report, the help or the version
+//      cannot take the report, the help or the version; nothing when its
+//      reader has gone (a closed pipe), as other tools stay silent then
 // Unless -q is given, hint and note lines may follow a run-time error or a
 // report (hints.h). --help and --version print to `out` and return 0. With
 // -i, `in` holds the session (see interactive.h). Never throws.

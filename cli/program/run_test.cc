@@ -318,37 +318,41 @@ TEST(RunRavoduze, LineEndsForPipesAndTerminals) {
   }
 }
 
+// Rows of 16 that fit 80 columns, ending as the report's lines do; the
+// title gives the start in decimal and hex, unmapped bytes show as "--".
 TEST(RunRavoduze, DumpShowsMemoryInsteadOfAReport) {
   const CliResult r = RunCli({"--dump", "0x140000:20", "Dim s As String = \"abc\""});
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(
-      r.out.substr(r.out.find('\n') + 1),
-      "   1310720  00140000  06 00 00 00 61 00 62 00  63 00 00 00 00 00 00 00     6   0   "
-      "0   0  97   0  98   0  99   0   0   0   0   0   0   0  |....a.b.c.......|\n"
-      "   1310736  00140010  -- -- -- --                                          -   -   -   "
-      "-                                                  |                |\n");
+  EXPECT_EQ(r.out,
+            "20 bytes at 1310720 (0x00140000)\r\n"
+            "   address  0  1  2  3  4  5  6  7   8  9 10 11 12 13 14 15  characters\r\n"
+            "   1310720 06 00 00 00 61 00 62 00  63 00 00 00 00 00 00 00  ....a.b.c.......\r\n"
+            "   1310736 -- -- -- --\r\n");
+  EXPECT_EQ(RunCli({"--lf", "--dump", "0x140000:4", "Dim s As String = \"abc\""}).out,
+            "4 bytes at 1310720 (0x00140000)\n"
+            "   address  0  1  2  3  4  5  6  7   8  9 10 11 12 13 14 15  characters\n"
+            "   1310720 06 00 00 00                                       ....\n");
   EXPECT_EQ(RunCli({"--dump", "1243024:0"}).err,
             "ravoduze: --dump: \"0\" is not a byte count: give 1 to 1048576\n");
 }
 
 // A 64-bit process's addresses lie above 4 GiB: the dump reaches the string
-// the report points at, and stops at the top of the address's width.
+// the report points at, still within 80 columns, and stops at the top of
+// the address's width.
 TEST(RunRavoduze, DumpReachesEveryAddressOfA64BitProcess) {
-  const CliResult r =
-      RunCli({"--platform", "win64", "--dump", "0x1E57B840000:8", "Dim s As String = \"abc\""});
+  const CliResult r = RunCli(
+      {"--lf", "--platform", "win64", "--dump", "0x1E57B840000:8", "Dim s As String = \"abc\""});
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "             address  in hex            bytes in hex" + std::string(38, ' ') +
-                       "the same bytes in decimal" + std::string(41, ' ') +
-                       "characters\n"
-                       "       2085131386880  000001E57B840000  06 00 00 00 61 00 62 00"
-                       "                              6   0   0   0  97   0  98   0"
-                       "                                  |....a.b.        |\n");
-  const CliResult top = RunCli({"--platform", "win64", "--dump", "-4", "Dim x"});
+  EXPECT_EQ(r.out,
+            "8 bytes at 2085131386880 (0x000001E57B840000)\n"
+            "      address  0  1  2  3  4  5  6  7   8  9 10 11 12 13 14 15  characters\n"
+            "2085131386880 06 00 00 00 61 00 62 00                           ....a.b.\n");
+  const CliResult top = RunCli({"--lf", "--platform", "win64", "--dump", "-4", "Dim x"});
   EXPECT_EQ(top.code, 0) << top.err;
-  EXPECT_NE(top.out.find("18446744073709551612  FFFFFFFFFFFFFFFC  -- -- -- --  "),
-            std::string::npos)
-      << top.out;
-  EXPECT_EQ(std::count(top.out.begin(), top.out.end(), '\n'), 2);
+  EXPECT_EQ(top.out,
+            "4 bytes at 18446744073709551612 (0xFFFFFFFFFFFFFFFC)\n"
+            "             address  0  1  2  3  4  5  6  7   8  9 10 11 12 13 14 15  characters\n"
+            "18446744073709551612 -- -- -- --\n");
 }
 
 TEST(RunRavoduze, EveryOutputThatFailsExitsThree) {
@@ -400,6 +404,59 @@ TEST(RunRavoduze, ThePictureNeverStopsTheReport) {
   EXPECT_NE(failed.err.find("ravoduze: note: the picture stops"), std::string::npos);
   EXPECT_TRUE(RunCli({"-q", "--var-flags", "15", "--svg", svg, script}).err.empty());
   std::filesystem::remove(svg);
+}
+
+// --svg - writes the picture alone to standard output, a whole document a
+// viewer or a pipe takes; its descriptor box names the fields as the
+// report's table does.
+TEST(RunRavoduze, ThePictureGoesToStandardOutputAloneAndSpeaksTheReportsNames) {
+  const std::string script = "Dim a(1 To 2, 0 To 1) As Long";
+  const CliResult r = RunCli({"--svg", "-", script});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u)
+      << r.out.substr(0, 80);
+  EXPECT_TRUE(r.out.ends_with("</svg>\n")) << r.out.substr(r.out.size() - 20);
+  EXPECT_EQ(r.out.find("/// "), std::string::npos) << "no report beside the picture";
+  const std::string report = RunCli({script}).out;
+  for (const char* field :
+       {".cDims", ".fFeaures", ".cbArrElemSize", ".cLock", ".pvData", "cElements", "lBound"}) {
+    EXPECT_NE(r.out.find(std::string(field) + " "), std::string::npos) << field;
+    EXPECT_NE(report.find(std::string(field) + " "), std::string::npos) << field;
+  }
+  EXPECT_EQ(RunCli({"--svg", "-", "--json", script}).code, 2);
+}
+
+// Words a user of other tools types: the platform in any case, and a file
+// FileBytes cannot read refused with the system's reason.
+TEST(RunRavoduze, PlatformInAnyCaseAndFileBytesSaysWhy) {
+  const CliResult wide =
+      RunCli({"--platform", "WIN64", "--var-flags", "varDef", "Dim p As LongPtr"});
+  EXPECT_EQ(wide.code, 0) << wide.err;
+  EXPECT_EQ(wide.out,
+            RunCli({"--platform", "win64", "--var-flags", "varDef", "Dim p As LongPtr"}).out);
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {"/nonexistent/nope.bin", "cannot open \"/nonexistent/nope.bin\": No such file or directory"},
+      {"/", "cannot read \"/\": it is a directory; FileBytes reads a regular file"},
+  };
+  for (const auto& c : cases) {
+    const CliResult r = RunCli({"Dim b() As Byte = FileBytes(\"" + c.path + "\")"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("error: " + c.reason + "\n"), std::string::npos) << r.err;
+  }
+}
+
+// The help reads whole in a terminal of 80 columns: no line wider, none of
+// blanks alone, no line that ends in a blank.
+TEST(RunRavoduze, TheHelpFitsEightyColumns) {
+  std::istringstream help(RunCli({"--help"}).out);
+  for (std::string line; std::getline(help, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_FALSE(line.ends_with(" ")) << "[" << line << "]";
+  }
 }
 
 // One reading of memory: a string whose prefix claims 2 GiB that is not

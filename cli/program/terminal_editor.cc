@@ -3,6 +3,8 @@
 // interface, or nothing when the build did not find it.
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,6 +62,54 @@ void LoadHistory(const std::string& path) {
   });
 }
 
+// Ctrl-C, as a shell or a debugger takes it: at the prompt it cancels the
+// line being typed; while a line runs, the first one is noted and the line
+// runs to its end, its report dropped, keeping the session and its
+// variables, and a second one ends the program as the signal does by
+// default.
+volatile std::sig_atomic_t interrupts = 0;
+volatile std::sig_atomic_t at_prompt = 0;
+
+// Written from the handler: write() is safe there, streams are not.
+void NoteInterrupt() {
+  constexpr char kNote[] =
+      "\nravoduze: interrupted: the line runs to its end, its report is dropped and the "
+      "session goes on (Ctrl-C again ends it)\n";
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kNote, sizeof kNote - 1);
+}
+
+void OnInterrupt(int) {
+  if (at_prompt == 0 && interrupts > 0) {
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+    return;
+  }
+  if (at_prompt == 0) NoteInterrupt();
+  interrupts = interrupts + 1;
+}
+
+// The handler is set without SA_RESTART, so that the editor's read of the
+// terminal returns (the library hands the signal on to it after putting
+// the terminal back).
+class InterruptHandler {
+ public:
+  InterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+  }
+  ~InterruptHandler() {
+    if (installed_) sigaction(SIGINT, &previous_, nullptr);
+  }
+  InterruptHandler(const InterruptHandler&) = delete;
+  InterruptHandler& operator=(const InterruptHandler&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+  bool installed_ = false;
+};
+
 class EditlineEditor : public LineEditor {
  public:
   EditlineEditor() : path_(HistoryPath()) {
@@ -80,11 +130,28 @@ class EditlineEditor : public LineEditor {
   }
 
   std::optional<std::string> ReadLine(const std::string& prompt) override {
+    interrupts = 0;
+    at_prompt = 1;
     char* line = readline(prompt.c_str());
+    at_prompt = 0;
+    if (line == nullptr && interrupts > 0) {
+      // The line typed so far is dropped; the next prompt starts a line.
+      std::fputs("^C\n", stdout);
+      std::fflush(stdout);
+      return std::string();
+    }
     if (line == nullptr) return std::nullopt;
+    // A Ctrl-C just after the line was entered belongs to the line's run.
+    if (interrupts > 0) NoteInterrupt();
     std::string text(line);
     std::free(line);
     return text;
+  }
+
+  bool TakeInterrupt() override {
+    const bool any = interrupts > 0;
+    interrupts = 0;
+    return any;
   }
 
   void Remember(const std::string& line) override {
@@ -95,6 +162,7 @@ class EditlineEditor : public LineEditor {
   }
 
  private:
+  InterruptHandler interrupt_;
   std::string path_;
   std::string last_;
 };

@@ -111,7 +111,9 @@ std::unique_ptr<RegularFile> OpenForFileBytes(const std::string& path, const Exp
   try {
     return std::make_unique<RegularFile>(path);
   } catch (const FileRefused& e) {
-    if (!e.opened()) throw ScriptError(where.position, "cannot open " + Quote(path));
+    if (!e.opened()) {
+      throw ScriptError(where.position, "cannot open " + Quote(path) + ": " + e.what());
+    }
     throw ScriptError(where.position, "cannot read " + Quote(path) + ": " + e.what() +
                                           (std::string_view(e.what()).starts_with("it is ")
                                                ? "; FileBytes reads a regular file"

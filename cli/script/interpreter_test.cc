@@ -119,7 +119,7 @@ TEST_F(InterpreterTest, FileBytesFillsAByteArrayFromAFile) {
             "1:25: " + only_bytes);
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim e = FileBytes(\"" + path + "\")"); }), "1:9: " + only_bytes);
   EXPECT_EQ(ErrorTextOf([&] { Run("Dim d(1 To 4) As Byte = FileBytes(\"" + path + ".x\")"); }),
-            "1:35: cannot open \"" + path + ".x\"");
+            "1:35: cannot open \"" + path + ".x\": No such file or directory");
   // A dynamic array takes the file's size, from 0; an empty file leaves it
   // with no elements.
   Run("Dim f() As Byte = FileBytes(\"" + path + "\")");
