@@ -4,6 +4,9 @@
 #include <ostream>
 #include <string>
 
+#include "automation/variant.h"
+#include "cli/output/explain.h"
+
 namespace dudUdudADOD::cli {
 
 namespace {
@@ -54,9 +57,44 @@ JsonFacts::JsonFacts(std::ostream& out, int address_digits) : json_(out, address
   json_.Number(kFormatVersion);
 }
 
+void JsonFacts::Describe(std::string_view platform, const std::optional<std::string>& name) {
+  json_.Key("platform");
+  json_.String(platform);
+  if (!name) return;
+  json_.Key("name");
+  json_.String(std::string_view(*name));
+}
+
+// The variant's type word, decoded (explain.h).
+static void WriteTypeWord(JsonWriter& json, uint16_t word) {
+  const auto base = static_cast<uint16_t>(word & automation::kBaseTypeMask);
+  json.Key("type_word");
+  json.BeginObject();
+  json.Key("value");
+  json.Number(uint32_t{word});
+  json.Key("base");
+  json.Number(uint32_t{base});
+  json.Key("base_name");
+  if (BaseTypeName(base).empty()) {
+    json.Null();
+  } else {
+    json.String(BaseTypeName(base));
+  }
+  json.Key("array");
+  json.Bool((word & automation::vbArray) != 0);
+  json.Key("by_reference");
+  json.Bool((word & automation::kByRef) != 0);
+  json.Key("text");
+  json.String(std::string_view(TypeWordText(word)));
+  json.EndObject();
+}
+
 void JsonFacts::Variant(const SectionFact& section) {
   json_.Key("variant");
   json_.BeginObject();
+  for (const FieldFact& row : section.rows) {
+    if (row.offset == 0 && row.number) WriteTypeWord(json_, static_cast<uint16_t>(*row.number));
+  }
   WriteRows(json_, section);
   json_.EndObject();
 }

@@ -10,6 +10,9 @@
 #define DUD_CLI_OUTPUT_FACTS_OUTPUT_H_
 
 #include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "cli/output/json_writer.h"
 #include "inspector/report_facts.h"
@@ -20,6 +23,11 @@ class JsonFacts : public FactsSink {
  public:
   // `address_digits` as JsonWriter takes it.
   explicit JsonFacts(std::ostream& out, int address_digits = 8);
+
+  // The process modelled ("win32", "win64") and the name of the variable
+  // inspected, when it has one (a temporary value has none): members of
+  // the document's head, so called first.
+  void Describe(std::string_view platform, const std::optional<std::string>& name);
 
   void Variant(const SectionFact& section) override;
   void Variable(const VariableFact& variable) override;

@@ -12,7 +12,9 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/output/explain.h"
 #include "cli/program/hints.h"
+#include "cli/program/keep_going.h"
 #include "cli/program/memory_dump.h"
 #include "cli/program/run.h"
 #include "cli/program/variable_memory.h"
@@ -41,6 +43,8 @@ constexpr std::string_view kHelp =
     "                     (default one space)\n"
     ":arg-at [ADDR|off]   places the argument variant at ADDR (default off)\n"
     ":debug [on|off]      passes DebugF True (default off)\n"
+    ":keep-going [on|off] prints each section alone, a failed one as one line\n"
+    ":explain [on|off]    after each report, decodes its codes and pointers\n"
     ":x ADDR [COUNT]      dumps COUNT bytes (default 64) of memory from ADDR\n"
     ":x NAME, :x *NAME    dumps a variable's own bytes, or what its pointer leads to\n"
     ":help                prints this help\n"
@@ -137,6 +141,8 @@ class Session {
 
   // The hint or note lines the last line left for standard error, once.
   std::string TakeHints() { return std::exchange(hints_, std::string()); }
+  // Whether the last line's report, made section by section, lost a section.
+  bool TakeSectionFailure() { return std::exchange(section_failed_, false); }
 
  private:
   struct Command {
@@ -158,10 +164,13 @@ class Session {
   void SetSep(std::string_view value);
   void SetArgAt(std::string_view value);
   void SetDebug(std::string_view value);
+  void SetKeepGoing(std::string_view value);
+  void SetExplain(std::string_view value);
+  std::u16string ReportOf(automation::Address argument);
   void Help(std::string_view value);
   void Dump(std::string_view value);
 
-  static const std::array<Command, 7> kCommands;
+  static const std::array<Command, 9> kCommands;
 
   Options options_;
   std::ostream& out_;
@@ -170,15 +179,18 @@ class Session {
   automation::Process process_{options_.platform.value_or(automation::Platform::kWin32)};
   Interpreter interpreter_{process_};
   std::string hints_;
+  bool section_failed_ = false;
 };
 
-const std::array<Session::Command, 7> Session::kCommands = {{
+const std::array<Session::Command, 9> Session::kCommands = {{
     {"x", &Session::Dump},
     {"var-flags", &Session::SetVarFlags},
     {"vat-flags", &Session::SetVatFlags},
     {"sep", &Session::SetSep},
     {"arg-at", &Session::SetArgAt},
     {"debug", &Session::SetDebug},
+    {"keep-going", &Session::SetKeepGoing},
+    {"explain", &Session::SetExplain},
     {"help", &Session::Help},
 }};
 
@@ -238,17 +250,8 @@ void Session::InspectOnly(const Script& script, size_t start, const std::string&
 void Session::Inspect(const Expr& value) {
   CheckVariantPlace(value);
   std::u16string report;
-  interpreter_.PassFor(value, options_.arg_at, [&](automation::Address argument) {
-    RavoDUZE inspector(process_);
-    try {
-      report =
-          inspector(argument, options_.debug, options_.var_flags, options_.vat_flags, options_.sep);
-    } catch (const RuntimeError&) {
-      if (!options_.quiet) hints_ = FailureHint(process_, argument, options_, ":");
-      throw;
-    }
-    if (!options_.quiet) hints_ = CharAsciiNote(process_, argument, options_, ":");
-  });
+  interpreter_.PassFor(value, options_.arg_at,
+                       [&](automation::Address argument) { report = ReportOf(argument); });
   // Ctrl-C while the report was made: the user no longer wants it.
   if (editor_ != nullptr && editor_->TakeInterrupt()) {
     hints_.clear();
@@ -261,6 +264,51 @@ void Session::Inspect(const Expr& value) {
   if (prompt_ && !report.empty() && report.back() != u'\n') out_ << "\r\n";
   out_.flush();
   CheckWritten(out_, "the report");
+}
+
+// Collects a report made section by section (:keep-going on).
+class TextBySection : public SectionSink {
+ public:
+  void Take(std::u16string& text) override {
+    report += text;
+    text.clear();
+  }
+  void Drop() override { report.resize(kept_); }
+  void End() override { kept_ = report.size(); }
+
+  std::u16string report;
+
+ private:
+  size_t kept_ = 0;
+};
+
+// The report of the argument (and with :explain on, its explanation); a
+// run-time error leaves with its hint, or with :keep-going on is a line.
+std::u16string Session::ReportOf(automation::Address argument) {
+  std::u16string report;
+  if (options_.keep_going) {
+    TextBySection sections;
+    const std::vector<SectionFailure> failures =
+        ReportBySection(process_, argument, options_, sections);
+    report = std::move(sections.report);
+    section_failed_ = !failures.empty();
+    if (!options_.quiet) hints_ = KeepGoingHint(process_, argument, options_, failures, ":");
+  } else {
+    RavoDUZE inspector(process_);
+    try {
+      report =
+          inspector(argument, options_.debug, options_.var_flags, options_.vat_flags, options_.sep);
+    } catch (const RuntimeError& e) {
+      if (!options_.quiet) hints_ = FailureHint(process_, argument, options_, ":", e.number());
+      throw;
+    }
+    if (!options_.quiet) hints_ = CharAsciiNote(process_, argument, options_, ":");
+  }
+  if (options_.explain) {
+    if (!report.empty() && report.back() != u'\n') report += u"\r\n";
+    report += automation::FromUtf8(ExplainReport(process_, argument, options_.var_flags, false));
+  }
+  return report;
 }
 
 // A Variant passes as itself, so :arg-at can only name where it lies.
@@ -323,6 +371,19 @@ void Session::SetDebug(std::string_view value) {
   }
 }
 
+// :keep-going and :explain: on, off, or nothing for the default (off).
+static bool Switch(std::string_view value, std::string_view command) {
+  if (value.empty() || SameWord(value, "off")) return false;
+  if (SameWord(value, "on")) return true;
+  throw UsageError(std::string(command) + ": give on or off, not " + Quote(value));
+}
+
+void Session::SetKeepGoing(std::string_view value) {
+  options_.keep_going = Switch(value, ":keep-going");
+}
+
+void Session::SetExplain(std::string_view value) { options_.explain = Switch(value, ":explain"); }
+
 void Session::Dump(std::string_view value) {
   if (value.empty()) {
     throw UsageError(":x: give an address or a variable, as in :x 0x140000 16, :x s or :x *s");
@@ -340,7 +401,9 @@ void Session::Help(std::string_view) {
         ", :vat-flags " + number(options_.vat_flags, vatALLINFO) + ", :sep " +
         Quoted(options_.sep.value_or(u" ")) + ", :arg-at " +
         (options_.arg_at ? std::to_string(*options_.arg_at) : "off") + ", :debug " +
-        (options_.debug.value_or(false) ? "on" : "off") + "\n");
+        (options_.debug.value_or(false) ? "on" : "off") + ", :keep-going " +
+        (options_.keep_going ? "on" : "off") + ", :explain " + (options_.explain ? "on" : "off") +
+        "\n");
 }
 
 // Where the session's lines come from: an editor at a terminal, else the
@@ -431,6 +494,7 @@ int RunSession(const Options& options, const ScriptSource* preload, std::istream
       if (!session.Handle(text)) break;
       session.EndPrintLine();
       err << session.TakeHints();
+      if (session.TakeSectionFailure()) worst = std::max(worst, int{kRunTimeError});
     } catch (...) {
       session.EndPrintLine();
       if (failed({"<stdin>", text, first}) == kHostFailure && !out) return kHostFailure;

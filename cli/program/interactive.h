@@ -9,8 +9,9 @@
 //                        value, passed as a temporary
 //   VALUE                the same, for a line that is only a name or a value
 //   :COMMAND [VALUE]     :var-flags N, :vat-flags N, :sep TEXT, :arg-at ADDR,
-//                        :debug on|off set the options of later reports (no
-//                        VALUE: back to the default); :x ADDR [COUNT],
+//                        :debug on|off, :keep-going on|off (keep_going.h),
+//                        :explain on|off (explain.h) set the options of later
+//                        reports (no VALUE: back to the default); :x ADDR [COUNT],
 //                        :x NAME, :x *NAME dump memory (memory_dump.h,
 //                        variable_memory.h); :help; :quit
 //   nothing, or a comment
@@ -36,7 +37,8 @@
 // at :quit or at the end of input: 3 when `out` cannot be written; else,
 // without `prompt`, the exit code of the worst line that failed (1 for a
 // run-time error, 2 for a script error), so that a piped session tells its
-// caller; else 0.
+// caller (a report that lost a section with :keep-going on counts as a
+// run-time error); else 0.
 #ifndef DUD_CLI_PROGRAM_INTERACTIVE_H_
 #define DUD_CLI_PROGRAM_INTERACTIVE_H_
 

@@ -211,7 +211,7 @@ TEST(InteractiveSession, QuitEndsTheSessionAndHelpShowsTheCurrentOptions) {
   EXPECT_EQ(quit.err, "");
   const CliResult help = Session({":var-flags 16", ":sep \" ; \"", ":help"});
   EXPECT_NE(help.out.find("\nNow: :var-flags 16, :vat-flags 63, :sep \" ; \", :arg-at off, "
-                          ":debug off\n"),
+                          ":debug off, :keep-going off, :explain off\n"),
             std::string::npos)
       << help.out;
 }
@@ -272,7 +272,9 @@ TEST(InteractiveSession, DumpsPreloadsAndTellsAPipeWhatFailed) {
   EXPECT_EQ(run_time.code, 1);
   EXPECT_EQ(run_time.err,
             "Run-time error '91': Object variable or With block variable not set\n"
-            "ravoduze: hint: the error comes from the values section (varValues); :var-flags 15 "
+            "ravoduze: hint: :keep-going on prints every section that can be printed, and one line "
+            "for each that fails\n"
+            "ravoduze: hint: the error comes from the values section (varValues); :var-flags 3 "
             "leaves it out and prints the rest\n");
   EXPECT_EQ(Session({"Dim o As Object", "? o"}, {}, true).code, 0);  // a person saw it
 }

@@ -59,6 +59,8 @@ struct Options {
   bool quiet = false;                 // -q: no hints on standard error
   bool lf = false;                    // --lf: the report's CR LF line ends written as LF
   std::optional<DumpRequest> dump;    // --dump WHERE[:COUNT], after the script has run
+  bool keep_going = false;            // -k: each section asked for on its own (keep_going.h)
+  bool explain = false;               // --explain: the codes and pointers decoded (explain.h)
   bool help = false;
   bool version = false;
   bool help_text = false;  // the component's HELP text

@@ -20,11 +20,13 @@
 
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
+#include "cli/output/explain.h"
 #include "cli/output/facts_output.h"
 #include "cli/output/svg_picture.h"
 #include "cli/output/utf8_blocks.h"
 #include "cli/program/hints.h"
 #include "cli/program/interactive.h"
+#include "cli/program/keep_going.h"
 #include "cli/program/memory_dump.h"
 #include "cli/program/options.h"
 #include "cli/program/variable_memory.h"
@@ -136,10 +138,11 @@ std::string DrawPicture(const automation::Process& process, automation::Address 
 // The twin as JSON, written while it is gathered: a run-time error ends the
 // document with the error and then ends the run like a failed report.
 void WriteJson(RavoDUZE& inspector, automation::Address argument, const Options& options,
-               std::ostream& out) {
-  const auto& layout =
-      automation::LayoutOf(options.platform.value_or(automation::Platform::kWin32));
+               const std::optional<std::string>& name, std::ostream& out) {
+  const automation::Platform platform = options.platform.value_or(automation::Platform::kWin32);
+  const auto& layout = automation::LayoutOf(platform);
   JsonFacts json(out, static_cast<int>(layout.pointer_size * 2));
+  json.Describe(automation::ToUtf8(automation::PlatformName(platform)), name);
   errno = 0;
   inspector.Facts(json, argument, options.var_flags);
   json.Finish();
@@ -193,8 +196,74 @@ void WriteText(std::ostream& out, std::string_view text, const std::string& what
   CheckWritten(out, what);
 }
 
+// -k: each section goes out once it is complete, a failed one as its line.
+class BlocksBySection : public SectionSink {
+ public:
+  BlocksBySection(const Options& options, std::ostream& out) : options_(options), out_(out) {}
+
+  void Take(std::u16string& text) override {
+    if (!blocks_) {
+      blocks_ = std::make_unique<Utf8Blocks>(options_.lf);
+      SpillStraightOut(*blocks_, out_);
+    }
+    blocks_->Take(text);
+  }
+  void Drop() override { blocks_.reset(); }  // cuts a regular file back, too
+  void End() override {
+    if (!blocks_) return;
+    ends_line_ = blocks_->EndsLine();
+    WriteBlocks(*blocks_, out_, false);
+    blocks_.reset();
+  }
+  bool ends_line() const { return ends_line_; }
+
+ private:
+  const Options& options_;
+  std::ostream& out_;
+  std::unique_ptr<Utf8Blocks> blocks_;
+  bool ends_line_ = true;
+};
+
+// `ends_line` tells whether the output ends its line afterwards.
+int WriteBySection(automation::Process& process, automation::Address argument,
+                   const Options& options, std::ostream& out, std::ostream& err,
+                   bool out_is_terminal, bool& ends_line) {
+  BlocksBySection sections(options, out);
+  const std::vector<SectionFailure> failures =
+      ReportBySection(process, argument, options, sections);
+  if (out_is_terminal && !sections.ends_line()) out << '\n' << std::flush;
+  ends_line = sections.ends_line() || out_is_terminal;
+  if (!options.quiet) {
+    err << KeepGoingHint(process, argument, options, failures);
+    if (failures.empty()) err << CharAsciiNote(process, argument, options);
+  }
+  return failures.empty() ? kOk : kRunTimeError;
+}
+
+// --explain, after the report; `line_open`: the report did not end its line.
+void WriteExplanation(automation::Process& process, automation::Address argument,
+                      const Options& options, std::ostream& out, bool line_open) {
+  std::string text = ExplainReport(process, argument, options.var_flags, options.lf);
+  if (line_open) text.insert(0, options.lf ? "\n" : "\r\n");
+  WriteText(out, text, "the report");
+}
+
+// The name of the variable the last statement passes, if it passes one.
+std::optional<std::string> InspectedName(const Script& script) {
+  if (script.statements.empty()) return std::nullopt;
+  const Statement& last = script.statements.back();
+  if (const auto* dim = std::get_if<DimStatement>(&last)) return dim->declarators.back().name.text;
+  if (const auto* assign = std::get_if<AssignStatement>(&last)) return assign->name.text;
+  if (const auto* redim = std::get_if<ReDimStatement>(&last)) return redim->name.text;
+  if (const auto* erase = std::get_if<EraseStatement>(&last)) return erase->names.back().text;
+  const auto* alone = std::get_if<ExprStatement>(&last);
+  if (alone != nullptr && alone->value.kind == ExprKind::kVariable) return alone->value.text;
+  return std::nullopt;
+}
+
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
-                std::ostream& out, std::ostream& err, bool out_is_terminal);
+                const std::optional<std::string>& name, std::ostream& out, std::ostream& err,
+                bool out_is_terminal);
 
 // Writes what Debug.Print prints to `to` at once, its lines ended as the
 // report's are.
@@ -249,7 +318,8 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     if (!options.quiet) err << picture_note;
     return kOk;
   }
-  const int code = WriteOutput(*process, argument, options, out, err, out_is_terminal);
+  const int code =
+      WriteOutput(*process, argument, options, InspectedName(script), out, err, out_is_terminal);
   if (!options.quiet) err << picture_note;  // after the error or the report it follows
   return code;
 }
@@ -257,13 +327,14 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
 // The report, the twin or the footprint of the argument; a run-time error
 // is printed with its hint.
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
-                std::ostream& out, std::ostream& err, bool out_is_terminal) {
+                const std::optional<std::string>& name, std::ostream& out, std::ostream& err,
+                bool out_is_terminal) {
   Utf8Blocks report(options.lf);
   SpillStraightOut(report, out);
   try {
     RavoDUZE inspector(process);
     if (options.json) {
-      WriteJson(inspector, argument, options, out);
+      WriteJson(inspector, argument, options, name, out);
       return kOk;
     }
     if (options.footprint) {
@@ -273,15 +344,24 @@ int WriteOutput(automation::Process& process, automation::Address argument, cons
       CheckWritten(out, "the footprint");
       return kOk;
     }
+    if (options.keep_going) {
+      bool ends_line = true;
+      const int code =
+          WriteBySection(process, argument, options, out, err, out_is_terminal, ends_line);
+      if (options.explain) WriteExplanation(process, argument, options, out, !ends_line);
+      return code;
+    }
     inspector.Report([&report](std::u16string& text) { report.Take(text); }, argument,
                      options.debug, options.var_flags, options.vat_flags, options.sep);
   } catch (const RuntimeError& e) {
     report.Clear();  // no partial report; its memory goes back first
     PrintRunTimeError(err, e);
-    if (!options.quiet) err << FailureHint(process, argument, options);
+    if (!options.quiet) err << FailureHint(process, argument, options, "--", e.number());
     return kRunTimeError;
   }
+  const bool ends_line = report.EndsLine() || out_is_terminal;  // a terminal's gets a break
   WriteBlocks(report, out, out_is_terminal);
+  if (options.explain) WriteExplanation(process, argument, options, out, !ends_line);
   if (!options.quiet) err << CharAsciiNote(process, argument, options);
   return kOk;
 }

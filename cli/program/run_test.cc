@@ -211,19 +211,30 @@ TEST(RunRavoduze, HintsExplainFailuresOnStandardError) {
     std::string hint;  // the line after the error
   } cases[] = {
       {{"Dim o As Object"},
-       "ravoduze: hint: the error comes from the values section (varValues); --var-flags 15 "
+       "ravoduze: hint: -k prints every section that can be printed, and one line for each that "
+       "fails\n"
+       "ravoduze: hint: the error comes from the values section (varValues); --var-flags 3 "
        "leaves it out and prints the rest\n"},
+      // Every section fails: no --var-flags to offer, but the variant's own bytes.
       {{"Dim v = Null"},
+       "ravoduze: hint: -k prints every section that can be printed, and one line for each that "
+       "fails\n"
        "ravoduze: hint: the error comes from the variant argument section (varARG), the variable "
-       "section (varDef) and the values section (varValues); --var-flags 12 leaves them out and "
-       "prints the rest\n"},
+       "section (varDef) and the values section (varValues)\n"
+       "ravoduze: hint: --dump 1243012:16 shows the argument variant's 16 bytes (its type word 1 "
+       "= vbNull (1)); --svg FILE draws the value's memory\n"},
       {{"Dim a(1 To 2) As Long = {1000, 2}"},
+       "ravoduze: hint: -k prints every section that can be printed, and one line for each that "
+       "fails\n"
        "ravoduze: hint: the error comes from the values section (varValues); it comes from "
        "vatCharASCII, which takes every element for a character code: --vat-flags 59 prints the "
        "numbers; --var-flags 15 leaves it out and prints the rest\n"},
+      // One section asked for: -k would change nothing.
       {{"--var-flags", "varValues", "RawVariant(8195, 0, 0, 0, 4096, 0)"},
        "ravoduze: hint: the error comes before any section, from the snapshot of the array "
-       "descriptor, which every report takes\n"},
+       "descriptor, which every report takes\n"
+       "ravoduze: hint: --dump 1242984:16 shows the argument variant's 16 bytes (its type word "
+       "8195 = vbLong (3) + vbArray (8192)); --svg FILE draws the value's memory\n"},
       {{"Dim x As Integer = 40000"},
        "<script>:1:20: note: the script raised it here\n"
        " 1 | Dim x As Integer = 40000\n"
