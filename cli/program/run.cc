@@ -248,19 +248,6 @@ void WriteExplanation(automation::Process& process, automation::Address argument
   WriteText(out, text, "the report");
 }
 
-// The name of the variable the last statement passes, if it passes one.
-std::optional<std::string> InspectedName(const Script& script) {
-  if (script.statements.empty()) return std::nullopt;
-  const Statement& last = script.statements.back();
-  if (const auto* dim = std::get_if<DimStatement>(&last)) return dim->declarators.back().name.text;
-  if (const auto* assign = std::get_if<AssignStatement>(&last)) return assign->name.text;
-  if (const auto* redim = std::get_if<ReDimStatement>(&last)) return redim->name.text;
-  if (const auto* erase = std::get_if<EraseStatement>(&last)) return erase->names.back().text;
-  const auto* alone = std::get_if<ExprStatement>(&last);
-  if (alone != nullptr && alone->value.kind == ExprKind::kVariable) return alone->value.text;
-  return std::nullopt;
-}
-
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
                 const std::optional<std::string>& name, std::ostream& out, std::ostream& err,
                 bool out_is_terminal);

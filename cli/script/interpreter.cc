@@ -90,6 +90,14 @@ uint32_t CellSize(const Declarator& d, const Layout& layout) {
 
 }  // namespace
 
+std::optional<std::string> InspectedName(const Script& script) {
+  const size_t deciding = DecidingStatement(script);
+  if (deciding == std::string::npos) return std::nullopt;
+  const std::optional<Name> target = TargetOf(script.statements[deciding]);
+  if (!target) return std::nullopt;
+  return target->text;
+}
+
 bool OnlyPrints(const Script& script) {
   return !script.statements.empty() && DecidingStatement(script) == std::string::npos;
 }

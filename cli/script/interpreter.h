@@ -61,6 +61,10 @@ namespace dudUdudADOD::cli {
 // it passes nothing, and Run refuses it as it refuses an empty script.
 bool OnlyPrints(const Script& script);
 
+// The name of the variable that Run passes for `script`, as written where
+// the deciding statement names it; nullopt when it passes a value.
+std::optional<std::string> InspectedName(const Script& script);
+
 class Interpreter {
  public:
   using Printer = std::function<void(std::string_view text)>;
