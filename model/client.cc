@@ -44,6 +44,15 @@ Variable Client::Dim(uint16_t type, std::optional<Address> at) {
                   Place(size, at)};
 }
 
+Variable Client::DimFixedString(uint32_t length, std::optional<Address> at) {
+  if (length == 0 || length > 65535) Raise(kInvalidArgument);
+  Variable text{VariableKind::kFixedString, vbString, Place(2 * length, at), length};
+  // A placed variable may lie on memory used before: it starts all zeros.
+  const std::u16string zeros(length, u'\0');
+  process_.memory().Write(text.address, zeros.data(), 2 * length);
+  return text;
+}
+
 Variable Client::DimArray(uint16_t element_type, std::span<const DeclaredBound> bounds,
                           std::optional<Address> at) {
   const Address descriptor = SafeArrayCreate(process_, element_type, bounds);
@@ -88,9 +97,23 @@ void Client::Assign(const Variable& variable, const VariantImage& value) {
       WritePointer(memory, variable.address, copy);
       return;
     }
+    case VariableKind::kFixedString: {
+      std::u16string text = ToFixedText(value);
+      text.resize(variable.length, u' ');
+      memory.Write(variable.address, text.data(), 2 * variable.length);
+      return;
+    }
     case VariableKind::kFixedArray:
       Raise(kTypeMismatch);
   }
+}
+
+// A value's text, as a String variable would take it.
+std::u16string Client::ToFixedText(const VariantImage& value) {
+  VariantImage converted = ChangeType(process_, value, vbString);
+  std::u16string text = ReadString(process_.memory(), converted.pointer());
+  VariantClear(process_, converted);
+  return text;
 }
 
 void Client::AssignElements(const Variable& array, std::span<const VariantImage> values) {
@@ -169,10 +192,27 @@ VariantImage Client::Reference(const Variable& variable) const {
       return VariantImage::Reference(vbVariant, variable.address);
     case VariableKind::kScalar:
       return VariantImage::Reference(variable.type, variable.address);
+    case VariableKind::kFixedString:
+      Raise(kTypeMismatch);
     default:
       return VariantImage::Reference(static_cast<uint16_t>(vbArray | variable.type),
                                      variable.address);
   }
+}
+
+std::u16string Client::FixedStringText(const Variable& variable) const {
+  std::u16string text(variable.length, u'\0');
+  process_.memory().Read(variable.address, text.data(), 2 * variable.length);
+  return text;
+}
+
+// The temporary lies in the caller's frame, above the call's gap, as the
+// other locals do.
+VariantImage Client::FixedStringTemporary(const Variable& variable) {
+  AddressSpace& memory = process_.memory();
+  const Address cell = process_.stack().Push(memory.layout().pointer_size);
+  WritePointer(memory, cell, SysAllocString(process_, FixedStringText(variable)));
+  return VariantImage::Reference(vbString, cell);
 }
 
 Address Client::Pass(const Variable& variable, std::optional<Address> at) {
@@ -180,10 +220,13 @@ Address Client::Pass(const Variable& variable, std::optional<Address> at) {
     if (at && *at != variable.address) Raise(kInvalidArgument);
     return variable.address;
   }
+  const VariantImage reference = variable.kind == VariableKind::kFixedString
+                                     ? FixedStringTemporary(variable)
+                                     : Reference(variable);
   const Layout& layout = process_.memory().layout();
   if (!at) process_.stack().Push(CallGap(layout));
   const Address arg = Place(layout.variant_size, at);
-  StoreVariant(process_.memory(), arg, Reference(variable));
+  StoreVariant(process_.memory(), arg, reference);
   return arg;
 }
 

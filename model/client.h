@@ -8,6 +8,9 @@
 //  - an array variable passes the same way, vt = element type + 8192 + 16384
 //    and the address of its 4-byte descriptor cell as data;
 //  - a Variant variable passes as the variant itself;
+//  - a fixed-length String passes as a temporary String (a BSTR holding its
+//    characters, in a cell of the frame), by reference: vt = 8 + 16384 and
+//    the cell's address as data;
 //  - a value (a literal, an expression) passes in a temporary variant.
 // Variables and argument variants live as long as the process: a client
 // program's frame is never popped.
@@ -17,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "automation/variant.h"
@@ -26,12 +30,15 @@
 
 namespace dudUdudADOD::automation {
 
-enum class VariableKind { kScalar, kFixedArray, kDynamicArray, kVariant };
+// kFixedString: a String * N, whose N characters lie in the variable itself,
+// two bytes each, without a length prefix or a closing zero.
+enum class VariableKind { kScalar, kFixedArray, kDynamicArray, kVariant, kFixedString };
 
 struct Variable {
   VariableKind kind = VariableKind::kScalar;
   uint16_t type = vbEmpty;  // declared type; element type of an array; vbVariant
   Address address = 0;      // the value, the array's descriptor cell, or the variant
+  uint32_t length = 0;      // a fixed-length String's characters (type vbString)
 };
 
 class Client {
@@ -47,10 +54,14 @@ class Client {
   // A fixed array with its bounds in declaration order, zero-filled.
   Variable DimArray(uint16_t element_type, std::span<const DeclaredBound> bounds,
                     std::optional<Address> at = {});
+  // A fixed-length String of `length` characters (1 to 65535), every one the
+  // zero character until it is assigned, as the runtime starts one.
+  Variable DimFixedString(uint32_t length, std::optional<Address> at = {});
   // A dynamic array, never dimensioned (its cell holds 0).
   Variable DimDynamicArray(uint16_t element_type, std::optional<Address> at = {});
 
-  // x = value. A scalar converts the value to its type (ChangeType rules); a
+  // x = value. A fixed-length String takes the value's text, cut to its
+  // length or filled up with spaces. A scalar converts the value to its type (ChangeType rules); a
   // Variant takes a deep copy, arrays included; a dynamic array takes a copy
   // of an array of its element type. Raises 13 otherwise.
   void Assign(const Variable& variable, const VariantImage& value);
@@ -71,8 +82,16 @@ class Client {
   void Erase(const Variable& array);
 
   // A variant that refers to the variable (what passing it would hand over,
-  // not yet stored anywhere); for a Variant, a reference to it.
+  // not yet stored anywhere); for a Variant, a reference to it. A
+  // fixed-length String has none (raises 13): it passes through a temporary.
   VariantImage Reference(const Variable& variable) const;
+
+  // The characters of a fixed-length String.
+  std::u16string FixedStringText(const Variable& variable) const;
+  // The temporary that passes a fixed-length String: a new String holding
+  // its characters, in a cell pushed on the stack. Returns a reference to
+  // the cell (vt = 8 + 16384); the caller frees the String after the call.
+  VariantImage FixedStringTemporary(const Variable& variable);
 
   // Builds the argument variant for `variable` and returns its address. A
   // Variant passes as itself, so `at` must then be empty.
@@ -88,6 +107,7 @@ class Client {
 
  private:
   Address Place(uint32_t size, std::optional<Address> at);
+  std::u16string ToFixedText(const VariantImage& value);
 
   Process& process_;
 };

@@ -20,6 +20,7 @@
 #include "cli/program/variable_memory.h"
 #include "cli/script/ascii.h"
 #include "cli/script/interpreter.h"
+#include "cli/script/lexer.h"
 #include "cli/script/parser.h"
 #include "cli/script/script_error.h"
 #include "inspector/ravoduze.h"
@@ -124,7 +125,9 @@ LineStatus ReadLine(std::istream& in, std::string& line) {
 class Session {
  public:
   Session(const Options& options, std::ostream& out, bool prompt, LineEditor* editor)
-      : options_(options), out_(out), prompt_(prompt), editor_(editor) {}
+      : options_(options), out_(out), prompt_(prompt), editor_(editor) {
+    interpreter_.set_printer([this](std::string_view text) { Print(text); });
+  }
 
   // Runs one input line; false when it ends the session.
   bool Handle(std::string line);
@@ -132,6 +135,9 @@ class Session {
   void Preload(const ScriptSource& source) {
     interpreter_.RunStatements(ParseScript(source.text, Platform()));
   }
+
+  // Ends a line that Debug.Print left open: each input line prints whole.
+  void EndPrintLine() { interpreter_.EndPrintLine(); }
 
   // The hint or note lines the last line left for standard error, once.
   std::string TakeHints() { return std::exchange(hints_, std::string()); }
@@ -151,6 +157,7 @@ class Session {
   void Inspect(const Expr& value);
   void CheckVariantPlace(const Expr& value) const;
   void Write(std::string_view text);
+  void Print(std::string_view text);
 
   void SetVarFlags(std::string_view value);
   void SetVatFlags(std::string_view value);
@@ -323,6 +330,15 @@ void Session::Write(std::string_view text) {
   CheckWritten(out_, "to standard output");
 }
 
+// What Debug.Print prints, its lines ended as the report's are.
+void Session::Print(std::string_view text) {
+  std::string lines;
+  for (const char c : text) {
+    lines += c == '\n' && !options_.lf ? std::string("\r\n") : std::string(1, c);
+  }
+  Write(lines);
+}
+
 void Session::SetVarFlags(std::string_view value) {
   options_.var_flags.reset();
   if (!value.empty()) options_.var_flags = FlagWordValue(value, FlagWord::kVar, ":var-flags");
@@ -397,17 +413,17 @@ class LineSource {
   LineSource(std::istream& in, std::ostream& out, bool prompt, LineEditor* editor)
       : in_(in), out_(out), prompt_(prompt), editor_(editor) {}
 
-  LineStatus Next(std::string& line) {
+  LineStatus Next(std::string& line, const std::string& prompt = "> ") {
     if (editor_ != nullptr) {
       out_.flush();
-      std::optional<std::string> typed = editor_->ReadLine("> ");
+      std::optional<std::string> typed = editor_->ReadLine(prompt);
       if (!typed) return LineStatus::kEnd;
       line = std::move(*typed);
       if (line.size() > kMaxScriptBytes) return LineStatus::kTooLong;
       if (line.find_first_not_of(" \t") != std::string::npos) editor_->Remember(line);
       return LineStatus::kLine;
     }
-    if (prompt_) out_ << "> " << std::flush;
+    if (prompt_) out_ << prompt << std::flush;
     return ReadLine(in_, line);
   }
 
@@ -417,6 +433,29 @@ class LineSource {
   bool prompt_;
   LineEditor* editor_;
 };
+
+// A list in braces that a line of statements leaves open goes on over the
+// next lines (after a "... " prompt), which join it and count in `number`.
+// An input that ends first is an error at the "{".
+void ReadOpenList(LineSource& lines, std::string& text, int& number) {
+  const size_t start = text.find_first_not_of(" \t");
+  if (start == std::string::npos || text[start] == ':') return;  // a command
+  for (std::optional<Position> open = UnclosedList(text); open; open = UnclosedList(text)) {
+    std::string line;
+    const LineStatus status = lines.Next(line, "... ");
+    if (status == LineStatus::kEnd) {
+      throw ScriptError(*open,
+                        "the list of values in braces is not closed: the input ended "
+                        "before its \"}\"");
+    }
+    ++number;
+    if (status == LineStatus::kTooLong || text.size() + line.size() >= kMaxScriptBytes) {
+      throw ScriptError(*open, "the list of values is longer than " +
+                                   std::to_string(kMaxScriptBytes >> 20) + " MiB: skipped");
+    }
+    text += '\n' + line;
+  }
+}
 
 }  // namespace
 
@@ -437,23 +476,28 @@ int RunSession(const Options& options, const ScriptSource* preload, std::istream
     } catch (...) {
       failed(preload->View());
     }
+    session.EndPrintLine();
   }
   LineSource lines(in, out, prompt, editor);
   std::string line;
   for (int number = 1;; ++number) {
     const LineStatus status = lines.Next(line);
     if (status == LineStatus::kEnd) break;
-    const std::string text = status == LineStatus::kTooLong ? std::string() : line;
+    std::string text = status == LineStatus::kTooLong ? std::string() : line;
+    const int first = number;
     try {
       if (status == LineStatus::kTooLong) {
         throw ScriptError({1, 1}, "the line is longer than " +
                                       std::to_string(kMaxScriptBytes >> 20) + " MiB: skipped");
       }
-      if (!session.Handle(std::move(line))) break;
+      ReadOpenList(lines, text, number);
+      if (!session.Handle(text)) break;
+      session.EndPrintLine();
       err << session.TakeHints();
       if (session.TakeSectionFailure()) worst = std::max(worst, int{kRunTimeError});
     } catch (...) {
-      if (failed({"<stdin>", text, number}) == kHostFailure && !out) return kHostFailure;
+      session.EndPrintLine();
+      if (failed({"<stdin>", text, first}) == kHostFailure && !out) return kHostFailure;
     }
     if (!out) {
       // A reader that has gone (| head) ends the session without a word.

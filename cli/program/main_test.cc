@@ -198,6 +198,31 @@ TEST(Program, ATypedSessionEditsLinesAndKeepsAHistory) {
   std::filesystem::remove_all(home);
 }
 
+// A list in braces left open at the end of a typed line goes on after a
+// "... " prompt, through the same editor.
+TEST(Program, ATypedListGoesOnAfterAContinuationPrompt) {
+  if (!DUD_LINE_EDITING) GTEST_SKIP() << "built without libedit: -i reads plain lines";
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("ravoduze_list_" + std::to_string(getpid()));
+  std::filesystem::remove_all(home);
+  {
+    TypedSession session(home.string());
+    ASSERT_TRUE(session.started());
+    ASSERT_TRUE(session.WaitFor("\n> "));
+    session.Type("Dim a(1 To 3) As Long = {7,\r");
+    ASSERT_TRUE(session.WaitFor("\n... "));
+    session.Type("8, 9}\r");
+    ASSERT_TRUE(session.WaitFor("\n> "));
+    session.Type("? a\r");
+    ASSERT_TRUE(session.WaitFor("\n> "));
+    session.Type("\x04");
+    const std::string screen = session.Finish();
+    EXPECT_NE(screen.find("\n7 8 9 \r"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("error"), std::string::npos) << screen;
+  }
+  std::filesystem::remove_all(home);
+}
+
 // Ctrl-C at the prompt cancels the line being typed, as a shell's does:
 // the session, and every variable in it, goes on; twice in a row changes
 // nothing; the end of input still ends it.

@@ -248,22 +248,19 @@ void WriteExplanation(automation::Process& process, automation::Address argument
   WriteText(out, text, "the report");
 }
 
-// The name of the variable the last statement passes, if it passes one.
-std::optional<std::string> InspectedName(const Script& script) {
-  if (script.statements.empty()) return std::nullopt;
-  const Statement& last = script.statements.back();
-  if (const auto* dim = std::get_if<DimStatement>(&last)) return dim->declarators.back().name.text;
-  if (const auto* assign = std::get_if<AssignStatement>(&last)) return assign->name.text;
-  if (const auto* redim = std::get_if<ReDimStatement>(&last)) return redim->name.text;
-  if (const auto* erase = std::get_if<EraseStatement>(&last)) return erase->names.back().text;
-  const auto* alone = std::get_if<ExprStatement>(&last);
-  if (alone != nullptr && alone->value.kind == ExprKind::kVariable) return alone->value.text;
-  return std::nullopt;
-}
-
 int WriteOutput(automation::Process& process, automation::Address argument, const Options& options,
                 const std::optional<std::string>& name, std::ostream& out, std::ostream& err,
                 bool out_is_terminal);
+
+// Writes what Debug.Print prints to `to` at once, its lines ended as the
+// report's are.
+Interpreter::Printer Printer(std::ostream& to, bool lf) {
+  return [&to, lf](std::string_view text) {
+    std::string lines;
+    for (const char c : text) lines += c == '\n' && !lf ? std::string("\r\n") : std::string(1, c);
+    WriteText(to, lines, "what Debug.Print prints");
+  };
+}
 
 // Runs the script in a process of its own, then writes its report (or the
 // memory that --dump asks for). Run-time errors are printed here, where the
@@ -274,10 +271,20 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
   const Script script = ParseScript(source.text, platform);
   auto process = std::make_unique<automation::Process>(platform);
   Interpreter interpreter(*process);
-  automation::Address argument = 0;
+  // Debug.Print goes before the report, on standard error when standard
+  // output carries a document (JSON, or the picture with --svg -).
+  const bool document = options.json || options.svg == "-";
+  interpreter.set_printer(document ? Printer(err, true) : Printer(out, options.lf));
+  std::optional<automation::Address> inspected;
   try {
-    argument = interpreter.Run(script, options.arg_at);
+    if (OnlyPrints(script)) {
+      interpreter.RunStatements(script);
+    } else {
+      inspected = interpreter.Run(script, options.arg_at);
+    }
+    interpreter.EndPrintLine();
   } catch (const RuntimeError& e) {
+    interpreter.EndPrintLine();
     PrintRunTimeError(err, e);
     if (!options.quiet) {
       PrintDiagnostic(err, source.View(), interpreter.last_position(), "note",
@@ -290,6 +297,8 @@ int InspectAndWrite(const ScriptSource& source, const Options& options, std::ost
     WriteText(out, MemoryDump(process->memory(), dump, options.lf), "the dump");
     return kOk;
   }
+  if (!inspected) return kOk;  // a script that only prints
+  const automation::Address argument = *inspected;
   const std::string picture_note =
       options.svg ? DrawPicture(*process, argument, *options.svg, out) : "";
   if (options.svg == "-") {  // the picture alone, for a reader that takes an SVG document

@@ -275,7 +275,8 @@ TEST(RunRavoduze, ScriptFromAPipeOrDashAndErrorsNamedByTheirSource) {
                        "   | \t         ^\n"},
       {{"-"},
        "x = 1 + 2",
-       "<stdin>:1:7: error: expected end of statement (a script has no arithmetic), found \"+\"\n"
+       "<stdin>:1:7: error: the operator \"+\" is not supported: a script has no arithmetic, "
+       "comparisons or logic; & joins values as text\n"
        " 1 | x = 1 + 2\n"
        "   |       ^\n"},
       {{"Dim s As String = \"\xC3\xA9\xC3\xA9\" x"},

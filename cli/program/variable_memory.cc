@@ -53,6 +53,9 @@ Dump OwnBytes(const Variable& v, const std::string& name, const Layout& layout) 
               name + " (" + TypeWord(v.type) + "() array: its pointer to the descriptor)"};
     case VariableKind::kVariant:
       return {{v.address, layout.variant_size}, name + " (Variant)"};
+    case VariableKind::kFixedString:
+      return {{v.address, Capped(2 * uint64_t{v.length})},
+              name + " (String * " + std::to_string(v.length) + ": its characters)"};
   }
   return {{v.address, kDefaultDumpBytes}, name};
 }
@@ -108,6 +111,8 @@ std::pair<uint16_t, Address> HeldPointer(const automation::AddressSpace& memory,
     case VariableKind::kDynamicArray:
       return {static_cast<uint16_t>(v.type | automation::vbArray),
               automation::ReadPointer(memory, v.address)};
+    case VariableKind::kFixedString:  // its characters, no pointer (Followed)
+      return {automation::vbEmpty, 0};
     case VariableKind::kVariant:
       break;
   }
@@ -119,6 +124,11 @@ Dump Followed(const automation::AddressSpace& memory, const Variable& v, const s
               std::string_view option) {
   const std::string label = "*" + name;
   const std::string nothing = std::string(option) + ": " + Quote(label) + ": nothing to follow: ";
+  if (v.kind == VariableKind::kFixedString) {
+    throw UsageError(nothing + name + " is a String * " + std::to_string(v.length) +
+                     ", whose characters lie in it, with no pointer (" + std::string(option) + " " +
+                     name + " shows them)");
+  }
   if (v.kind == VariableKind::kScalar && v.type != automation::vbString &&
       v.type != automation::vbObject) {
     throw UsageError(nothing + name + " is " + WithArticle(TypeWord(v.type)) +

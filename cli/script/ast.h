@@ -2,10 +2,11 @@
 // interpreter runs.
 //
 // A script is a list of statements: Dim (one or more declarators), ReDim,
-// Erase, an assignment (to a variable or an array's element), or a lone
-// expression. Expressions are literals, variables, array elements,
-// conversions, Array(...), New, RawVariant(...), a sign, and parentheses,
-// which make a variable's value a temporary.
+// Erase, an assignment (to a variable or an array's element), Debug.Print,
+// or a lone expression. Expressions are literals, variables, array
+// elements, conversions, Array(...), New, RawVariant(...), a sign,
+// parentheses, which make a variable's value a temporary, and values joined
+// with &.
 #ifndef DUD_CLI_SCRIPT_AST_H_
 #define DUD_CLI_SCRIPT_AST_H_
 
@@ -34,6 +35,7 @@ enum class ExprKind {
   kFileBytes,   // FileBytes("path"): args[0] is the file name, a string literal
   kElement,     // `text`(args...): an array's element, or a call of an unknown
                 // function, which only the declared names can tell apart
+  kConcat,      // args[0] & args[1] & ...: at least two values joined as text
 };
 
 struct Expr {
@@ -64,6 +66,7 @@ struct Declarator {
   std::optional<Expr> at;         // At ADDR
   std::optional<Expr> value;      // = value
   std::optional<Name> new_class;  // As New CLASS: an Object holding a new one
+  uint32_t fixed_length = 0;      // As String * N: N characters (type vbString)
   bool has_list = false;          // = {values...}
   std::vector<Expr> list;
   Position list_position;
@@ -94,8 +97,21 @@ struct ExprStatement {
   Expr value;
 };
 
-using Statement =
-    std::variant<DimStatement, ReDimStatement, EraseStatement, AssignStatement, ExprStatement>;
+// Debug.Print: each item prints its value's text, if it has one, then
+// moves as its separator says: ';' stays where the text ended, ',' goes on
+// to the next print zone, 0 (only after the last item) ends the line. No
+// items at all print an empty line.
+struct PrintItem {
+  std::optional<Expr> value;
+  char separator = 0;
+};
+
+struct PrintStatement {
+  std::vector<PrintItem> items;
+};
+
+using Statement = std::variant<DimStatement, ReDimStatement, EraseStatement, AssignStatement,
+                               ExprStatement, PrintStatement>;
 
 struct Script {
   std::vector<Statement> statements;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "automation/bstr.h"
 #include "automation/conversions.h"
@@ -42,6 +40,15 @@ std::optional<Name> TargetOf(const Statement& last) {
   return std::nullopt;
 }
 
+// The statement that decides what is passed: the last one that is not a
+// Debug.Print, or npos.
+size_t DecidingStatement(const Script& script) {
+  for (size_t i = script.statements.size(); i-- > 0;) {
+    if (!std::holds_alternative<PrintStatement>(script.statements[i])) return i;
+  }
+  return std::string::npos;
+}
+
 // The Dim declarator of a scalar Variant named `name`, or nullptr.
 const Declarator* VariantDeclarator(const Script& script, const std::string& name) {
   for (const Statement& statement : script.statements) {
@@ -54,51 +61,6 @@ const Declarator* VariantDeclarator(const Script& script, const std::string& nam
   }
   return nullptr;
 }
-
-// Whether arrays nest at least `limit` deep in `value`, counting an array as
-// 1. Each array is explored once and remembers how deep it goes, so arrays
-// that share nested arrays cost what is there, not the paths through them;
-// an array met again on its own path (one that holds itself) nests without
-// end. The recursion is at most `limit` deep.
-class NestingProbe {
- public:
-  NestingProbe(const AddressSpace& memory, int limit) : memory_(memory), limit_(limit) {}
-
-  bool TooDeep(const VariantImage& value) { return Depth(value, 0) >= limit_; }
-
- private:
-  // How deep arrays nest below `value`, which lies `above` arrays deep; at
-  // least limit_ - above as soon as the limit is reached.
-  int Depth(const VariantImage& value, int above) {
-    if ((value.vt() & vbArray) == 0 || value.pointer() == 0) return 0;
-    if (above + 1 >= limit_) return limit_;
-    if ((value.vt() & kBaseTypeMask) != vbVariant) return 1;
-    const Address descriptor = value.pointer();
-    auto known = depth_.find(descriptor);
-    if (known != depth_.end()) return known->second;
-    if (!on_path_.insert(descriptor).second) return limit_;
-    const uint64_t count = SafeArrayElementCount(memory_, descriptor);
-    const Address data = SafeArrayData(memory_, descriptor);
-    int deepest = 0;
-    for (uint64_t i = 0; i < count && above + 1 + deepest < limit_; ++i) {
-      const Address at = data + i * memory_.layout().variant_size;
-      const VariantImage element = LoadVariant(memory_, at);
-      // An element held by reference is not the array's own: never copied.
-      if ((element.vt() & kByRef) != 0) continue;
-      deepest = std::max(deepest, Depth(element, above + 1));
-    }
-    on_path_.erase(descriptor);
-    const int depth = 1 + deepest;
-    // Only a depth found in full is true from every path.
-    if (above + depth < limit_) depth_.emplace(descriptor, depth);
-    return depth;
-  }
-
-  const AddressSpace& memory_;
-  const int limit_;
-  std::unordered_map<Address, int> depth_;
-  std::unordered_set<Address> on_path_;
-};
 
 // The most FileBytes reads of a file whose size the system does not tell
 // (files under /proc), before it knows how large an array to make.
@@ -122,32 +84,41 @@ std::unique_ptr<RegularFile> OpenForFileBytes(const std::string& path, const Exp
 }
 
 uint32_t CellSize(const Declarator& d, const Layout& layout) {
+  if (d.fixed_length != 0) return 2 * d.fixed_length;
   return d.is_array ? layout.pointer_size : StorageSize(d.type, layout);
 }
 
 }  // namespace
 
-// An array value about to become an element of a Variant array.
-void Interpreter::CheckNesting(const Value& v, const Expr& e) {
-  const VariantImage value = Dereference(process_.memory(), v.image);
-  if (NestingProbe(process_.memory(), kMaxNesting).TooDeep(value)) {
-    throw ScriptError(e.position, "arrays nest too deeply: at most " + std::to_string(kMaxNesting) +
-                                      " levels of arrays inside Variants");
-  }
+std::optional<std::string> InspectedName(const Script& script) {
+  const size_t deciding = DecidingStatement(script);
+  if (deciding == std::string::npos) return std::nullopt;
+  const std::optional<Name> target = TargetOf(script.statements[deciding]);
+  if (!target) return std::nullopt;
+  return target->text;
+}
+
+bool OnlyPrints(const Script& script) {
+  return !script.statements.empty() && DecidingStatement(script) == std::string::npos;
 }
 
 Address Interpreter::Run(const Script& script, std::optional<Address> arg_at) {
-  if (script.statements.empty()) {
-    throw ScriptError(script.end, "nothing to inspect: the script has no statements");
+  const size_t deciding = DecidingStatement(script);
+  if (deciding == std::string::npos) {
+    throw ScriptError(script.end, script.statements.empty()
+                                      ? "nothing to inspect: the script has no statements"
+                                      : "nothing to inspect: the script only prints");
   }
   arg_at_ = arg_at;
   variant_target_ = nullptr;
-  const std::optional<Name> target = TargetOf(script.statements.back());
+  const Statement& last = script.statements[deciding];
+  const std::optional<Name> target = TargetOf(last);
   if (arg_at && target) variant_target_ = VariantDeclarator(script, Upper(target->text));
-  // A last statement that is only a value is evaluated once, by Pass.
-  const size_t run = target ? script.statements.size() : script.statements.size() - 1;
-  for (size_t i = 0; i < run; ++i) Execute(script.statements[i]);
-  return Pass(script);
+  // A deciding statement that is only a value is evaluated once, by Pass.
+  for (size_t i = 0; i < script.statements.size(); ++i) {
+    if (i != deciding || target) Execute(script.statements[i]);
+  }
+  return Pass(last);
 }
 
 std::optional<Variable> Interpreter::Find(std::string_view name) const {
@@ -171,20 +142,22 @@ void Interpreter::Execute(const Statement& statement) {
     Erase(*erase);
   } else if (const auto* assign = std::get_if<AssignStatement>(&statement)) {
     Assign(*assign);
+  } else if (const auto* print = std::get_if<PrintStatement>(&statement)) {
+    Print(*print);
   } else {
     Value v = Eval(std::get<ExprStatement>(statement).value);
     Free(v);
   }
 }
 
-Address Interpreter::Pass(const Script& script) {
-  const std::optional<Name> target = TargetOf(script.statements.back());
+Address Interpreter::Pass(const Statement& last) {
+  const std::optional<Name> target = TargetOf(last);
   std::optional<Variable> variable;
   Value value;
   if (target) {
     variable = Lookup(*target).variable;
   } else {
-    value = Eval(std::get<ExprStatement>(script.statements.back()).value);
+    value = Eval(std::get<ExprStatement>(last).value);
   }
   try {
     if (variable) return client_.Pass(*variable, arg_at_);
@@ -210,12 +183,26 @@ void Interpreter::PassFor(const Expr& e, std::optional<Address> arg_at,
   }
   std::optional<StackFrame> frame;  // pops the argument and its call's gap
   if (!arg_at) frame.emplace(process_.stack());
-  const Address stack_pointer = process_.stack().pointer();
+  // A fixed-length String passes through a temporary String in a cell of
+  // the frame, which goes with the call.
+  std::optional<Address> temporary;
+  const Address before_temporary = process_.stack().pointer();
+  if (variable && variable->kind == VariableKind::kFixedString) {
+    value = Value{client_.FixedStringTemporary(*variable)};
+    temporary = value.image.pointer();
+    variable.reset();
+  }
+  const Address after_temporary = process_.stack().pointer();
+  const Address stack_pointer = before_temporary;
   const bool had_cell = arg_at && argument_cells_.count(*arg_at) != 0;
   const auto release = [&] {
     Free(value);
     if (arg_at && argument_cells_.count(*arg_at) != 0) {
       StoreVariant(process_.memory(), *arg_at, VariantImage::Empty());
+    }
+    if (temporary) {
+      SysFreeString(process_, ReadPointer(process_.memory(), *temporary));
+      if (process_.stack().pointer() == after_temporary) process_.stack().Restore(before_temporary);
     }
   };
   try {
@@ -262,6 +249,9 @@ Address Interpreter::PassOnce(const std::optional<Variable>& variable, const Var
 Interpreter::Symbol& Interpreter::Lookup(const Name& name) {
   auto it = symbols_.find(Upper(name.text));
   if (it == symbols_.end()) {
+    if (std::optional<std::string> message = NotSupported(name.text)) {
+      throw ScriptError(name.position, *message);
+    }
     throw ScriptError(name.position, Quote(name.text) + " is not declared" +
                                          DidYouMean(name.text, DeclaredNames()) +
                                          ": declare it first with Dim");
@@ -279,6 +269,9 @@ std::vector<std::string_view> Interpreter::DeclaredNames() const {
 // Variant holds. A name that is not declared may be a misspelled function.
 Variable Interpreter::Element(const Name& name, std::span<const Expr> indexes) {
   if (symbols_.count(Upper(name.text)) == 0) {
+    if (std::optional<std::string> message = NotSupported(name.text)) {
+      throw ScriptError(name.position, *message);
+    }
     std::vector<std::string_view> known = DeclaredNames();
     known.insert(known.end(), FunctionNames().begin(), FunctionNames().end());
     throw ScriptError(name.position, "unknown function or array " + Quote(name.text) +
@@ -290,8 +283,10 @@ Variable Interpreter::Element(const Name& name, std::span<const Expr> indexes) {
   if (variable.kind == VariableKind::kFixedArray || variable.kind == VariableKind::kDynamicArray) {
     descriptor = ReadPointer(memory, variable.address);
   } else {
-    const VariantImage held = Dereference(memory, LoadVariant(memory, variable.address));
-    if (variable.kind != VariableKind::kVariant || (held.vt() & vbArray) == 0) {
+    const VariantImage held = variable.kind == VariableKind::kVariant
+                                  ? Dereference(memory, LoadVariant(memory, variable.address))
+                                  : VariantImage::Empty();
+    if ((held.vt() & vbArray) == 0) {
       throw ScriptError(name.position, Quote(name.text) + " is not an array, so " +
                                            Quote(name.text + "(...)") + " has no elements");
     }
@@ -363,6 +358,8 @@ void Interpreter::Forget(const std::string& key) {
     case VariableKind::kScalar:
       if (v.type == vbString) SysFreeString(process_, ReadPointer(memory, v.address));
       return;
+    case VariableKind::kFixedString:
+      return;  // its characters are its own storage
   }
 }
 
@@ -409,6 +406,7 @@ void Interpreter::Initialize(Symbol& symbol, const Declarator& d) {
 // Declares the variable itself, in the client's frame or `at` an address.
 Variable Interpreter::Place(const Declarator& d, std::optional<Address> at, bool from_option) {
   try {
+    if (d.fixed_length != 0) return client_.DimFixedString(d.fixed_length, at);
     if (!d.is_array) return client_.Dim(d.type, at);
     if (d.bounds.empty()) return client_.DimDynamicArray(d.type, at);
     return client_.DimArray(d.type, EvalBounds(d.bounds), at);

@@ -11,8 +11,17 @@
 // What is passed: the variable that the last statement declared (the last
 // declarator of a Dim), assigned, ReDim'd or erased, or that the last
 // statement names alone; otherwise the last statement's value, in a
-// temporary argument variant. RawVariant(...) values are never copied or
-// cleared: stored into a Variant or passed as they stand.
+// temporary argument variant. Debug.Print statements do not count: the last
+// statement of another kind decides (a value it gives is evaluated after
+// the prints that follow it). RawVariant(...) values are never copied or
+// cleared: stored into a Variant or passed as they stand. A fixed-length
+// String passes through a temporary String, by reference (client.h).
+//
+// Debug.Print hands its text to the printer (none: the text is dropped) as
+// UTF-8, each line ended by "\n", as the platform's Immediate window shows
+// values: a number with a space before it (where a minus sign would stand)
+// and one after, Null as "Null", Empty as nothing, other values as CStr
+// gives them; "," goes on to the next print zone of 14 columns.
 //
 // A session that goes on (ravoduze -i) uses RunStatements, which passes
 // nothing, and PassFor, which passes one value for one call and then takes
@@ -38,6 +47,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cli/script/ast.h"
@@ -47,9 +57,24 @@
 
 namespace dudUdudADOD::cli {
 
+// True when every statement of a script, and it has some, is a Debug.Print:
+// it passes nothing, and Run refuses it as it refuses an empty script.
+bool OnlyPrints(const Script& script);
+
+// The name of the variable that Run passes for `script`, as written where
+// the deciding statement names it; nullopt when it passes a value.
+std::optional<std::string> InspectedName(const Script& script);
+
 class Interpreter {
  public:
+  using Printer = std::function<void(std::string_view text)>;
+
   explicit Interpreter(automation::Process& process) : process_(process), client_(process) {}
+
+  // Where Debug.Print writes.
+  void set_printer(Printer printer) { printer_ = std::move(printer); }
+  // Ends a line that a Debug.Print left open with a trailing ";" or ",".
+  void EndPrintLine();
 
   // Runs every statement and returns the address of the argument variant.
   // `arg_at` places that variant (for a Variant, the variable itself). May be
@@ -93,6 +118,8 @@ class Interpreter {
   };
 
   void Execute(const Statement& statement);
+  void Print(const PrintStatement& print);
+  std::u16string PrintText(const Expr& e);
   void DeclareAll(const DimStatement& dim);
   void Declare(const Declarator& d);
   void Initialize(Symbol& symbol, const Declarator& d);
@@ -106,7 +133,7 @@ class Interpreter {
   void ReDim(const ReDimStatement& redim);
   void Erase(const EraseStatement& erase);
   void Assign(const AssignStatement& assign);
-  automation::Address Pass(const Script& script);
+  automation::Address Pass(const Statement& last);
   automation::Address PassOnce(const std::optional<automation::Variable>& variable,
                                const automation::VariantImage& image,
                                std::optional<automation::Address> at);
@@ -123,6 +150,8 @@ class Interpreter {
   Value MakeArray(const Expr& e);
   Value NewObject(const Expr& e);
   Value Raw(const Expr& e);
+  Value Concat(const Expr& e);
+  Value FixedStringValue(const automation::Variable& variable);
   void Free(Value& v);
   void CheckNesting(const Value& v, const Expr& e);
 
@@ -133,6 +162,8 @@ class Interpreter {
   const Declarator* variant_target_ = nullptr;    // the Variant that --arg-at places
   std::set<automation::Address> argument_cells_;  // placed by PassFor, reused
   Position last_position_;
+  Printer printer_;
+  size_t print_column_ = 0;  // characters printed since the last line end
 };
 
 }  // namespace dudUdudADOD::cli

@@ -1,9 +1,12 @@
 // The interpreter's expressions: bounds, whole numbers, values, negation,
-// conversions, arrays, objects and raw memory. The statements are in
-// interpreter.cc.
+// conversions, arrays (and how deep they nest), objects, raw memory, fixed-
+// length Strings and values joined with &. The statements are in
+// interpreter.cc, Debug.Print in interpreter_print.cc.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "automation/bstr.h"
 #include "automation/conversions.h"
@@ -71,8 +74,13 @@ Interpreter::Value Interpreter::Eval(const Expr& e) {
       return Value{e.literal};
     case ExprKind::kString:
       return Value{VariantImage::String(SysAllocString(process_, FromUtf8(e.text))), true};
-    case ExprKind::kVariable:
-      return Value{client_.Reference(Lookup(Name{e.text, e.position}).variable)};
+    case ExprKind::kVariable: {
+      const Variable& variable = Lookup(Name{e.text, e.position}).variable;
+      if (variable.kind == VariableKind::kFixedString) return FixedStringValue(variable);
+      return Value{client_.Reference(variable)};
+    }
+    case ExprKind::kConcat:
+      return Concat(e);
     case ExprKind::kParen: {
       Value v = Eval(e.args[0]);
       if (v.raw || (v.image.vt() & kByRef) == 0) return v;
@@ -175,6 +183,64 @@ Interpreter::Value Interpreter::Convert(const Expr& e) {
   return Value{result, e.type == vbString};
 }
 
+namespace {
+
+// Whether arrays nest at least `limit` deep in `value`, counting an array as
+// 1. Each array is explored once and remembers how deep it goes, so arrays
+// that share nested arrays cost what is there, not the paths through them;
+// an array met again on its own path (one that holds itself) nests without
+// end. The recursion is at most `limit` deep.
+class NestingProbe {
+ public:
+  NestingProbe(const AddressSpace& memory, int limit) : memory_(memory), limit_(limit) {}
+
+  bool TooDeep(const VariantImage& value) { return Depth(value, 0) >= limit_; }
+
+ private:
+  // How deep arrays nest below `value`, which lies `above` arrays deep; at
+  // least limit_ - above as soon as the limit is reached.
+  int Depth(const VariantImage& value, int above) {
+    if ((value.vt() & vbArray) == 0 || value.pointer() == 0) return 0;
+    if (above + 1 >= limit_) return limit_;
+    if ((value.vt() & kBaseTypeMask) != vbVariant) return 1;
+    const Address descriptor = value.pointer();
+    auto known = depth_.find(descriptor);
+    if (known != depth_.end()) return known->second;
+    if (!on_path_.insert(descriptor).second) return limit_;
+    const uint64_t count = SafeArrayElementCount(memory_, descriptor);
+    const Address data = SafeArrayData(memory_, descriptor);
+    int deepest = 0;
+    for (uint64_t i = 0; i < count && above + 1 + deepest < limit_; ++i) {
+      const Address at = data + i * memory_.layout().variant_size;
+      const VariantImage element = LoadVariant(memory_, at);
+      // An element held by reference is not the array's own: never copied.
+      if ((element.vt() & kByRef) != 0) continue;
+      deepest = std::max(deepest, Depth(element, above + 1));
+    }
+    on_path_.erase(descriptor);
+    const int depth = 1 + deepest;
+    // Only a depth found in full is true from every path.
+    if (above + depth < limit_) depth_.emplace(descriptor, depth);
+    return depth;
+  }
+
+  const AddressSpace& memory_;
+  const int limit_;
+  std::unordered_map<Address, int> depth_;
+  std::unordered_set<Address> on_path_;
+};
+
+}  // namespace
+
+// An array value about to become an element of a Variant array.
+void Interpreter::CheckNesting(const Value& v, const Expr& e) {
+  const VariantImage value = Dereference(process_.memory(), v.image);
+  if (NestingProbe(process_.memory(), kMaxNesting).TooDeep(value)) {
+    throw ScriptError(e.position, "arrays nest too deeply: at most " + std::to_string(kMaxNesting) +
+                                      " levels of arrays inside Variants");
+  }
+}
+
 // Array(...): a Variant array 0 To n - 1 holding copies of the values.
 Interpreter::Value Interpreter::MakeArray(const Expr& e) {
   const DeclaredBound bound{0, static_cast<int32_t>(e.args.size()) - 1};
@@ -224,6 +290,33 @@ Interpreter::Value Interpreter::Raw(const Expr& e) {
     }
   }
   return Value{image, false, true};
+}
+
+// A fixed-length String read as a value: a String holding its characters.
+Interpreter::Value Interpreter::FixedStringValue(const Variable& variable) {
+  return Value{VariantImage::String(SysAllocString(process_, client_.FixedStringText(variable))),
+               true};
+}
+
+// a & b & ...: each value's text (CStr), Null counting as "", joined into a
+// new String; Null when every value is Null.
+Interpreter::Value Interpreter::Concat(const Expr& e) {
+  std::u16string text;
+  bool all_null = true;
+  for (const Expr& part : e.args) {
+    Value v = Eval(part);
+    OnFailure free_value([&] { Free(v); });
+    const VariantImage image = Dereference(process_.memory(), v.image);
+    last_position_ = part.position;
+    if (image.vt() != vbNull) {
+      all_null = false;
+      CheckStringSpace(text.size(), LenB(process_, image) / 2);  // 14 before the host's memory
+      AppendVariantText(text, process_, image);
+    }
+    Free(v);
+  }
+  if (all_null) return Value{VariantImage::Null()};
+  return Value{VariantImage::String(SysAllocString(process_, text)), true};
 }
 
 void Interpreter::Free(Value& v) {

@@ -306,6 +306,101 @@ TEST_F(InterpreterTest, FailingStatementsFreeTheirTemporaries) {
   }
 }
 
+// A String * N holds its N characters itself, zero until assigned, then
+// cut or filled up with spaces; it passes through a temporary String held
+// in a cell of the frame, by reference.
+TEST_F(InterpreterTest, FixedLengthStringsHoldTheirCharactersAndPassThroughATemporary) {
+  const Address arg = Run("Dim s As String * 5 = \"abcdefg\": Dim t As String * 4 = 12: s");
+  const Variable s = Var("s");
+  EXPECT_EQ(s.kind, VariableKind::kFixedString);
+  EXPECT_EQ(s.address, 1243016u);  // 10 bytes, rounded up to 12 in the frame
+  EXPECT_EQ(Bytes(s.address, 10), (std::vector<uint8_t>{'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0}));
+  EXPECT_EQ(Bytes(Var("t").address, 8), (std::vector<uint8_t>{'1', 0, '2', 0, ' ', 0, ' ', 0}));
+  EXPECT_EQ(Arg(arg).vt(), vbString | kByRef);
+  const Address cell = Arg(arg).pointer();
+  EXPECT_LT(cell, Var("t").address);  // the temporary is the frame's, below its variables
+  EXPECT_EQ(ReadString(process_.memory(), ReadUInt32(process_.memory(), cell)), u"abcde");
+  // Read as a value, it is a String of its characters; assigned, it keeps its length.
+  Run("Dim v = s & \"|\": s = \"xy\"");
+  EXPECT_EQ(ToUtf8(VariantToText(process_, Arg(Var("v").address))), "abcde|");
+  EXPECT_EQ(Bytes(s.address, 10), (std::vector<uint8_t>{'x', 0, 'y', 0, ' ', 0, ' ', 0, ' ', 0}));
+  EXPECT_EQ(ErrorOf([&] { Run("s = Null"); }), kInvalidUseOfNull);
+  Run("Dim z As String * 3");
+  EXPECT_EQ(Bytes(Var("z").address, 6), std::vector<uint8_t>(6, 0));
+}
+
+// In a session the temporary goes with the call: nothing stays behind.
+TEST_F(InterpreterTest, FixedLengthStringTemporariesGoWithTheCall) {
+  Run("Dim s As String * 4 = \"ab\": Dim x As Long");
+  const uint64_t mapped = process_.memory().mapped_bytes();
+  const Address stack = process_.stack().pointer();
+  Expr name;
+  name.kind = ExprKind::kVariable;
+  name.text = "s";
+  std::u16string seen;
+  interpreter_.PassFor(name, std::nullopt, [&](Address arg) {
+    seen = ReadString(process_.memory(), ReadUInt32(process_.memory(), Arg(arg).pointer()));
+  });
+  EXPECT_EQ(seen, u"ab  ");
+  EXPECT_EQ(process_.memory().mapped_bytes(), mapped);
+  EXPECT_EQ(process_.stack().pointer(), stack);
+}
+
+// & joins the values' texts; Null joins as nothing, unless all are Null.
+TEST_F(InterpreterTest, AmpersandJoinsTexts) {
+  Run("Dim n As Long = -5: Dim v = \"n=\" & n & Null & True & #1/2/2000# & 1.5: Dim w = Null & "
+      "Null");
+  EXPECT_EQ(ToUtf8(VariantToText(process_, Arg(Var("v").address))), "n=-5True1/2/20001.5");
+  EXPECT_EQ(Arg(Var("w").address).vt(), vbNull);
+  EXPECT_EQ(ErrorOf([&] { Run("Dim a = Array(1) & \"x\""); }), kTypeMismatch);
+  // The temporaries of a join are freed, and so are those of one that fails.
+  const uint64_t mapped = process_.memory().mapped_bytes();
+  Run("\"a\" & CStr(1) & \"b\": n = 1");
+  EXPECT_THROW(Run("Dim bad = \"a\" & CStr(1) & Array(2)"), RuntimeError);
+  EXPECT_EQ(process_.memory().mapped_bytes(), mapped);
+}
+
+// Debug.Print as the Immediate window shows values: numbers with room for a
+// sign and a space after, print zones of 14 columns, ";" at the end keeping
+// the line open.
+TEST_F(InterpreterTest, DebugPrintShowsValuesAsTheImmediateWindowDoes) {
+  std::string printed;
+  interpreter_.set_printer([&](std::string_view text) { printed += text; });
+  Run("Dim x As Long = 5: Dim s As String * 3 = \"ab\"\n"
+      "Debug.Print x; -x; 1.5; CCur(2); True; Null; Empty; \"|\"\n"
+      "Debug.Print \"a\", \"b\";: Debug.Print \"c\"\n"
+      "Debug.Print\n"
+      "Debug.Print s & \"|\"; #1/2/2000#; CVErr(7);\n"
+      "x");
+  interpreter_.EndPrintLine();
+  EXPECT_EQ(printed,
+            " 5 -5  1.5  2 TrueNull|\n"
+            "a             bc\n"
+            "\n"
+            "ab |1/2/2000Error 7\n");
+  printed.clear();
+  const auto print = [&](std::string_view script) {
+    interpreter_.RunStatements(ParseScript(script));
+  };
+  EXPECT_EQ(ErrorOf([&] { print("Debug.Print Array(1)"); }), kTypeMismatch);
+  EXPECT_EQ(ErrorOf([&] { print("Dim o As Object: Debug.Print o"); }), kObjectNotSet);
+  EXPECT_EQ(printed, "");
+}
+
+// The last statement that is not Debug.Print decides what is passed; a
+// script that only prints passes nothing.
+TEST_F(InterpreterTest, DebugPrintIsNeverWhatIsInspected) {
+  const Address arg = Run("Dim x As Long = 7: Debug.Print x");
+  EXPECT_EQ(Arg(arg).pointer(), Var("x").address);
+  EXPECT_EQ(LoadVariant(process_.memory(), Run("CInt(3): Debug.Print 1")).integer(), 3);
+  const Script prints = ParseScript("Debug.Print 1");
+  EXPECT_TRUE(OnlyPrints(prints));
+  EXPECT_FALSE(OnlyPrints(ParseScript("Debug.Print 1: 2")));
+  EXPECT_FALSE(OnlyPrints(ParseScript("' nothing")));
+  EXPECT_EQ(ErrorTextOf([&] { interpreter_.Run(prints); }),
+            "1:14: nothing to inspect: the script only prints");
+}
+
 // What a script alone gives: "VALUE As TYPE" for the argument it passes, or
 // its error ("run-time error N", or "LINE:COLUMN: MESSAGE" for the script).
 std::string Outcome(std::string_view script, Platform platform = Platform::kWin32) {

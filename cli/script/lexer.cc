@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "automation/utf8.h"
 
@@ -16,6 +17,9 @@ bool IsWordChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool IsSuffix(char c) {
   return c == '%' || c == '&' || c == '^' || c == '!' || c == '#' || c == '@';
+}
+bool IsOperator(char c) {
+  return c == '*' || c == '/' || c == '\\' || c == '^' || c == '<' || c == '>';
 }
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -56,6 +60,21 @@ std::string Describe(const Token& token) {
     default:
       return Quote(token.text);
   }
+}
+
+std::optional<Position> UnclosedList(std::string_view source) {
+  std::vector<Position> open;
+  try {
+    Lexer lexer(source);
+    for (Token token = lexer.Next(); token.kind != TokenKind::kEnd; token = lexer.Next()) {
+      if (token.kind == TokenKind::kLeftBrace) open.push_back(token.position);
+      if (token.kind == TokenKind::kRightBrace && !open.empty()) open.pop_back();
+    }
+  } catch (const ScriptError&) {
+    return std::nullopt;
+  }
+  if (open.empty()) return std::nullopt;
+  return open.front();
 }
 
 Lexer::Lexer(std::string_view source) : source_(source) {
@@ -114,11 +133,14 @@ Token Lexer::Next() {
   token.position = position_;
   if (AtEnd()) return token;
   const char c = Peek();
+  if (c == '&' && !StartsRadixNumber()) return Single(TokenKind::kAmpersand);
   if (c == '&' || (c == '0' && (Peek(1) == 'x' || Peek(1) == 'X'))) return LexRadixNumber();
   if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) return LexNumber();
   if (c == '"') return LexString();
   if (c == '#') return LexDate();
   if (IsLetter(c)) return LexWord();
+  if (c == '.') return Single(TokenKind::kDot);
+  if (IsOperator(c)) return LexOperator();
   static constexpr struct {
     char c;
     TokenKind kind;
@@ -136,6 +158,33 @@ Token Lexer::Next() {
     return token;
   }
   Fail("unexpected character " + ShowCharacter(source_.substr(at_)));
+}
+
+Token Lexer::Single(TokenKind kind) {
+  Token token{kind, position_, std::string(1, Peek()), 0};
+  Advance();
+  return token;
+}
+
+// "&H" and "&O" start a number, as in the language they come from (so
+// "a &Hb" is a bad number, not a and Hb joined); "&" before anything else
+// joins strings.
+bool Lexer::StartsRadixNumber() const {
+  const char radix = static_cast<char>(Peek(1) & ~0x20);
+  return radix == 'H' || radix == 'O';
+}
+
+// One of the operators the language lacks, "<>", "<=" and ">=" as one.
+Token Lexer::LexOperator() {
+  Token token = Single(TokenKind::kOperator);
+  if (token.text == "<" && (Peek() == '>' || Peek() == '=')) {
+    token.text += Peek();
+    Advance();
+  } else if (token.text == ">" && Peek() == '=') {
+    token.text += Peek();
+    Advance();
+  }
+  return token;
 }
 
 void Lexer::LexSuffix(Token& token) {
@@ -171,10 +220,7 @@ Token Lexer::LexNumber() {
 Token Lexer::LexRadixNumber() {
   Token token{TokenKind::kNumber, position_, {}, 0};
   const size_t start = at_;
-  char radix = static_cast<char>(Peek(1) & ~0x20);  // upper case
-  if (radix != 'H' && radix != 'O' && radix != 'X') {
-    Fail("unexpected \"&\" (hexadecimal numbers are written &HFF or 0xFF, octal ones &O17)");
-  }
+  char radix = static_cast<char>(Peek(1) & ~0x20);  // H, O or X (StartsRadixNumber)
   const bool c_style = radix == 'X';
   if (c_style) radix = 'H';
   Advance();
@@ -232,6 +278,14 @@ Token Lexer::LexWord() {
   const size_t start = at_;
   while (IsWordChar(Peek())) Advance();
   token.text = std::string(source_.substr(start, at_ - start));
+  // Old code gives a name its type with a character (n%, s$); a script
+  // declares it with As.
+  const char c = Peek();
+  if (c == '$' || c == '%' || c == '!' || c == '#' || c == '@') {
+    throw ScriptError(token.position, Quote(token.text + c) +
+                                          ": type characters after a name are not supported: "
+                                          "declare the type with As, as in Dim n As Long");
+  }
   return token;
 }
 

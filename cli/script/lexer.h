@@ -6,11 +6,16 @@
 //
 // Contract:
 //  - Words (keywords and names) are letters, digits and "_" starting with a
-//    letter; the parser compares keywords without regard to case.
+//    letter; the parser compares keywords without regard to case. A type
+//    character right after a word (n%, s$) is refused: types come with As.
 //  - Numbers keep their text: decimal ("12", "1.5", "1E3", ".5"), "&H" or
 //    "0x" hex and "&O" octal, each with an optional type suffix (% & ! # @), which is
 //    split off into `suffix`. A "#" right after a number is its suffix;
-//    elsewhere "#" opens a date literal that closes on the same line.
+//    elsewhere "#" opens a date literal that closes on the same line. An "&"
+//    that no hex or octal digit follows (after H or O) joins strings.
+//  - "." outside a number is kDot (Debug.Print). The operators the language
+//    does not have (* / \ ^ < > <= >= <>) are kOperator tokens, so that the
+//    parser can say so where they stand.
 //  - String literals are in double quotes, "" standing for one quote; `text`
 //    holds the value. A date literal's `text` is what stands between the #s.
 //  - A line break, ";" and ":" end a statement; "'" starts a comment to the end
@@ -23,6 +28,7 @@
 #define DUD_CLI_SCRIPT_LEXER_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +52,9 @@ enum class TokenKind {
   kEquals,
   kMinus,
   kPlus,
+  kAmpersand,  // & between values: string concatenation
+  kDot,
+  kOperator,  // an operator the language does not have; `text` holds it
 };
 
 struct Token {
@@ -58,6 +67,12 @@ struct Token {
 // How a token is named in "found ..." parts of messages: `"Dim"`, `"5&"`,
 // `end of line`, `end of script`.
 std::string Describe(const Token& token);
+
+// Where the first list in braces that `source` leaves open begins (a "{"
+// that no "}" closes), or nullopt when every list is closed. Text the lexer
+// refuses counts as closed: parsing it will say what is wrong. An
+// interactive session reads on while a list is open.
+std::optional<Position> UnclosedList(std::string_view source);
 
 class Lexer {
  public:
@@ -74,6 +89,9 @@ class Lexer {
   void SkipContinuation();
   [[noreturn]] void Fail(const std::string& message) const;
 
+  Token Single(TokenKind kind);
+  bool StartsRadixNumber() const;
+  Token LexOperator();
   Token LexNumber();
   Token LexRadixNumber();
   void LexSuffix(Token& token);

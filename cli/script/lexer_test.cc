@@ -12,15 +12,16 @@ namespace {
 using testutil::ErrorTextOf;
 
 // Tokens as kind and text with their positions, e.g. "N5%@1:9"; "|" is a
-// line break, "$" the end.
+// line break, "$" the end, "O" an operator the language lacks.
 std::string Lex(std::string_view source) {
-  static constexpr char kKinds[] = "$|;WNSD(){},=-+";
+  static constexpr char kKinds[] = "$|;WNSD(){},=-+&.O";
   Lexer lexer(source);
   std::string out;
   for (Token t = lexer.Next();; t = lexer.Next()) {
     if (!out.empty()) out += ' ';
     out += kKinds[static_cast<int>(t.kind)];
-    if (t.kind >= TokenKind::kWord && t.kind <= TokenKind::kDate) {
+    if ((t.kind >= TokenKind::kWord && t.kind <= TokenKind::kDate) ||
+        t.kind == TokenKind::kOperator) {
       out += t.text;
       if (t.suffix != 0) out += t.suffix;
     }
@@ -50,6 +51,13 @@ TEST(Lexer, Tokens) {
       {"\xEF\xBB\xBFs = \"\xC3\xA9\xC3\xA9\" ; x",
        "Ws@1:1 =@1:3 S\xC3\xA9\xC3\xA9@1:5 ;@1:10 Wx@1:12 $@1:13"},
       {"", "$@1:1"},
+      // "&" joins unless H or O follows; "." outside a number; operators the
+      // language lacks, the two-character ones as one.
+      {"a & b&\"c\" &H1F &o7", "Wa@1:1 &@1:3 Wb@1:5 &@1:6 Sc@1:7 N&H1F@1:11 N&o7@1:16 $@1:19"},
+      {"Debug.Print .5", "WDebug@1:1 .@1:6 WPrint@1:7 N.5@1:13 $@1:15"},
+      {"* / \\ ^ < > <> <= >= 2^",
+       "O*@1:1 O/@1:3 O\\@1:5 O^@1:7 O<@1:9 O>@1:11 O<>@1:13 "
+       "O<=@1:16 O>=@1:19 N2^@1:22 $@1:24"},
   };
   for (const auto& c : cases) EXPECT_EQ(Lex(c.source), c.tokens) << c.source;
 }
@@ -70,7 +78,13 @@ TEST(Lexer, ErrorsSayWhereAndWhat) {
        "2:3: unterminated date: a date literal ends with # on the line where it starts, as in "
        "#1/2/2000#"},
       // Characters: printable, control, not UTF-8, cut short inside or at the end.
-      {"x = 5 * 2", "1:7: unexpected character \"*\""},
+      {"x = 5 % 2", "1:7: unexpected character \"%\""},
+      {"Dim s$",
+       "1:5: \"s$\": type characters after a name are not supported: declare the type "
+       "with As, as in Dim n As Long"},
+      {"x = n% ",
+       "1:5: \"n%\": type characters after a name are not supported: declare the type "
+       "with As, as in Dim n As Long"},
       {"x\t= \x01", "1:5: unexpected character U+0001"},
       {"\xC3\xA9 = 1", "1:1: unexpected character \"\xC3\xA9\""},
       {"x = \xFF\xFE", "1:5: unexpected character byte 0xFF"},
@@ -82,8 +96,6 @@ TEST(Lexer, ErrorsSayWhereAndWhat) {
       {"x = 1E+", "1:8: expected the digits of the exponent after \"E\""},
       {"x = &HZ", "1:7: expected hexadecimal digits after \"&H\""},
       {"x = &O8", "1:7: expected octal digits after \"&O\""},
-      {"x = a & b",
-       "1:7: unexpected \"&\" (hexadecimal numbers are written &HFF or 0xFF, octal ones &O17)"},
       {"x = a _b", "1:7: " + underscore},
       {"x = _ y", "1:5: " + underscore},
       {"x = (1)_\ny", "1:8: " + underscore},

@@ -10,110 +10,13 @@
 #include "cli/script/ascii.h"
 #include "cli/script/lexer.h"
 #include "cli/script/literals.h"
+#include "cli/script/parser_internal.h"
 #include "cli/script/suggest.h"
 #include "cli/script/words.h"
 
 namespace dudUdudADOD::cli {
 
-using automation::VariantImage;
-
-namespace {
-
-bool IsKeyword(const Token& token, std::string_view keyword) {
-  return token.kind == TokenKind::kWord && SameWord(token.text, keyword);
-}
-
-bool EndsStatement(TokenKind kind) {
-  return kind == TokenKind::kNewline || kind == TokenKind::kSemicolon || kind == TokenKind::kEnd;
-}
-
-std::string Where(Position p) {
-  return "line " + std::to_string(p.line) + ", column " + std::to_string(p.column);
-}
-
-Expr Literal(Position position, const VariantImage& value) {
-  Expr e;
-  e.position = position;
-  e.literal = value;
-  return e;
-}
-
-Expr Wrap(ExprKind kind, Position position, Expr inner) {
-  Expr e;
-  e.kind = kind;
-  e.position = position;
-  e.args.push_back(std::move(inner));
-  return e;
-}
-
-class Parser {
- public:
-  Parser(std::string_view source, automation::Platform platform)
-      : lexer_(source), wide_(platform == automation::Platform::kWin64) {
-    current_ = lexer_.Next();
-  }
-
-  Script Parse();
-
- private:
-  // Counts one level of nesting for the life of the scope.
-  class Nest {
-   public:
-    Nest(Parser& parser, Position at) : parser_(parser) {
-      if (++parser_.depth_ > kMaxNesting) {
-        throw ScriptError(at, "expression nested too deeply: at most " +
-                                  std::to_string(kMaxNesting) +
-                                  " levels of parentheses, calls and signs");
-      }
-    }
-    ~Nest() { --parser_.depth_; }
-    Nest(const Nest&) = delete;
-    Nest& operator=(const Nest&) = delete;
-
-   private:
-    Parser& parser_;
-  };
-
-  // Counts `bytes` more of tree against kMaxTreeBytes.
-  void Charge(size_t bytes, Position at);
-
-  Token Advance();
-  const Token& PeekNext();
-  bool Accept(TokenKind kind);
-  bool AcceptKeyword(std::string_view keyword);
-  [[noreturn]] void Expected(const std::string& what) const;
-  void NotAStatement(const Statement& statement) const;
-  void Expect(TokenKind kind, const std::string& what);
-  Name ExpectName(const std::string& what);
-
-  Statement ParseStatement();
-  DimStatement ParseDim();
-  Declarator ParseDeclarator();
-  void ParseClause(Declarator& d);
-  void ParseAsNew(Declarator& d);
-  uint16_t ParseType();
-  uint16_t ResolveType(uint16_t type, const Token& word) const;
-  VariantImage Number(const Token& token, bool negative) const;
-  std::vector<Bound> ParseBounds();
-  void ParseList(Declarator& d);
-  ReDimStatement ParseReDim();
-  EraseStatement ParseErase();
-  AssignStatement ParseAssign();
-
-  Expr ParseExpression();
-  Expr ParseUnary();
-  Expr ParsePrimary();
-  Expr ParseWord();
-  Expr ParseCall(ExprKind kind, const Token& name);
-  std::vector<Expr> ParseArguments(const Token& name);
-
-  Lexer lexer_;
-  bool wide_;  // a 64-bit platform: LongLong exists, LongPtr is one
-  Token current_;
-  std::optional<Token> next_;
-  int depth_ = 0;
-  size_t tree_bytes_ = 0;
-};
+namespace parser_internal {
 
 void Parser::Charge(size_t bytes, Position at) {
   tree_bytes_ += bytes;
@@ -174,10 +77,13 @@ Script Parser::Parse() {
   Script script;
   while (current_.kind != TokenKind::kEnd) {
     if (Accept(TokenKind::kNewline) || Accept(TokenKind::kSemicolon)) continue;
-    script.statements.push_back(ParseStatement());
-    if (current_.kind == TokenKind::kMinus || current_.kind == TokenKind::kPlus) {
-      Expected("end of statement (a script has no arithmetic)");
+    // What a script always does: every variable is declared.
+    if (IsKeyword(current_, "Option") && IsKeyword(PeekNext(), "Explicit")) {
+      Advance();
+      Advance();
+      continue;
     }
+    script.statements.push_back(ParseStatement());
     if (!EndsStatement(current_.kind)) {
       NotAStatement(script.statements.back());
       Expected("end of statement");
@@ -195,9 +101,9 @@ void Parser::NotAStatement(const Statement& statement) const {
   const Expr& word = alone->value;
   if (SameWord(word.text, "Print") || SameWord(word.text, "Debug")) {
     throw ScriptError(word.position,
-                      "a script needs no " + Quote(word.text) +
-                          ": it inspects what its last statement names, so write the name "
-                          "or value alone (in -i, ? VALUE prints a report)");
+                      "to print a value's text, write Debug.Print VALUE; to inspect it, the "
+                      "name or value alone as the last statement (in -i, ? VALUE prints a "
+                      "report)");
   }
   throw ScriptError(word.position, "unknown statement " + Quote(word.text) +
                                        DidYouMean(word.text, StatementWords()) +
@@ -210,6 +116,8 @@ Statement Parser::ParseStatement() {
   if (IsKeyword(current_, "Rem")) {
     throw ScriptError(current_.position, "comments start with ' (Rem is not supported)");
   }
+  RefuseUnsupported();
+  if (IsKeyword(current_, "Debug") && PeekNext().kind == TokenKind::kDot) return ParseDebugPrint();
   if (IsKeyword(current_, "Dim")) return ParseDim();
   if (IsKeyword(current_, "ReDim")) return ParseReDim();
   if (IsKeyword(current_, "Erase")) return ParseErase();
@@ -225,6 +133,48 @@ Statement Parser::ParseStatement() {
                            std::move(value.args)};
   }
   return ExprStatement{std::move(value)};
+}
+
+// A statement word of the language scripts come from that a script does
+// not have (For, If, Sub...), or a function of it called as a statement
+// (MsgBox "hi"): refused by name, with what to write instead.
+void Parser::RefuseUnsupported() {
+  if (current_.kind != TokenKind::kWord) return;
+  const std::optional<std::string> message = NotSupported(current_.text);
+  if (!message) return;
+  // A function's name may name a variable: only a call written without
+  // parentheses (MsgBox "hi") is surely the function.
+  const TokenKind next = PeekNext().kind;
+  if (!IsReservedWord(current_.text) &&
+      (next == TokenKind::kEquals || next == TokenKind::kLeftParen || EndsStatement(next))) {
+    return;
+  }
+  throw ScriptError(current_.position, *message);
+}
+
+// Debug.Print [value] {(";" | ",") [value]}: at "Debug", which a "." follows.
+PrintStatement Parser::ParseDebugPrint() {
+  Advance();  // Debug
+  Advance();  // .
+  if (!IsKeyword(current_, "Print")) {
+    if (current_.kind != TokenKind::kWord) Expected("\"Print\" after \"Debug.\"");
+    throw ScriptError(current_.position,
+                      Quote("Debug." + current_.text) + " is not supported: Debug.Print is");
+  }
+  Advance();
+  PrintStatement print;
+  while (!EndsPrint(current_)) {
+    Charge(sizeof(PrintItem), current_.position);
+    PrintItem item;
+    if (!SeparatesPrint(current_)) item.value = ParseExpression();
+    if (SeparatesPrint(current_)) {
+      item.separator = Advance().text[0];
+    } else if (!EndsPrint(current_)) {
+      item.separator = ';';  // values side by side print side by side
+    }
+    print.items.push_back(std::move(item));
+  }
+  return print;
 }
 
 DimStatement Parser::ParseDim() {
@@ -249,6 +199,7 @@ Declarator Parser::ParseDeclarator() {
       ParseAsNew(d);
     } else {
       d.type = ParseType();
+      if (current_.kind == TokenKind::kOperator && current_.text == "*") ParseFixedLength(d);
     }
   }
   ParseClause(d);
@@ -259,6 +210,31 @@ Declarator Parser::ParseDeclarator() {
                                                  "it takes no initial value");
   }
   return d;
+}
+
+// After "As String": "* N", a String of exactly N characters.
+void Parser::ParseFixedLength(Declarator& d) {
+  const Position star = Advance().position;
+  if (d.type != automation::vbString) {
+    throw ScriptError(star, "only a String has a fixed length, as in Dim s As String * 10");
+  }
+  if (d.is_array) {
+    throw ScriptError(star,
+                      "arrays of fixed-length strings are not supported: declare the array As "
+                      "String, or one String * N variable");
+  }
+  if (current_.kind != TokenKind::kNumber) Expected("the length after \"String *\"");
+  const Token length = Advance();
+  const VariantImage value = Number(length, false);
+  int32_t n = 0;
+  if (value.vt() == automation::vbInteger) n = value.integer();
+  if (value.vt() == automation::vbLong) n = value.long_value();
+  if (n < 1 || n > kMaxFixedLength) {
+    throw ScriptError(length.position,
+                      "the length of a fixed-length String must be a whole number from 1 to " +
+                          std::to_string(kMaxFixedLength));
+  }
+  d.fixed_length = static_cast<uint32_t>(n);
 }
 
 // After "As": "New CLASS", an Object variable holding a new object.
@@ -407,129 +383,10 @@ AssignStatement Parser::ParseAssign() {
   return assign;
 }
 
-Expr Parser::ParseExpression() { return ParseUnary(); }
-
-Expr Parser::ParseUnary() {
-  Charge(sizeof(Expr), current_.position);
-  if (current_.kind != TokenKind::kMinus && current_.kind != TokenKind::kPlus) {
-    return ParsePrimary();
-  }
-  const Token sign = Advance();
-  Nest nest(*this, sign.position);
-  const bool negative = sign.kind == TokenKind::kMinus;
-  if (negative && current_.kind == TokenKind::kNumber && !IsRadixNumber(current_.text)) {
-    return Literal(sign.position, Number(Advance(), true));
-  }
-  // A sign makes a value of a variable, as parentheses do.
-  return Wrap(negative ? ExprKind::kNegate : ExprKind::kParen, sign.position, ParseUnary());
-}
-
-Expr Parser::ParsePrimary() {
-  const Position at = current_.position;
-  switch (current_.kind) {
-    case TokenKind::kNumber:
-      return Literal(at, Number(Advance(), false));
-    case TokenKind::kDate:
-      return Literal(at, DateLiteral(Advance()));
-    case TokenKind::kString: {
-      Charge(2 * current_.text.size(), at);  // as the model will hold it, in UTF-16
-      Expr e;
-      e.kind = ExprKind::kString;
-      e.position = at;
-      e.text = Advance().text;
-      return e;
-    }
-    case TokenKind::kLeftParen: {
-      Nest nest(*this, at);
-      Advance();
-      Expr inner = ParseExpression();
-      Expect(TokenKind::kRightParen, "\")\" to close the \"(\" at " + Where(at));
-      return Wrap(ExprKind::kParen, at, std::move(inner));
-    }
-    case TokenKind::kWord:
-      return ParseWord();
-    default:
-      Expected("a value");
-  }
-}
-
-Expr Parser::ParseWord() {
-  const Position at = current_.position;
-  static constexpr std::array<std::pair<std::string_view, VariantImage (*)()>, 5> kConstants = {{
-      {"True", [] { return VariantImage::Boolean(true); }},
-      {"False", [] { return VariantImage::Boolean(false); }},
-      {"Empty", [] { return VariantImage::Empty(); }},
-      {"Null", [] { return VariantImage::Null(); }},
-      {"Nothing", [] { return VariantImage::Object(0); }},
-  }};
-  for (const auto& [word, make] : kConstants) {
-    if (AcceptKeyword(word)) return Literal(at, make());
-  }
-  if (IsKeyword(current_, "New")) {
-    Advance();
-    if (current_.kind != TokenKind::kWord) Expected("a class name after \"New\"");
-    return ParseCall(ExprKind::kNew, Advance());
-  }
-  if (IsKeyword(current_, "Array")) return ParseCall(ExprKind::kArray, Advance());
-  if (IsKeyword(current_, "RawVariant")) return ParseCall(ExprKind::kRawVariant, Advance());
-  if (IsKeyword(current_, "FileBytes")) return ParseCall(ExprKind::kFileBytes, Advance());
-  if (ConversionNamed(current_.text)) return ParseCall(ExprKind::kConvert, Advance());
-  if (IsReservedWord(current_.text)) Expected("a value");
-  Token name = Advance();
-  Expr e;
-  e.kind = ExprKind::kVariable;
-  e.position = at;
-  if (current_.kind == TokenKind::kLeftParen) {
-    e.kind = ExprKind::kElement;
-    e.args = ParseArguments(name);
-  }
-  e.text = std::move(name.text);
-  return e;
-}
-
-// The call's arguments, checked for their number.
-Expr Parser::ParseCall(ExprKind kind, const Token& name) {
-  Expr e;
-  e.kind = kind;
-  e.position = name.position;
-  e.text = name.text;
-  if (kind == ExprKind::kNew && current_.kind != TokenKind::kLeftParen) return e;
-  e.args = ParseArguments(name);
-  const size_t count = e.args.size();
-  if (kind == ExprKind::kConvert) {
-    e.type = ResolveType(*ConversionNamed(name.text), name);
-    if (count != 1) throw ScriptError(name.position, name.text + " takes one value");
-  } else if (kind == ExprKind::kNew && count != 1) {
-    throw ScriptError(name.position, Quote("New " + name.text + "(...)") +
-                                         " takes one value: the object's default value");
-  } else if (kind == ExprKind::kFileBytes && (count != 1 || e.args[0].kind != ExprKind::kString)) {
-    throw ScriptError(name.position,
-                      "FileBytes takes one file name in quotes, as in "
-                      "FileBytes(\"data.bin\")");
-  } else if (kind == ExprKind::kRawVariant && count != 6) {
-    throw ScriptError(name.position,
-                      "RawVariant takes 6 values: vt, reserved1, reserved2, reserved3, low32, "
-                      "high32");
-  }
-  return e;
-}
-
-std::vector<Expr> Parser::ParseArguments(const Token& name) {
-  Nest nest(*this, current_.position);
-  Expect(TokenKind::kLeftParen, "\"(\" after " + name.text);
-  std::vector<Expr> args;
-  if (Accept(TokenKind::kRightParen)) return args;
-  do {
-    args.push_back(ParseExpression());
-  } while (Accept(TokenKind::kComma));
-  Expect(TokenKind::kRightParen, "\",\" or \")\" after a value of " + name.text);
-  return args;
-}
-
-}  // namespace
+}  // namespace parser_internal
 
 Script ParseScript(std::string_view source, automation::Platform platform) {
-  return Parser(source, platform).Parse();
+  return parser_internal::Parser(source, platform).Parse();
 }
 
 }  // namespace dudUdudADOD::cli

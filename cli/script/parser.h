@@ -3,16 +3,20 @@
 // Used by RunRavoduze and by tests. Grammar (keywords in any case; a
 // statement ends at a line break, ";" or the end of the script):
 //
-//   statement  := dim | redim | erase | assign | expr
+//   statement  := dim | redim | erase | assign | print | expr
+//               | "Option" "Explicit"        (a script's rule anyway: skipped)
 //   dim        := "Dim" declarator {"," declarator}
-//   declarator := NAME ["(" [bounds] ")"] ["As" (TYPE | "New" CLASS)] [clause [clause]]
+//   declarator := NAME ["(" [bounds] ")"] ["As" (TYPE ["*" LENGTH] | "New" CLASS)]
+//                 [clause [clause]]             (String * LENGTH: not for arrays)
 //   clause     := "At" expr | "=" (expr | "{" [expr {"," expr}] "}")
 //   bounds     := bound {"," bound}          (1 to 60 of them)
 //   bound      := expr ["To" expr]
 //   redim      := "ReDim" ["Preserve"] NAME "(" bounds ")"
 //   erase      := "Erase" NAME {"," NAME}
 //   assign     := ["Set" | "Let"] NAME ["(" expr {"," expr} ")"] "=" expr
-//   expr       := ("-" | "+") expr | NUMBER | STRING | DATE | "(" expr ")"
+//   print      := "Debug" "." "Print" {[expr] [";" | ","]}   (";" separates here)
+//   expr       := unary {"&" unary}
+//   unary      := ("-" | "+") unary | NUMBER | STRING | DATE | "(" expr ")"
 //               | "True" | "False" | "Empty" | "Null" | "Nothing" | NAME
 //               | NAME "(" expr {"," expr} ")"           (an array's element)
 //               | CONVERSION "(" expr ")" | "Array" "(" [expr {"," expr}] ")"
@@ -28,7 +32,8 @@
 //
 // Errors raise ScriptError at the offending token, saying what was expected
 // and what was found, with a "did you mean" for a misspelled statement word
-// or type.
+// or type. A statement word, operator or function of the language scripts
+// come from that a script does not have is refused by name (NotSupported).
 #ifndef DUD_CLI_SCRIPT_PARSER_H_
 #define DUD_CLI_SCRIPT_PARSER_H_
 

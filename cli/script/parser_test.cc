@@ -57,6 +57,11 @@ std::string Dump(const Expr& e) {
       return e.text + "[" + std::to_string(e.type) + "]" + DumpList(e.args, "(", ")");
     case ExprKind::kNew:
       return "New " + e.text + (e.args.empty() ? "" : DumpList(e.args, "(", ")"));
+    case ExprKind::kConcat: {
+      std::string out = Dump(e.args[0]);
+      for (size_t i = 1; i < e.args.size(); ++i) out += " & " + Dump(e.args[i]);
+      return out;
+    }
     default:  // Array, RawVariant, FileBytes
       return e.text + DumpList(e.args, "(", ")");
   }
@@ -77,6 +82,7 @@ std::string Dump(const Statement& s) {
     for (const Declarator& d : dim->declarators) {
       out += (&d == &dim->declarators[0] ? " " : ", ") + d.name.text;
       out += (d.is_array ? Dump(d.bounds) : "") + " As " + std::to_string(d.type);
+      if (d.fixed_length != 0) out += " * " + std::to_string(d.fixed_length);
       if (d.at) out += " At " + Dump(*d.at);
       if (d.value) out += " = " + Dump(*d.value);
       if (d.has_list) out += " = " + DumpList(d.list, "{", "}");
@@ -92,6 +98,14 @@ std::string Dump(const Statement& s) {
   }
   if (const auto* a = std::get_if<AssignStatement>(&s))
     return a->name.text + " = " + Dump(a->value);
+  if (const auto* p = std::get_if<PrintStatement>(&s)) {
+    std::string out = "Print";
+    for (const PrintItem& item : p->items) {
+      out += " [" + (item.value ? Dump(*item.value) : "") + "]";
+      if (item.separator != 0) out += item.separator;
+    }
+    return out;
+  }
   return Dump(std::get<ExprStatement>(s).value);
 }
 
@@ -134,6 +148,14 @@ TEST(Parser, BuildsTrees) {
       {"922337203685477.5807@: -922337203685477.5808@: 1.5@: 12E2@",
        "9223372036854775807@; -9223372036854775808@; 15000@; 12000000@"},
       {"0.00005@: 0.00015@: 0.000051@: 1E-4@", "0@; 2@; 1@; 1@"},
+      // & joins any number of values, binding looser than a sign.
+      {"x = \"a\" & -b & (c & 1)", "x = \"a\" & -b & (c & 1%)"},
+      {"Dim s As String * 10 = \"x\" & y, t As string*1",
+       "Dim s As 8 * 10 = \"x\" & y, t As 8 * 1"},
+      // Debug.Print: ";" and "," separate the values, ":" ends the statement.
+      {"Debug.Print: debug . print x; \"a\" & 1, : Debug.Print ,;x y",
+       "Print; Print [x]; [\"a\" & 1%],; Print [], []; [x]; [y]"},
+      {"Option Explicit\nDim x", "Dim x As 12"},
   };
   for (const auto& c : cases) EXPECT_EQ(Dump(ParseScript(c.source)), c.tree) << c.source;
 }
@@ -158,6 +180,10 @@ TEST(Parser, ErrorsSayWhereWhatWasExpectedAndWhatWasFound) {
       "Variant or Object";
   const std::string too_deep =
       "expression nested too deeply: at most 64 levels of parentheses, calls and signs";
+  const std::string no_operators =
+      "a script has no arithmetic, comparisons or logic; & joins values as text";
+  const std::string in_order =
+      "a script runs each statement once, in order: it has no conditions, loops or jumps";
   const struct {
     std::string source;
     std::string error;
@@ -176,8 +202,8 @@ TEST(Parser, ErrorsSayWhereWhatWasExpectedAndWhatWasFound) {
        "1:1: unknown statement \"Dmi\" (did you mean \"Dim\"?): a statement is Dim, ReDim, Erase, "
        "an assignment or a value"},
       {"Print x",
-       "1:1: a script needs no \"Print\": it inspects what its last statement names, so write "
-       "the name or value alone (in -i, ? VALUE prints a report)"},
+       "1:1: to print a value's text, write Debug.Print VALUE; to inspect it, the name or value "
+       "alone as the last statement (in -i, ? VALUE prints a report)"},
       {"Dim a(3) As New Foo",
        "1:13: an array cannot be declared As New: declare it As Object and Set each element to "
        "New CLASS"},
@@ -191,7 +217,7 @@ TEST(Parser, ErrorsSayWhereWhatWasExpectedAndWhatWasFound) {
        "1:30: expected \",\" or \"}\" in the list of values that opens at line 1, column 25, "
        "found end of script"},
       {"Dim x As Long y", "1:15: expected end of statement, found \"y\""},
-      {"x = 1 + 2", "1:7: expected end of statement (a script has no arithmetic), found \"+\""},
+      {"x = 1 + 2", "1:7: the operator \"+\" is not supported: " + no_operators},
       {"x = CLng()", "1:5: CLng takes one value"},
       {"x = CInt 1", "1:10: expected \"(\" after CInt, found \"1\""},
       {"x = RawVariant(1, 2)",
@@ -204,6 +230,47 @@ TEST(Parser, ErrorsSayWhereWhatWasExpectedAndWhatWasFound) {
       {"Erase", "1:6: expected the name of an array, found end of script"},
       {"Set x 5", "1:7: expected \"=\" after \"x\", found \"5\""},
       {"Rem old style", "1:1: comments start with ' (Rem is not supported)"},
+      // What the language scripts come from has and a script does not: said by name.
+      {"For i = 1 To 3", "1:1: \"For\" is not supported: " + in_order},
+      {"Dim x As Long: If x Then", "1:16: \"If\" is not supported: " + in_order},
+      {"Sub Main()",
+       "1:1: \"Sub\" is not supported: a script is the body of one procedure: write its "
+       "statements alone"},
+      {"Const n = 5",
+       "1:1: \"Const\" is not supported: declare a variable with its value instead, as in Dim x "
+       "As Long = 5"},
+      {"With x", "1:1: \"With\" is not supported: write the variable's name in each statement"},
+      {"Option Base 1",
+       "1:1: \"Option\" is not supported: only Option Explicit is accepted, which a script "
+       "always follows"},
+      {"MsgBox \"hi\"",
+       "1:1: \"MsgBox\" is not supported: a script has no windows; Debug.Print VALUE prints a "
+       "value"},
+      {"Dim for As Long", "1:5: \"for\" is a reserved word and cannot name a variable"},
+      {"x = Not y", "1:5: \"Not\" is not supported: " + no_operators},
+      {"x = a Mod 2", "1:7: \"Mod\" is not supported: " + no_operators},
+      {"x = a * 2", "1:7: the operator \"*\" is not supported: " + no_operators},
+      {"x = a <> b", "1:7: the operator \"<>\" is not supported: " + no_operators},
+      {"Dim v = Array(1 - 2)", "1:17: the operator \"-\" is not supported: " + no_operators},
+      {"x = o.Name",
+       "1:6: \".\" is not supported: a script's values have no members (of the X.Y forms, a "
+       "script has Debug.Print)"},
+      {"x = \"a\" &", "1:10: expected a value, found end of script"},
+      {"Debug.Assert x", "1:7: \"Debug.Assert\" is not supported: Debug.Print is"},
+      {"Debug.", "1:7: expected \"Print\" after \"Debug.\", found end of script"},
+      {"Debug.Print 1 2 +", "1:17: the operator \"+\" is not supported: " + no_operators},
+      // Fixed-length strings: a String, one variable, a length in range.
+      {"Dim s As Long * 5", "1:15: only a String has a fixed length, as in Dim s As String * 10"},
+      {"Dim s(3) As String * 5",
+       "1:20: arrays of fixed-length strings are not supported: declare the array As String, or "
+       "one String * N variable"},
+      {"Dim s As String * n", "1:19: expected the length after \"String *\", found \"n\""},
+      {"Dim s As String * 0",
+       "1:19: the length of a fixed-length String must be a whole number from 1 to 65535"},
+      {"Dim s As String * 65536",
+       "1:19: the length of a fixed-length String must be a whole number from 1 to 65535"},
+      {"Dim s As String * 1.5",
+       "1:19: the length of a fixed-length String must be a whole number from 1 to 65535"},
       // Numbers that do not fit what they are written as; a long one is cut.
       {"x = -32769%", "1:6: the number -32769% does not fit an Integer (-32768 to 32767)"},
       {"x = " + std::string(1000, '9') + "%",

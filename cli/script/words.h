@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace dudUdudADOD::cli {
@@ -35,8 +36,17 @@ std::span<const std::string_view> StatementWords();
 std::span<const std::string_view> FunctionNames();
 
 // True for the words that cannot name a variable (keywords, type and
-// function names), compared without regard to case.
+// function names, and the statement words and operators of the language
+// scripts come from that a script does not have), compared without regard
+// to case.
 bool IsReservedWord(std::string_view word);
+
+// For a word of the language scripts come from that a script does not have
+// (For, If, Sub, Const, MsgBox, And, Len, ...), the message that says so
+// and what to write instead; nullopt for any other word. Only the statement
+// words and operators are reserved: a function's name (MsgBox, Len) may
+// still name a variable.
+std::optional<std::string> NotSupported(std::string_view word);
 
 }  // namespace dudUdudADOD::cli
 
