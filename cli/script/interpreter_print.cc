@@ -2,6 +2,7 @@
 // shows them (interpreter.h), handed to the printer a statement at a time.
 #include <string>
 
+#include "automation/integer_types.h"
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
 #include "cli/script/interpreter.h"
@@ -19,25 +20,8 @@ namespace {
 constexpr size_t kPrintZone = 14;
 
 bool IsNumber(uint16_t vt) {
-  switch (vt) {
-    case vbInteger:
-    case vbLong:
-    case vbSingle:
-    case vbDouble:
-    case vbCurrency:
-    case vbDecimal:
-    case vbSByte:
-    case vbByte:
-    case vbUShort:
-    case vbUInteger:
-    case vbLongLong:
-    case vbULong:
-    case vbInt:
-    case vbUInt:
-      return true;
-    default:
-      return false;
-  }
+  if (IsIntegerType(vt)) return true;
+  return vt == vbSingle || vt == vbDouble || vt == vbCurrency || vt == vbDecimal;
 }
 
 // Characters (not UTF-16 units, not bytes) in `text`.
