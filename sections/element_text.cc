@@ -1,6 +1,7 @@
 #include "sections/element_text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "automation/bstr.h"
@@ -73,6 +74,13 @@ void AppendFraction(std::u16string& out, char16_t separator, uint16_t type, cons
 
 // The string address at the start of an element cell, of the pointer's width.
 Address CellPointer(const Layout& layout, const uint8_t* cell) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (layout.pointer_size == 4) {
+      uint32_t at;
+      std::memcpy(&at, cell, 4);
+      return at;
+    }
+  }
   Address at = 0;
   for (uint32_t i = 0; i < layout.pointer_size; ++i) at |= Address{cell[i]} << (8 * i);
   return at;

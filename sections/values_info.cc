@@ -78,6 +78,7 @@ class ArrayWalk {
             ReportOutput* sink, WalkSplit split)
       : process_(process),
         memory_(process.memory()),
+        layout_(memory_.layout()),
         out_(out),
         sep_(sep),
         sink_(sink),
@@ -161,6 +162,7 @@ class ArrayWalk {
 
   ClientProcess& process_;
   const Memory& memory_;
+  const Layout& layout_;  // the memory's, which never changes
   std::u16string& out_;
   std::u16string_view sep_;
   ReportOutput* sink_;
@@ -450,13 +452,12 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, const Switches&
 void ArrayWalk::AppendStringElement(std::u16string& text, size_t before, const uint8_t* cell,
                                     bool addr_len, bool halved) const {
   // The length prefix is read once for the room, the text and the length.
-  const Layout& layout = memory_.layout();
-  const Address bstr = CellPointer(layout, cell);
+  const Address bstr = CellPointer(layout_, cell);
   if (AppendShortString(text, before, bstr, addr_len, halved)) return;
   const uint32_t bytes = process_.SysStringByteLen(bstr);
   CheckStringSpace(before + text.size(), bytes / 2);
   AppendUtf16Bytes(text, memory_, bstr, bytes);
-  if (addr_len) AppendAddressAndLength(text, SignedAddress(layout, bstr), bytes, halved);
+  if (addr_len) AppendAddressAndLength(text, SignedAddress(layout_, bstr), bytes, halved);
 }
 
 bool ArrayWalk::AppendShortString(std::u16string& text, size_t before, Address bstr, bool addr_len,
@@ -473,7 +474,7 @@ bool ArrayWalk::AppendShortString(std::u16string& text, size_t before, Address b
   CheckStringSpace(before + text.size(), run.bytes / 2);
   char16_t* end = run.chars + run.bytes / 2;
   if (addr_len) {
-    end = WriteAddressAndLength(end, SignedAddress(memory_.layout(), bstr), run.bytes, halved);
+    end = WriteAddressAndLength(end, SignedAddress(layout_, bstr), run.bytes, halved);
   }
   text.append(run.chars, end);
   return true;
