@@ -25,7 +25,8 @@ void BstrOutput::Resize(uint64_t capacity) {
   if (capacity < length_) automation::Raise(automation::kOutOfMemory);
   BSTR bigger = SysAllocStringLen(nullptr, static_cast<UINT>(capacity));
   if (bigger == nullptr) automation::Raise(automation::kOutOfMemory);
-  if (length_ != 0) std::memcpy(bigger, text_, length_ * sizeof(OLECHAR));
+  // Lengths stay within kMaxStringChars, whose bytes a size_t holds on both platforms.
+  if (length_ != 0) std::memcpy(bigger, text_, static_cast<size_t>(length_) * sizeof(OLECHAR));
   SysFreeString(text_);
   text_ = bigger;
   capacity_ = capacity;
@@ -38,7 +39,10 @@ void BstrOutput::Expect(uint64_t characters) {
 void BstrOutput::Take(std::u16string& text) {
   const uint64_t n = text.size();
   if (length_ + n > capacity_) Resize(std::max({length_ + n, capacity_ + capacity_ / 2, kLeast}));
-  if (n != 0) std::memcpy(text_ + length_, text.data(), n * sizeof(OLECHAR));
+  if (length_ + n > capacity_) automation::Raise(automation::kOutOfStringSpace);
+  if (n != 0) {
+    std::memcpy(text_ + static_cast<size_t>(length_), text.data(), text.size() * sizeof(OLECHAR));
+  }
   length_ += n;
   text.clear();
 }
