@@ -2,8 +2,9 @@
 # run.sh BUILD_DIR: the real backend against the model (backend_bench.cc),
 # under Wine in a fresh prefix under BUILD_DIR, with an en-US locale.
 #
-#   cmake --preset win32 && cmake --build --preset win32 --target dud_backend_bench
-#   windows/bench/run.sh build-win32
+#   cmake --preset win64 && cmake --build --preset win64 --target dud_backend_bench
+#   windows/bench/run.sh build-win64
+# (or win32 and build-win32, where the kernel runs 32-bit programs).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 if [ -e "$build/windows/dud_backend_bench.exe" ] &&
