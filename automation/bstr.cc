@@ -8,7 +8,7 @@
 namespace dudUdudADOD::automation {
 
 namespace {
-constexpr uint32_t kPrefix = 4;
+constexpr uint32_t kPrefix = kBstrPrefix;
 }
 
 void CheckStringSpace(uint64_t length, uint64_t more) {

@@ -17,6 +17,9 @@ namespace dudUdudADOD::automation {
 // 32-bit process has.
 inline constexpr uint64_t kMaxStringChars = 0x3FFFFFFF;
 
+// The length prefix's size, before the first character.
+inline constexpr uint32_t kBstrPrefix = 4;
+
 // Raises 14 (Out of string space) when a text of `length` characters cannot
 // take `more` more. Texts that grow from what the caller's memory claims
 // call this before they take the memory.

@@ -17,6 +17,10 @@ T Load(const Memory& memory, Address address) {
 
 }  // namespace
 
+uint32_t Memory::ReadRun(Address address, void* dest, uint32_t most) const {
+  return TryRead(address, dest, most) ? most : 0;
+}
+
 bool Memory::TryRead(Address address, void* dest, uint32_t size) const {
   if (!IsMapped(address, size)) return false;
   Read(address, dest, size);

@@ -11,6 +11,11 @@
 //    range that cannot be read never faults the process and never yields
 //    made-up bytes. A range may span several blocks or regions.
 //  - TryRead copies like Read, or returns false instead of raising.
+//  - ReadRun copies the bytes from an address on that lie in one readable
+//    run (a block of the model, a region of the real process), up to
+//    `most`, and returns how many: 0 when the address is not readable. It
+//    lets a reader take a length and what follows it in one read; fewer
+//    bytes than asked say nothing about the memory past them.
 //  - IsMapped tells, without raising, whether Read of that range would work
 //    now; memory that another thread changes may still fail a Read after.
 //  - Span gives the bytes of a readable range as one host run, or nullptr
@@ -35,6 +40,7 @@ class Memory {
 
   virtual void Read(Address address, void* dest, uint32_t size) const = 0;
   virtual bool TryRead(Address address, void* dest, uint32_t size) const;
+  virtual uint32_t ReadRun(Address address, void* dest, uint32_t most) const;
   virtual bool IsMapped(Address address, uint64_t size) const = 0;
   virtual const uint8_t* Span(Address address, uint32_t size) const = 0;
   virtual const Layout& layout() const = 0;

@@ -38,8 +38,7 @@ void AppendSection(std::u16string& report, std::u16string&& section) {
 // Appends the values section with the five switches; the section may change
 // CharASCII and OrdinalPos, which the main call does not read afterwards.
 void AppendValues(std::u16string& report, ClientProcess& process, Address var,
-                  std::u16string_view sep, inspector::Switches s,
-                  const sections::ReportSink* sink) {
+                  std::u16string_view sep, inspector::Switches s, sections::ReportOutput* sink) {
   sections::AppendValuesInfo(report, process, var, sep, s, sink);
 }
 
@@ -47,7 +46,7 @@ void AppendValues(std::u16string& report, ClientProcess& process, Address var,
 // descriptor and the values header with the values, as flagged.
 void ArrayReport(std::u16string& report, ClientProcess& process, Address var, int32_t flags,
                  std::u16string_view sep, inspector::Switches switches, Address record,
-                 const sections::ReportSink* sink) {
+                 sections::ReportOutput* sink) {
   int32_t total = 0;
   ReadSafeArrayDesc(process, record, DescriptorCell(process.memory(), var), total);
   if ((flags & varDef) != 0) {
@@ -81,7 +80,7 @@ void ArrayReport(std::u16string& report, ClientProcess& process, Address var, in
 // The path of everything that is not an array.
 void ValueReport(std::u16string& report, ClientProcess& process, Address var, int32_t flags,
                  std::u16string_view sep, inspector::Switches switches, int64_t entry,
-                 const sections::ReportSink* sink) {
+                 sections::ReportOutput* sink) {
   if ((flags & varDef) != 0) {
     int32_t dataBytes = 0;
     AppendSection(report, sections::VariableInfo(process, var, dataBytes));
@@ -112,14 +111,21 @@ std::u16string RavoDUZE::operator()(Address var, std::optional<bool> DebugF,
 void RavoDUZE::Report(const std::function<void(std::u16string& text)>& sink, Address var,
                       std::optional<bool> DebugF, std::optional<int32_t> varFlags,
                       std::optional<int32_t> vatFlags, std::optional<std::u16string> sep) {
-  static_cast<void>(DebugF);  // accepted and ignored
-  std::u16string report;
-  Build(report, &sink, var, varFlags, vatFlags, std::move(sep));
-  if (!report.empty()) sink(report);
+  sections::FunctionOutput output(sink);
+  Report(output, var, DebugF, varFlags, vatFlags, std::move(sep));
 }
 
-void RavoDUZE::Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,
-                     Address var, std::optional<int32_t> varFlags, std::optional<int32_t> vatFlags,
+void RavoDUZE::Report(sections::ReportOutput& output, Address var, std::optional<bool> DebugF,
+                      std::optional<int32_t> varFlags, std::optional<int32_t> vatFlags,
+                      std::optional<std::u16string> sep) {
+  static_cast<void>(DebugF);  // accepted and ignored
+  std::u16string report;
+  Build(report, &output, var, varFlags, vatFlags, std::move(sep));
+  if (!report.empty()) output.Take(report);
+}
+
+void RavoDUZE::Build(std::u16string& report, sections::ReportOutput* sink, Address var,
+                     std::optional<int32_t> varFlags, std::optional<int32_t> vatFlags,
                      std::optional<std::u16string> sep) {
   const int32_t flags = varFlags.value_or(varALLINFO);
   const std::u16string separator = sep.value_or(u" ");

@@ -27,6 +27,7 @@
 
 #include "automation/client_process.h"
 #include "inspector/report_facts.h"
+#include "sections/report_output.h"
 
 namespace dudUdudADOD {
 
@@ -76,6 +77,14 @@ class RavoDUZE {
               std::optional<int32_t> varFlags = std::nullopt,
               std::optional<int32_t> vatFlags = std::nullopt,
               std::optional<std::u16string> sep = std::nullopt);
+  // The same into an output that may also be told ahead how long the text
+  // runs (sections/report_output.h): one that keeps the whole text takes
+  // its room once.
+  void Report(sections::ReportOutput& output, automation::Address var,
+              std::optional<bool> DebugF = std::nullopt,
+              std::optional<int32_t> varFlags = std::nullopt,
+              std::optional<int32_t> vatFlags = std::nullopt,
+              std::optional<std::u16string> sep = std::nullopt);
 
   std::u16string HELP();
   std::u16string About();
@@ -90,9 +99,9 @@ class RavoDUZE {
   ReportFacts Facts(automation::Address var, std::optional<int32_t> varFlags = std::nullopt);
 
  private:
-  void Build(std::u16string& report, const std::function<void(std::u16string&)>* sink,
-             automation::Address var, std::optional<int32_t> varFlags,
-             std::optional<int32_t> vatFlags, std::optional<std::u16string> sep);
+  void Build(std::u16string& report, sections::ReportOutput* sink, automation::Address var,
+             std::optional<int32_t> varFlags, std::optional<int32_t> vatFlags,
+             std::optional<std::u16string> sep);
 
   automation::ClientProcess& process_;
 };

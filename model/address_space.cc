@@ -1,6 +1,7 @@
 #include "model/address_space.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 
@@ -21,14 +22,18 @@ uint64_t NewGeneration() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-// The block a thread's reads found last, and the space and generation it
-// belongs to. Per thread, so that two threads reading one space (a walk in
-// slices) neither race on it nor evict each other's.
-struct LastBlock {
+// The blocks a thread's reads found last (the latest first), and the space
+// and generation they belong to. Per thread, so that two threads reading one
+// space (a walk in slices) neither race on them nor evict each other's.
+// A few are kept: a walk over an array's strings turns from one string to
+// the next and back to strings it met a moment before.
+struct RecentBlocks {
+  static constexpr size_t kKept = 4;
   uint64_t generation = 0;
-  std::map<Address, std::vector<uint8_t>>::const_iterator block;
+  size_t count = 0;
+  std::array<std::map<Address, std::vector<uint8_t>>::const_iterator, kKept> blocks;
 };
-thread_local LastBlock last_block;
+thread_local RecentBlocks recent_blocks;
 
 }  // namespace
 
@@ -39,22 +44,25 @@ AddressSpace::AddressSpace(const Layout& layout)
 
 AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) const {
   // Walks over memory go block after block (the strings of an array lie one
-  // after the other), so the last block found and the one after it are
-  // tried before a search.
-  LastBlock& last = last_block;
-  if (last.generation == generation_) {
-    if (Contains(last.block, address)) return last.block;
-    auto next = std::next(last.block);
-    if (next != blocks_.end() && Contains(next, address)) {
-      last.block = next;
-      return next;
-    }
+  // after the other), so the blocks found lately and the one after the
+  // latest are tried before a search.
+  RecentBlocks& recent = recent_blocks;
+  if (recent.generation != generation_) recent = {generation_, 0, {}};
+  for (size_t i = 0; i < recent.count; ++i) {
+    if (Contains(recent.blocks[i], address)) return recent.blocks[i];
   }
-  auto it = blocks_.upper_bound(address);
-  if (it == blocks_.begin()) return blocks_.end();
-  --it;
-  if (!Contains(it, address)) return blocks_.end();
-  last = {generation_, it};
+  auto it = recent.count == 0 ? blocks_.end() : std::next(recent.blocks[0]);
+  if (it == blocks_.end() || !Contains(it, address)) {
+    it = blocks_.upper_bound(address);
+    if (it == blocks_.begin()) return blocks_.end();
+    --it;
+    if (!Contains(it, address)) return blocks_.end();
+  }
+  // The latest goes first; the oldest falls out.
+  const size_t kept = std::min(recent.count + 1, RecentBlocks::kKept);
+  for (size_t i = kept - 1; i > 0; --i) recent.blocks[i] = recent.blocks[i - 1];
+  recent.blocks[0] = it;
+  recent.count = kept;
   return it;
 }
 
@@ -138,6 +146,15 @@ bool AddressSpace::TryRead(Address address, void* dest, uint32_t size) const {
     return true;
   }
   return Memory::TryRead(address, dest, size);
+}
+
+uint32_t AddressSpace::ReadRun(Address address, void* dest, uint32_t most) const {
+  const auto it = BlockAt(address);
+  if (it == blocks_.end()) return 0;
+  const auto n =
+      static_cast<uint32_t>(std::min<uint64_t>(most, End(it->first, it->second) - address));
+  std::memcpy(dest, it->second.data() + (address - it->first), n);
+  return n;
 }
 
 void AddressSpace::Write(Address address, const void* src, uint32_t size) {

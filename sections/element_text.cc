@@ -1,6 +1,7 @@
 #include "sections/element_text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "automation/bstr.h"
@@ -73,6 +74,13 @@ void AppendFraction(std::u16string& out, char16_t separator, uint16_t type, cons
 
 // The string address at the start of an element cell, of the pointer's width.
 Address CellPointer(const Layout& layout, const uint8_t* cell) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (layout.pointer_size == 4) {
+      uint32_t at;
+      std::memcpy(&at, cell, 4);
+      return at;
+    }
+  }
   Address at = 0;
   for (uint32_t i = 0; i < layout.pointer_size; ++i) at |= Address{cell[i]} << (8 * i);
   return at;
@@ -84,27 +92,26 @@ void AppendLength(std::u16string& out, uint32_t length, bool halved) {
   if (halved && length % 2 != 0) out += u".5";
 }
 
-// "(^address/length)" after a string, sized once and written through a
-// pointer: the values walk writes it for every String element.
-void AppendAddressAndLength(std::u16string& out, int64_t address, uint32_t bytes, bool halved) {
-  const uint32_t length = halved ? bytes / 2 : bytes;
-  const bool half = halved && bytes % 2 != 0;
-  // Sized for the widest and cut to what was written: counting the digits
-  // first would count them twice.
-  constexpr size_t kWidest = 2 + 20 + 1 + 10 + 2 + 1;  // "(^", address, "/", length, ".5", ")"
-  const size_t start = out.size();
-  out.resize(start + kWidest);
-  char16_t* p = out.data() + start;
+char16_t* WriteAddressAndLength(char16_t* p, int64_t address, uint32_t bytes, bool halved) {
   *p++ = u'(';
   *p++ = u'^';
   p = WriteInteger(p, address);
   *p++ = u'/';
-  p = WriteInteger(p, length);
-  if (half) {
+  p = WriteInteger(p, halved ? bytes / 2 : bytes);
+  if (halved && bytes % 2 != 0) {
     *p++ = u'.';
     *p++ = u'5';
   }
   *p++ = u')';
+  return p;
+}
+
+// Sized for the widest and cut to what was written: counting the digits
+// first would count them twice.
+void AppendAddressAndLength(std::u16string& out, int64_t address, uint32_t bytes, bool halved) {
+  const size_t start = out.size();
+  out.resize(start + kAddressAndLengthWidest);
+  char16_t* p = WriteAddressAndLength(out.data() + start, address, bytes, halved);
   out.resize(static_cast<size_t>(p - out.data()));
 }
 

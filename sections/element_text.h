@@ -25,8 +25,12 @@ Address CellPointer(const Layout& layout, const uint8_t* cell);
 // A byte length times the length factor: "6", or "2.5" for half of an odd one.
 void AppendLength(std::u16string& out, uint32_t length, bool halved);
 
-// "(^address/length)" after a string, sized once and written through a
-// pointer: the values walk writes it for every String element.
+// "(^address/length)" after a string, written through a pointer: the values
+// walk writes it for every String element. The writer needs room for
+// kAddressAndLengthWidest characters and returns the end of what it wrote.
+inline constexpr size_t kAddressAndLengthWidest = 2 + 20 + 1 + 10 + 2 + 1;  // "(^", address, "/",
+                                                                            // length, ".5", ")"
+char16_t* WriteAddressAndLength(char16_t* p, int64_t address, uint32_t bytes, bool halved);
 void AppendAddressAndLength(std::u16string& out, int64_t address, uint32_t bytes, bool halved);
 
 void AppendLegend(std::u16string& out, bool indexed, bool char_ascii, bool ordinal, bool addr_len);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -60,6 +62,10 @@ constexpr size_t kSliceChars = size_t{1} << 18;
 // separator aside: slices are sized by it.
 constexpr size_t kTypicalElement = 16;
 
+// A String element's text of up to this many bytes is put together on the
+// stack; a longer one is read straight into the report.
+constexpr uint32_t kShortString = 256;
+
 // The widest text of one element of the fast path's types, separator aside.
 size_t WidestElement(uint16_t type) {
   if (IsOtherInteger(type)) return WidestWhole(type);
@@ -69,9 +75,10 @@ size_t WidestElement(uint16_t type) {
 class ArrayWalk {
  public:
   ArrayWalk(ClientProcess& process, std::u16string& out, std::u16string_view sep,
-            const ReportSink* sink, WalkSplit split)
+            ReportOutput* sink, WalkSplit split)
       : process_(process),
         memory_(process.memory()),
+        layout_(memory_.layout()),
         out_(out),
         sep_(sep),
         sink_(sink),
@@ -108,12 +115,21 @@ class ArrayWalk {
   void SplitWalk(size_t count, size_t slice, size_t least, bool advance, const Format& format);
   // Appends or hands on a slice formatted on the side thread.
   void Emit(std::u16string& text);
+  // Takes room for about `more` characters after the report so far: in the
+  // report itself, or from an output that keeps the whole text.
+  void Reserve(size_t more) {
+    if (sink_ == nullptr) {
+      out_.reserve(out_.size() + more);
+    } else if (sink_->KeepsWhole()) {
+      sink_->Expect(out_.size() + more);
+    }
+  }
   void MaybeFlush() {
     if (sink_ != nullptr && out_.size() >= kFlushAt) Flush();
   }
   void Flush() {
     flushed_ += out_.size();
-    (*sink_)(out_);
+    sink_->Take(out_);
     flushed_ -= out_.size();  // what the sink left is still to come
   }
   // The report so far, handed over or not: the sections before the values
@@ -131,21 +147,53 @@ class ArrayWalk {
   // text takes memory (String elements allow for theirs as they read the
   // length); other elements' texts are short.
   void AllowStringOf(uint16_t type, const uint8_t* cell) const;
+  // The same for a short string whose length prefix and text lie in one run
+  // of memory, read at once with the prefix (as SysStringByteLen reads it)
+  // and put together on the stack with its address and length, so that the
+  // text grows once per element and nothing is cleared before it is
+  // written. False, having written nothing, for any other string.
+  bool AppendShortString(std::u16string& text, size_t before, Address bstr, bool addr_len,
+                         bool halved) const;
+
+  // Chr(CLng(element)) for CharASCII. A Byte's CLng is itself, and each
+  // code's character is asked of the process once per walk: the answers are
+  // the same for every element, and asking costs a runtime call on Windows.
+  char16_t CharacterOf(uint16_t type, const uint8_t* cell);
 
   ClientProcess& process_;
   const Memory& memory_;
+  const Layout& layout_;  // the memory's, which never changes
   std::u16string& out_;
   std::u16string_view sep_;
-  const ReportSink* sink_;
+  ReportOutput* sink_;
   WalkSplit split_;
   const char16_t separator_;  // asked once per walk, not per element
   size_t flushed_ = 0;        // characters already handed to the sink
+  bool sized_ = false;        // the room for the whole text has been taken
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
   layout::IndexLabelWriter labels_{desc_, counters_};  // the one-thread walk's labels
   const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one
   std::vector<uint8_t> element_;   // an element read piece by piece otherwise
+  std::array<char16_t, 256> ansi_{};
+  std::array<bool, 256> ansi_known_{};  // codes whose character has been asked
 };
+
+char16_t ArrayWalk::CharacterOf(uint16_t type, const uint8_t* cell) {
+  int32_t code = cell[0];
+  if (type != vbByte) {
+    VariantImage image = VariantImage::OfType(type);
+    std::memcpy(image.data_field(), cell, 8);
+    code = process_.ToLong(image);
+  }
+  if (code < 0 || code > 255) return process_.AnsiChar(code);  // raises as the process does
+  const auto at = static_cast<size_t>(code);
+  if (!ansi_known_[at]) {
+    ansi_[at] = process_.AnsiChar(code);
+    ansi_known_[at] = true;
+  }
+  return ansi_[at];
+}
 
 int32_t ArrayWalk::Prepare(Address var, Switches& s) {
   int32_t total = 0;
@@ -206,17 +254,18 @@ void ArrayWalk::WalkInOrder(int32_t count, uint16_t element_type, const Switches
   // then reserved once, so a long walk neither copies its text as it grows
   // nor holds much more memory than the text needs.
   constexpr int32_t kSample = 4096;
-  const size_t start = out_.size();
+  const size_t flushed_at_start = Produced();
   int32_t offset = 0;
   for (int32_t step = 1; step <= steps; ++step) {
     const Address at = ToAddress(layout, AddAddress(layout, pv_data, offset));
     Element(at, step, element_type, s, halved);
     Allow(0);
     MaybeFlush();
-    if (step == kSample && step < steps && sink_ == nullptr) {
-      const size_t per_step = (out_.size() - start) / kSample + 1;
+    if (step == kSample && step < steps) {
+      // Sized from the text since `start`, which a sink may have taken.
+      const size_t per_step = (Produced() - flushed_at_start) / kSample + 1;
       const auto rest = static_cast<size_t>(steps - step);
-      out_.reserve(out_.size() + rest * per_step + rest * per_step / 8);
+      Reserve(rest * per_step + rest * per_step / 8);
     }
     if (step < steps) offset = AddLong(offset, stride);
   }
@@ -231,6 +280,12 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
   const size_t widest = WidestElement(type) + sep_.size();
   const auto size = static_cast<size_t>(desc_.cbElements);
   const bool exact = sink_ == nullptr;
+  if (sink_ != nullptr && sink_->KeepsWhole()) {
+    // The output takes its room once for the text counted exactly; the two
+    // characters are the line's end after the walk.
+    Reserve(PlainElementsWidth(data_, type, count, sep_) + 2);
+    sized_ = true;
+  }
   const size_t slice = split_.slice_elements != 0 ? split_.slice_elements
                                                   : std::max<size_t>(1, kSliceChars / widest);
   if (Splits(count, slice)) {
@@ -245,6 +300,7 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
       const size_t width = PlainElementsWidth(data_, type, count, sep_);
       Allow(width);
       out_.reserve(out_.size() + width + slice * widest + kIntegerScratch);
+      sized_ = true;
     }
     SplitWalk(count, slice, sep_.size() + 1, false,
               [&](std::u16string& text, size_t, size_t first, size_t n, std::vector<int32_t>&) {
@@ -303,14 +359,14 @@ void ArrayWalk::SplitWalk(size_t count, size_t slice, size_t least, bool advance
   std::u16string theirs;
   std::vector<int32_t> their_counters;
   SideThread side;  // declared last: its end waits for a job that writes the two above
-  const size_t start = out_.size();
+  const size_t start = Produced();
   for (size_t done = 0; done < count;) {
-    if (sink_ == nullptr && done != 0 && done == 2 * slice) {
+    if (!sized_ && done != 0 && done == 2 * slice) {
       // The first pair of slices tells how wide the text runs: the room for
-      // the rest is taken once (no-op when the caller sized it already).
-      const size_t per_element = (out_.size() - start) / done + 1;
+      // the rest is taken once.
+      const size_t per_element = (Produced() - start) / done + 1;
       const size_t rest = (count - done) * per_element;
-      out_.reserve(out_.size() + rest + rest / 8);
+      Reserve(rest + rest / 8);
     }
     const size_t mine = std::min(slice, count - done);
     const size_t other = std::min(slice, count - done - mine);
@@ -356,7 +412,7 @@ void ArrayWalk::Emit(std::u16string& text) {
   }
   // Handed on as it is, with no copy; what the sink leaves is still to come.
   flushed_ += text.size();
-  (*sink_)(text);
+  sink_->Take(text);
   flushed_ -= text.size();
   out_ += text;
 }
@@ -383,9 +439,7 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, const Switches&
     labels_.Append(out_);
   }
   if (s.CharASCII) {
-    VariantImage image = VariantImage::OfType(type);
-    std::memcpy(image.data_field(), cell, 8);
-    out_.push_back(process_.AnsiChar(process_.ToLong(image)));
+    out_.push_back(CharacterOf(type, cell));
   } else if (type == vbString) {
     AppendStringElement(out_, flushed_, cell, s.AddrLen, halved);
   } else {
@@ -398,12 +452,32 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, const Switches&
 void ArrayWalk::AppendStringElement(std::u16string& text, size_t before, const uint8_t* cell,
                                     bool addr_len, bool halved) const {
   // The length prefix is read once for the room, the text and the length.
-  const Layout& layout = memory_.layout();
-  const Address bstr = CellPointer(layout, cell);
+  const Address bstr = CellPointer(layout_, cell);
+  if (AppendShortString(text, before, bstr, addr_len, halved)) return;
   const uint32_t bytes = process_.SysStringByteLen(bstr);
   CheckStringSpace(before + text.size(), bytes / 2);
   AppendUtf16Bytes(text, memory_, bstr, bytes);
-  if (addr_len) AppendAddressAndLength(text, SignedAddress(layout, bstr), bytes, halved);
+  if (addr_len) AppendAddressAndLength(text, SignedAddress(layout_, bstr), bytes, halved);
+}
+
+bool ArrayWalk::AppendShortString(std::u16string& text, size_t before, Address bstr, bool addr_len,
+                                  bool halved) const {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  if (bstr < kBstrPrefix) return false;  // the null string, or one whose prefix is not there
+  struct {
+    uint32_t bytes;
+    char16_t chars[kShortString / 2 + kAddressAndLengthWidest];
+  } run;
+  static_assert(sizeof run.bytes == kBstrPrefix && offsetof(decltype(run), chars) == kBstrPrefix);
+  const uint32_t got = memory_.ReadRun(bstr - kBstrPrefix, &run, kBstrPrefix + kShortString);
+  if (got < kBstrPrefix || run.bytes > kShortString || got - kBstrPrefix < run.bytes) return false;
+  CheckStringSpace(before + text.size(), run.bytes / 2);
+  char16_t* end = run.chars + run.bytes / 2;
+  if (addr_len) {
+    end = WriteAddressAndLength(end, SignedAddress(layout_, bstr), run.bytes, halved);
+  }
+  text.append(run.chars, end);
+  return true;
 }
 
 void ArrayWalk::AllowStringOf(uint16_t type, const uint8_t* cell) const {
@@ -441,8 +515,7 @@ void AppendScalar(std::u16string& out, ClientProcess& process, Address var, uint
 }  // namespace
 
 void AppendValuesInfo(std::u16string& out, ClientProcess& process, Address var,
-                      std::u16string_view sep, Switches& s, const ReportSink* sink,
-                      WalkSplit split) {
+                      std::u16string_view sep, Switches& s, ReportOutput* sink, WalkSplit split) {
   const Memory& memory = process.memory();
   // The data field's address must exist.
   AddAddress(memory.layout(), SignedAddress(memory.layout(), var), kDataFieldOffset);

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "automation/client_process.h"
+#include "sections/report_output.h"
 
 namespace dudUdudADOD::sections {
 
@@ -32,13 +33,10 @@ struct Switches {
 std::u16string ValuesInfo(automation::ClientProcess& process, automation::Address var,
                           std::u16string_view sep, Switches& switches);
 
-// Takes the text of a report in pieces, in order: handed the text so far
-// and left to empty it, so that a huge report never stands whole in memory.
-using ReportSink = std::function<void(std::u16string& text)>;
-
 // The same, appended to `out`: the main call builds its whole report in one
-// growing buffer. With a sink, `out` is handed to it whenever it has grown
-// past a few tens of thousands of characters, at element boundaries. What
+// growing buffer. With a sink (report_output.h), `out` is handed to it
+// whenever it has grown past a few tens of thousands of characters, at
+// element boundaries, and told ahead how long a long walk's text runs. What
 // `out` already holds counts toward the one string a report is: text that
 // would take it past kMaxStringChars raises 14 before it takes memory.
 //
@@ -53,7 +51,7 @@ struct WalkSplit {
 };
 void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process,
                       automation::Address var, std::u16string_view sep, Switches& switches,
-                      const ReportSink* sink = nullptr, WalkSplit split = {});
+                      ReportOutput* sink = nullptr, WalkSplit split = {});
 
 }  // namespace dudUdudADOD::sections
 

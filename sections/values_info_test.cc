@@ -254,11 +254,12 @@ class SplitWalkTest : public ValuesInfoTest {
   // sink was handed (0: no sink).
   std::u16string Walk(Address var, Switches s, WalkSplit split, bool with_sink, size_t* pieces) {
     std::u16string out, joined;
-    const ReportSink sink = [&](std::u16string& text) {
+    const std::function<void(std::u16string&)> take = [&](std::u16string& text) {
       joined += text;
       text.clear();
       ++*pieces;
     };
+    FunctionOutput sink(take);
     try {
       AppendValuesInfo(out, process_, var, u", ", s, with_sink ? &sink : nullptr, split);
     } catch (const RuntimeError& e) {

@@ -12,6 +12,7 @@
 
 #include "automation/bstr.h"
 #include "automation/integer_types.h"
+#include "automation/runtime_error.h"
 #include "automation/utf8.h"
 #include "inspector/ravoduze.h"
 #include "model/bstr_heap.h"
@@ -95,6 +96,36 @@ class AgreementTest : public testing::Test {
       return text;
     };
     EXPECT_EQ(values(real_, real_arg), values(modelled_, model_arg));
+  }
+
+  // The values section with `vat_flags`, every string's address left out
+  // (the text between "(^" and "/"), or the error that ended it.
+  static std::u16string ValuesWithoutAddresses(RavoDUZE& inspector, Address arg,
+                                               int32_t vat_flags) {
+    std::u16string text;
+    try {
+      text = inspector(arg, std::nullopt, varValues, vat_flags);
+    } catch (const RuntimeError& e) {
+      return u"error " + model::FromUtf8(std::to_string(e.number()));
+    }
+    // The header, which holds the data's address.
+    text.erase(0, text.find(u"\r\n", text.find(u"Entry = ")) + 2);
+    std::u16string out;
+    for (size_t at = 0; at < text.size();) {
+      const size_t mark = text.find(u"(^", at);
+      const size_t end = mark == std::u16string::npos ? text.size() : mark + 2;
+      out.append(text, at, end - at);
+      at = mark == std::u16string::npos ? end : text.find(u'/', end);
+    }
+    return out;
+  }
+
+  void ExpectSameValuesBesideAddresses(Address real_arg, Address model_arg, int32_t vat_flags) {
+    const std::u16string real = ValuesWithoutAddresses(real_, real_arg, vat_flags);
+    const std::u16string modelled = ValuesWithoutAddresses(modelled_, model_arg, vat_flags);
+    EXPECT_EQ(real.size(), modelled.size());
+    EXPECT_TRUE(real == modelled) << model::ToUtf8(real.substr(0, 400)) << "\nmodel:\n"
+                                  << model::ToUtf8(modelled.substr(0, 400));
   }
 
   OwnProcess own_{GetModuleHandleW(nullptr)};
@@ -265,6 +296,76 @@ TEST_F(AgreementTest, OtherIntegerTypesInArrays) {
   ExpectSameRows(At(&arg), model_arg, varALLINFO, vatIndexed);
   ExpectSameValues(At(&arg), model_arg, vatIndexed);
   SafeArrayDestroy(variants);
+}
+
+// Every code of the code page as a character, each asked of the runtime once
+// per call; a Long array's characters, up to the first code past 255.
+TEST_F(AgreementTest, ElementsAsCharactersOfEveryCode) {
+  constexpr ULONG kCount = 512;  // characters take every second element
+  SAFEARRAY* bytes = NewArray(VT_UI1, 0, kCount);
+  ASSERT_NE(bytes, nullptr);
+  std::vector<model::VariantImage> values;
+  for (ULONG i = 0; i < kCount; ++i) {
+    static_cast<uint8_t*>(bytes->pvData)[i] = static_cast<uint8_t>(i / 2);
+    values.push_back(model::VariantImage::Byte(static_cast<uint8_t>(i / 2)));
+  }
+  VARIANT arg;
+  VariantInit(&arg);
+  arg.vt = VT_ARRAY | VT_UI1 | VT_BYREF;
+  arg.pparray = &bytes;
+  const model::DeclaredBound bounds[] = {{0, static_cast<int32_t>(kCount) - 1}};
+  const model::Variable m = client_.DimArray(model::vbByte, bounds);
+  client_.AssignElements(m, values);
+  const Address model_arg = client_.Pass(m);
+  for (const int32_t flags : {vatCharASCII, vatALLINFO}) {
+    ExpectSameValuesBesideAddresses(At(&arg), model_arg, flags);
+  }
+  SafeArrayDestroy(bytes);
+
+  SAFEARRAY* longs = NewArray(VT_I4, 1, 6);
+  ASSERT_NE(longs, nullptr);
+  const LONG numbers[] = {65, 66, 200, 201, 300, 301};
+  std::memcpy(longs->pvData, numbers, sizeof numbers);
+  arg.vt = VT_ARRAY | VT_I4 | VT_BYREF;
+  arg.pparray = &longs;
+  const model::DeclaredBound long_bounds[] = {{1, 6}};
+  const model::Variable n = client_.DimArray(model::vbLong, long_bounds);
+  std::vector<model::VariantImage> long_values;
+  for (const LONG v : numbers) long_values.push_back(model::VariantImage::Long(v));
+  client_.AssignElements(n, long_values);
+  EXPECT_TRUE(ValuesWithoutAddresses(real_, At(&arg), vatCharASCII) == u"error 5");
+  ExpectSameValuesBesideAddresses(At(&arg), client_.Pass(n), vatCharASCII);
+  SafeArrayDestroy(longs);
+}
+
+// Enough strings that the walk splits them between two threads, short and
+// long ones (put together on the stack or read into the report) and null
+// ones, with their lengths.
+TEST_F(AgreementTest, ManyStringsWithTheirLengthsSplitBetweenThreads) {
+  constexpr ULONG kCount = 40000;
+  SAFEARRAY* array = NewArray(VT_BSTR, 0, kCount);
+  ASSERT_NE(array, nullptr);
+  std::vector<model::VariantImage> values;
+  for (ULONG i = 0; i < kCount; ++i) {
+    const std::u16string text(i % 7 == 0 ? 0 : i % 300, static_cast<char16_t>(u'a' + i % 26));
+    BSTR real = i % 7 == 0 ? nullptr
+                           : SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                                               static_cast<UINT>(text.size()));
+    static_cast<BSTR*>(array->pvData)[i] = real;
+    values.push_back(
+        model::VariantImage::String(i % 7 == 0 ? 0 : model::SysAllocString(process_, text)));
+  }
+  VARIANT arg;
+  VariantInit(&arg);
+  arg.vt = VT_ARRAY | VT_BSTR | VT_BYREF;
+  arg.pparray = &array;
+  const model::DeclaredBound bounds[] = {{0, static_cast<int32_t>(kCount) - 1}};
+  const model::Variable m = client_.DimArray(model::vbString, bounds);
+  client_.AssignElements(m, values);
+  const Address model_arg = client_.Pass(m);
+  ExpectSameValuesBesideAddresses(At(&arg), model_arg, vatAddrLen);
+  ExpectSameValuesBesideAddresses(At(&arg), model_arg, vatAddrLen | vatIndexed);
+  SafeArrayDestroy(array);
 }
 
 }  // namespace

@@ -25,8 +25,17 @@ const void* HostPointer(uint64_t address) {
 
 }  // namespace
 
+thread_local GuardedMemory::Seen GuardedMemory::seen_;
+
+uint64_t GuardedMemory::NewEpoch() {
+  static std::atomic<uint64_t> epochs{0};
+  return epochs.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 GuardedMemory::Region GuardedMemory::RegionAt(uint64_t address) const {
-  if (address >= last_.start && address < last_.end) return last_;
+  const uint64_t epoch = epoch_.load(std::memory_order_relaxed);
+  const Region& last = seen_.region;
+  if (seen_.epoch == epoch && address >= last.start && address < last.end) return last;
   MEMORY_BASIC_INFORMATION info;
   if (VirtualQuery(HostPointer(address), &info, sizeof info) != sizeof info) return Region{};
   Region region;
@@ -37,7 +46,7 @@ GuardedMemory::Region GuardedMemory::RegionAt(uint64_t address) const {
   region.readable = usable && (info.Protect & kReadable) != 0;
   region.writable = usable && (info.Protect & kWritable) != 0;
   if (region.end <= address) return Region{};  // a query that answered another range
-  last_ = region;
+  seen_ = {epoch, region};
   return region;
 }
 
@@ -80,6 +89,20 @@ bool GuardedMemory::IsWritable(Address address, uint64_t size) const {
 
 bool GuardedMemory::TryRead(Address address, void* dest, uint32_t size) const {
   return size == 0 || Copy(address, dest, size);
+}
+
+uint32_t GuardedMemory::ReadRun(Address address, void* dest, uint32_t most) const {
+  const uint64_t limit = layout().address_end;
+  if (most == 0 || address >= limit || !handler_.active()) return 0;
+  const Region region = RegionAt(address);
+  if (region.end == 0 || !region.readable) return 0;
+  const auto n =
+      static_cast<uint32_t>(std::min<uint64_t>({most, region.end - address, limit - address}));
+  if (!GuardedCopy(dest, HostPointer(address), n)) {
+    Forget();  // what was seen is no longer so
+    return 0;
+  }
+  return n;
 }
 
 void GuardedMemory::Read(Address address, void* dest, uint32_t size) const {

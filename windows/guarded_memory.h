@@ -16,13 +16,15 @@
 // range into storage of the memory's own, good until the memory ends (one
 // public call), so a walk formats bytes that can no longer change under it.
 //
-// The last region seen is remembered to spare a query per small read. The
-// owner calls Forget before it runs client code (an object's members), which
-// may free or protect memory; other threads' changes are what the guarded
-// copy is for.
+// The last region seen is remembered, by each thread for itself, to spare a
+// query per small read; so two threads may read through one memory at once
+// (a walk over an array's strings is split between two). The owner calls
+// Forget before it runs client code (an object's members), which may free or
+// protect memory; other threads' changes are what the guarded copy is for.
 #ifndef DUD_WINDOWS_GUARDED_MEMORY_H_
 #define DUD_WINDOWS_GUARDED_MEMORY_H_
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -42,6 +44,8 @@ class GuardedMemory final : public automation::Memory {
 
   void Read(Address address, void* dest, uint32_t size) const override;
   bool TryRead(Address address, void* dest, uint32_t size) const override;
+  // Up to the end of the region that holds `address`.
+  uint32_t ReadRun(Address address, void* dest, uint32_t most) const override;
   bool IsMapped(Address address, uint64_t size) const override;
   // A copy of the range, or nullptr when it cannot be read (or the copy
   // cannot be stored).
@@ -55,8 +59,8 @@ class GuardedMemory final : public automation::Memory {
   // guard page): storage the component may copy into.
   bool IsWritable(Address address, uint64_t size) const;
 
-  // Drops the remembered region: memory may have changed.
-  void Forget() const { last_ = Region{}; }
+  // Drops the remembered regions, every thread's: memory may have changed.
+  void Forget() const { epoch_.store(NewEpoch(), std::memory_order_relaxed); }
 
  private:
   struct Region {
@@ -72,8 +76,18 @@ class GuardedMemory final : public automation::Memory {
   // The screened range copied to `dest`; false when a page faulted.
   bool Copy(Address address, void* dest, uint64_t size) const;
 
+  // What a thread remembers: the region it saw last, good while `epoch` is
+  // the memory's. Every memory and every Forget take an epoch never used
+  // before, so a region seen through one memory never answers for another.
+  struct Seen {
+    uint64_t epoch = 0;
+    Region region;
+  };
+  static uint64_t NewEpoch();
+
   FaultHandlerScope handler_;
-  mutable Region last_;
+  mutable std::atomic<uint64_t> epoch_{NewEpoch()};
+  static thread_local Seen seen_;
   mutable std::vector<std::unique_ptr<uint8_t[]>> spans_;
 };
 

@@ -78,6 +78,9 @@ class OwnProcess final : public automation::ClientProcess {
   int32_t UBound(Address descriptor, int dimension) const override;
   uint32_t SysStringByteLen(Address bstr) const override;
   char16_t DecimalSeparator() const override;
+  // String lengths and texts are guarded reads, which two threads may make
+  // at once (guarded_memory.h).
+  bool ConcurrentReads() const override { return true; }
   std::optional<automation::LibraryVersion> OwnVersion() const override;
 
   // The value as a VARIANT the runtime may be handed: a string's text copied

@@ -4,12 +4,14 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/runtime_error.h"
 #include "automation/variant.h"
 #include "inspector/ravoduze.h"
 #include "windows/boundary.h"
+#include "windows/bstr_output.h"
 #include "windows/com_error.h"
 #include "windows/guarded_memory.h"
 #include "windows/own_process.h"
@@ -36,9 +38,22 @@ thread_local int t_calls_running = 0;
 
 Address AddressOf(const void* p) { return static_cast<Address>(reinterpret_cast<uintptr_t>(p)); }
 
-// A call's text, or the run-time error that ended it.
+// A call's text, or the run-time error that ended it. Owns the text until
+// it is taken.
 struct Outcome {
-  std::u16string text;
+  Outcome() = default;
+  Outcome(BSTR t, int e) : text(t), error(e) {}
+  Outcome(Outcome&& other) noexcept
+      : text(std::exchange(other.text, nullptr)), error(other.error) {}
+  Outcome& operator=(Outcome&& other) noexcept {
+    std::swap(text, other.text);
+    error = other.error;
+    return *this;
+  }
+  ~Outcome() { SysFreeString(text); }
+  BSTR Take() { return std::exchange(text, nullptr); }
+
+  BSTR text = nullptr;
   int error = 0;
 };
 
@@ -61,17 +76,20 @@ Outcome Run(Body body) noexcept {
     if (nested.too_deep()) automation::Raise(automation::kOutOfStackSpace);
     return {body(), 0};
   } catch (const RuntimeError& e) {
-    return {{}, e.number()};
+    return {nullptr, e.number()};
   } catch (const std::bad_alloc&) {
-    return {{}, automation::kOutOfMemory};
+    return {nullptr, automation::kOutOfMemory};
   } catch (...) {
-    return {{}, automation::kInvalidArgument};
+    return {nullptr, automation::kInvalidArgument};
   }
 }
 
+// A fixed text as a BSTR; raises 7 when there is no room for it.
 BSTR ToBstr(const std::u16string& text) {
-  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                           static_cast<UINT>(text.size()));
+  BSTR b = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                             static_cast<UINT>(text.size()));
+  if (b == nullptr) automation::Raise(automation::kOutOfMemory);
+  return b;
 }
 
 // Writes `size` bytes into memory the caller handed over, when it is there
@@ -98,8 +116,9 @@ bool Optional(const OwnProcess& process, Address at, VARTYPE type, VARIANT& to) 
 }
 
 // The main call over the component's own process. `at` holds the addresses
-// of the client's VARIANTs, 0 for a parameter left out.
-std::u16string MainCall(const Address (&at)[kParameters], LCID locale) {
+// of the client's VARIANTs, 0 for a parameter left out. The report is
+// written straight into the string handed back.
+BSTR MainCall(const Address (&at)[kParameters], LCID locale) {
   OwnProcess process(ServerModule(), locale);
   std::optional<bool> debug_flag;
   std::optional<int32_t> var_info;
@@ -116,17 +135,19 @@ std::u16string MainCall(const Address (&at)[kParameters], LCID locale) {
     separator.emplace(reinterpret_cast<const char16_t*>(v.v.bstrVal), SysStringLen(v.v.bstrVal));
   }
   dudUdudADOD::RavoDUZE inspector(process);
-  return inspector(at[0], debug_flag, var_info, vat_info, std::move(separator));
+  BstrOutput output;
+  inspector.Report(output, at[0], debug_flag, var_info, vat_info, std::move(separator));
+  return output.Release();
 }
 
-std::u16string HelpCall() {
+BSTR HelpCall() {
   OwnProcess process(ServerModule());
-  return dudUdudADOD::RavoDUZE(process).HELP();
+  return ToBstr(dudUdudADOD::RavoDUZE(process).HELP());
 }
 
-std::u16string AboutCall() {
+BSTR AboutCall() {
   OwnProcess process(ServerModule());
-  return dudUdudADOD::RavoDUZE(process).About();
+  return ToBstr(dudUdudADOD::RavoDUZE(process).About());
 }
 
 // The locale a caller of Invoke names; the user's for none (0) or one the
@@ -201,7 +222,7 @@ HRESULT InvokeMember(const GuardedMemory& host, DISPID id, const DISPPARAMS& arg
 
 // Hands Invoke's outcome to its caller: the text as a VARIANT, or the error
 // as EXCEPINFO.
-HRESULT DeliverInvoke(const GuardedMemory& host, const Outcome& outcome, VARIANT* result,
+HRESULT DeliverInvoke(const GuardedMemory& host, Outcome& outcome, VARIANT* result,
                       EXCEPINFO* exception) {
   if (outcome.error != 0) {
     EXCEPINFO info{};
@@ -216,8 +237,7 @@ HRESULT DeliverInvoke(const GuardedMemory& host, const Outcome& outcome, VARIANT
   VARIANT text;
   VariantInit(&text);
   text.vt = VT_BSTR;
-  text.bstrVal = ToBstr(outcome.text);
-  if (text.bstrVal == nullptr) return E_OUTOFMEMORY;
+  text.bstrVal = outcome.Take();
   if (!WriteToCaller(host, result, &text, sizeof text)) {
     VariantClear(&text);
     return E_POINTER;
@@ -227,10 +247,9 @@ HRESULT DeliverInvoke(const GuardedMemory& host, const Outcome& outcome, VARIANT
 
 // Hands a method's outcome to its caller: the text, or the error as HRESULT
 // with the error information set.
-HRESULT DeliverMethod(const GuardedMemory& host, const Outcome& outcome, BSTR* result) {
+HRESULT DeliverMethod(const GuardedMemory& host, Outcome outcome, BSTR* result) {
   if (outcome.error != 0) return SetErrorInformation(outcome.error, IID__RavoDUZE);
-  BSTR text = ToBstr(outcome.text);
-  if (text == nullptr) return E_OUTOFMEMORY;
+  BSTR text = outcome.Take();
   if (!WriteToCaller(host, result, &text, sizeof text)) {
     SysFreeString(text);
     return E_POINTER;
