@@ -24,6 +24,9 @@
 //    changes; the real process hands out a copy, good until the memory
 //    object ends. Neither outlives the public call that took it. Span is for
 //    walks over an array's whole data; short reads use Read or TryRead.
+//  - SpanCopies tells whether Span copies (the real process): a long walk
+//    then reads its data a slice at a time into room it reuses, rather than
+//    the whole data at once into memory never touched before.
 //  - layout() never changes over the memory's life.
 #ifndef DUD_AUTOMATION_MEMORY_H_
 #define DUD_AUTOMATION_MEMORY_H_
@@ -43,6 +46,7 @@ class Memory {
   virtual uint32_t ReadRun(Address address, void* dest, uint32_t most) const;
   virtual bool IsMapped(Address address, uint64_t size) const = 0;
   virtual const uint8_t* Span(Address address, uint32_t size) const = 0;
+  virtual bool SpanCopies() const { return false; }
   virtual const Layout& layout() const = 0;
 };
 

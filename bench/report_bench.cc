@@ -35,8 +35,11 @@ void DefaultReportOfALong(benchmark::State& state) {
 BENCHMARK(DefaultReportOfALong);
 
 // An array of `count` elements with pseudo-random contents, passed by
-// reference.
-Address FilledArray(Client& client, uint16_t type, std::vector<DeclaredBound> bounds) {
+// reference. Strings are three texts shared by every element, or with
+// `distinct`, each element's own, allocated in order as a client fills an
+// array.
+Address FilledArray(Client& client, uint16_t type, std::vector<DeclaredBound> bounds,
+                    bool distinct = false) {
   Process& process = client.process();
   const Variable a = client.DimArray(type, bounds);
   AddressSpace& memory = process.memory();
@@ -48,8 +51,10 @@ Address FilledArray(Client& client, uint16_t type, std::vector<DeclaredBound> bo
   if (type == vbString) {
     const Address words[] = {SysAllocString(process, u"alpha"), SysAllocString(process, u"b"),
                              SysAllocString(process, u"gamma ray")};
+    const char16_t* texts[] = {u"alpha", u"b", u"gamma ray"};
     for (uint64_t i = 0; i < count; ++i) {
-      const Address w = words[random() % 3];
+      const size_t pick = random() % 3;
+      const Address w = distinct ? SysAllocString(process, texts[pick]) : words[pick];
       for (int k = 0; k < 4; ++k) data[i * 4 + k] = static_cast<uint8_t>(w >> (8 * k));
     }
   } else if (type == vbDouble) {
@@ -82,11 +87,11 @@ size_t ReportLength(RavoDUZE& inspector, Address arg, int32_t var_flags, int32_t
   return length;
 }
 
-void Values(benchmark::State& state, uint16_t type, int32_t vat_flags) {
+void Values(benchmark::State& state, uint16_t type, int32_t vat_flags, bool distinct = false) {
   Process process;
   Client client(process);
   const auto count = static_cast<int32_t>(state.range(0));
-  const Address arg = FilledArray(client, type, {{1, count}});
+  const Address arg = FilledArray(client, type, {{1, count}}, distinct);
   RavoDUZE inspector(process);
   for (auto _ : state) benchmark::DoNotOptimize(ReportLength(inspector, arg, 16, vat_flags));
   state.SetItemsProcessed(state.iterations() * count);
@@ -133,6 +138,10 @@ BENCHMARK_CAPTURE(Values, String, vbString, 16)
     ->Arg(kMi)
     ->Arg(4 * kMi)
     ->Arg(16 * kMi)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Values, DistinctStrings, vbString, 16, true)
+    ->Arg(kMi)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(Values, ByteCharacters, vbByte, 4)

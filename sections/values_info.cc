@@ -91,6 +91,21 @@ class ArrayWalk {
  private:
   // Snapshots the descriptor and starts the counters; the element count.
   int32_t Prepare(Address var, Switches& s);
+  // Takes the data as one host run (data_), or, where that run would be a
+  // copy and the walk splits, leaves it to be read a slice at a time
+  // (windowed_): the copy then goes to room each thread reuses, which stays
+  // in the cache, not to pages touched for the first time.
+  void TakeData(uint16_t type, const Switches& s, size_t count);
+  // Whether the walk of `count` elements formats in slices on two threads.
+  bool WalkSplits(uint16_t type, const Switches& s, size_t count) const;
+  // Elements a slice of the fast path, and of the general path.
+  size_t FastSlice(uint16_t type) const;
+  size_t GeneralSlice() const;
+  // The bytes of the elements [first, first + n): the data's own when it is
+  // one host run, else read into `room`; raises 5 when they cannot be read.
+  const uint8_t* Cells(size_t first, size_t n, std::vector<uint8_t>& room) const;
+  // The fast path's text of all `count` elements, counted.
+  size_t PlainWidth(uint16_t type, size_t count) const;
   // Every element on this thread, in the order of the data.
   void WalkInOrder(int32_t count, uint16_t element_type, const Switches& s, bool halved);
   void Element(Address at, int32_t step, uint16_t type, const Switches& s, bool halved);
@@ -101,15 +116,16 @@ class ArrayWalk {
   // AppendStringElement. Touches nothing of the walk but what it reads, so
   // two threads may run it at once.
   void FormatOwnElements(std::u16string& text, size_t before, size_t first, size_t n,
-                         std::vector<int32_t>& counters, uint16_t type, const Switches& s,
-                         bool halved) const;
+                         std::vector<int32_t>& counters, std::vector<uint8_t>& room, uint16_t type,
+                         const Switches& s, bool halved) const;
   // Whether a walk of `count` elements in slices of `slice` is split.
   bool Splits(size_t count, size_t slice) const {
     return split_.second_thread && count / 2 >= slice;
   }
   // Formats the elements in pairs of slices, the first on this thread and
   // the second on a side thread, and hands both on in order. `format` is
-  // called as FormatOwnElements is; `least` is the fewest characters an
+  // called as FormatOwnElements is, each thread with room of its own for
+  // Cells; `least` is the fewest characters an
   // element writes. `advance` says whether labels move the counters.
   template <typename Format>
   void SplitWalk(size_t count, size_t slice, size_t least, bool advance, const Format& format);
@@ -174,6 +190,8 @@ class ArrayWalk {
   std::vector<int32_t> counters_;
   layout::IndexLabelWriter labels_{desc_, counters_};  // the one-thread walk's labels
   const uint8_t* data_ = nullptr;  // the whole data as one host run, when it is one
+  bool windowed_ = false;          // the data is read a slice at a time instead
+  int32_t total_ = 0;              // the data's bytes
   std::vector<uint8_t> element_;   // an element read piece by piece otherwise
   std::array<char16_t, 256> ansi_{};
   std::array<bool, 256> ansi_known_{};  // codes whose character has been asked
@@ -209,15 +227,68 @@ int32_t ArrayWalk::Prepare(Address var, Switches& s) {
   // 0 / 0, which the platform reports as an overflow.
   if (desc_.cbElements == 0) Raise(kOverflow);
   if (desc_.cbElements < 0) Raise(kInvalidArgument);  // no array has elements of 2 GiB
-  const int32_t count = total / desc_.cbElements;
-  if (count > 0) data_ = memory_.Span(desc_.pvData, static_cast<uint32_t>(total));
-  return count;
+  total_ = total;
+  return total / desc_.cbElements;
+}
+
+void ArrayWalk::TakeData(uint16_t type, const Switches& s, size_t count) {
+  const auto total = static_cast<uint32_t>(total_);
+  if ((split_.windows || memory_.SpanCopies()) && WalkSplits(type, s, count) &&
+      memory_.IsMapped(desc_.pvData, total)) {
+    windowed_ = true;
+    return;
+  }
+  data_ = memory_.Span(desc_.pvData, total);
+}
+
+// As Run and PlainElementsFast decide it.
+bool ArrayWalk::WalkSplits(uint16_t type, const Switches& s, size_t count) const {
+  if (s.CharASCII) return false;
+  if (!s.Indexed && FastPathFits(type, desc_.cbElements)) return Splits(count, FastSlice(type));
+  const bool splittable = TextIsOwnWork(type) || (type == vbString && process_.ConcurrentReads());
+  return splittable && Splits(count, GeneralSlice());
+}
+
+size_t ArrayWalk::FastSlice(uint16_t type) const {
+  return split_.slice_elements != 0
+             ? split_.slice_elements
+             : std::max<size_t>(1, kSliceChars / (WidestElement(type) + sep_.size()));
+}
+
+size_t ArrayWalk::GeneralSlice() const {
+  return split_.slice_elements != 0
+             ? split_.slice_elements
+             : std::max<size_t>(1, kSliceChars / (kTypicalElement + sep_.size()));
+}
+
+const uint8_t* ArrayWalk::Cells(size_t first, size_t n, std::vector<uint8_t>& room) const {
+  const auto stride = static_cast<size_t>(desc_.cbElements);
+  if (!windowed_) return data_ + first * stride;
+  // Within the data, whose bytes a uint32_t counts.
+  room.resize(n * stride);
+  const Address at = desc_.pvData + first * stride;
+  if (!memory_.TryRead(at, room.data(), static_cast<uint32_t>(n * stride))) {
+    Raise(kInvalidArgument);
+  }
+  return room.data();
+}
+
+size_t ArrayWalk::PlainWidth(uint16_t type, size_t count) const {
+  if (!windowed_) return PlainElementsWidth(data_, type, count, sep_);
+  std::vector<uint8_t> room;
+  size_t width = 0;
+  for (size_t done = 0, n = 0; done < count; done += n) {
+    n = std::min(kSliceChars, count - done);
+    width += PlainElementsWidth(Cells(done, n, room), type, n, sep_);
+  }
+  return width;
 }
 
 void ArrayWalk::Run(Address var, uint16_t type, Switches& s, bool halved) {
   const int32_t count = Prepare(var, s);
   if (count <= 0) return;
   const auto element_type = static_cast<uint16_t>(type & ~vbArray);
+  TakeData(element_type, s, static_cast<size_t>(count));
   if (!s.Indexed && !s.CharASCII) {
     // The last element's address is the highest the walk computes; past it
     // the walk would overflow like the general path does, element by element.
@@ -225,20 +296,19 @@ void ArrayWalk::Run(Address var, uint16_t type, Switches& s, bool halved) {
     AddAddress(layout, SignedAddress(layout, desc_.pvData), MulLong(count - 1, desc_.cbElements));
     if (PlainElementsFast(element_type, static_cast<size_t>(count))) return;
   }
-  const size_t slice = split_.slice_elements != 0
-                           ? split_.slice_elements
-                           : std::max<size_t>(1, kSliceChars / (kTypicalElement + sep_.size()));
+  const size_t slice = GeneralSlice();
   const bool splittable =
       TextIsOwnWork(element_type) || (element_type == vbString && process_.ConcurrentReads());
-  if (data_ != nullptr && !s.CharASCII && splittable && Splits(static_cast<size_t>(count), slice)) {
+  if ((data_ != nullptr || windowed_) && !s.CharASCII && splittable &&
+      Splits(static_cast<size_t>(count), slice)) {
     const bool labels_count = s.Indexed && !s.OrdinalPos;
     // Each element writes at least the separator; only a string can fail
     // otherwise, and one that does before the report is too long fails so.
     if (element_type != vbString) Allow(static_cast<size_t>(count) * sep_.size());
     SplitWalk(static_cast<size_t>(count), slice, sep_.size(), labels_count,
               [&](std::u16string& text, size_t before, size_t first, size_t n,
-                  std::vector<int32_t>& counters) {
-                FormatOwnElements(text, before, first, n, counters, element_type, s, halved);
+                  std::vector<int32_t>& counters, std::vector<uint8_t>& room) {
+                FormatOwnElements(text, before, first, n, counters, room, element_type, s, halved);
               });
     return;
   }
@@ -276,18 +346,16 @@ void ArrayWalk::WalkInOrder(int32_t count, uint16_t element_type, const Switches
 // so that a long separator makes a chunk of fewer elements, not a longer
 // piece.
 bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
-  if (data_ == nullptr || !FastPathFits(type, desc_.cbElements)) return false;
+  if ((data_ == nullptr && !windowed_) || !FastPathFits(type, desc_.cbElements)) return false;
   const size_t widest = WidestElement(type) + sep_.size();
-  const auto size = static_cast<size_t>(desc_.cbElements);
   const bool exact = sink_ == nullptr;
   if (sink_ != nullptr && sink_->KeepsWhole()) {
     // The output takes its room once for the text counted exactly; the two
     // characters are the line's end after the walk.
-    Reserve(PlainElementsWidth(data_, type, count, sep_) + 2);
+    Reserve(PlainWidth(type, count) + 2);
     sized_ = true;
   }
-  const size_t slice = split_.slice_elements != 0 ? split_.slice_elements
-                                                  : std::max<size_t>(1, kSliceChars / widest);
+  const size_t slice = FastSlice(type);
   if (Splits(count, slice)) {
     // Every element writes a digit and the separator: a walk that must pass
     // a string's length fails before it takes the memory. The whole report
@@ -297,14 +365,15 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
     // for its widest text, which the reserve covers for the last one too.
     Allow(count * (sep_.size() + 1));
     if (exact) {
-      const size_t width = PlainElementsWidth(data_, type, count, sep_);
+      const size_t width = PlainWidth(type, count);
       Allow(width);
       out_.reserve(out_.size() + width + slice * widest + kIntegerScratch);
       sized_ = true;
     }
     SplitWalk(count, slice, sep_.size() + 1, false,
-              [&](std::u16string& text, size_t, size_t first, size_t n, std::vector<int32_t>&) {
-                AppendPlainElementsFast(text, data_ + first * size, type, n, sep_, false);
+              [&](std::u16string& text, size_t, size_t first, size_t n, std::vector<int32_t>&,
+                  std::vector<uint8_t>& room) {
+                AppendPlainElementsFast(text, Cells(first, n, room), type, n, sep_, false);
               });
     return true;
   }
@@ -312,11 +381,12 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
   // widest; the text before it goes first when the two would not fit one
   // piece together.
   const size_t chunk = sink_ != nullptr ? std::max<size_t>(1, kFlushAt / widest) : count;
+  std::vector<uint8_t> room;
   for (size_t done = 0, n = 0; done < count; done += n) {
     n = std::min(chunk, count - done);
     if (sink_ != nullptr && !out_.empty() && out_.size() + n * widest > kFlushAt) Flush();
     Allow(n * (sep_.size() + 1));  // every element writes a digit and the separator
-    AppendPlainElementsFast(out_, data_ + done * size, type, n, sep_, exact);
+    AppendPlainElementsFast(out_, Cells(done, n, room), type, n, sep_, exact);
     Allow(0);
     MaybeFlush();
   }
@@ -324,19 +394,20 @@ bool ArrayWalk::PlainElementsFast(uint16_t type, size_t count) {
 }
 
 void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t first, size_t n,
-                                  std::vector<int32_t>& counters, uint16_t type, const Switches& s,
-                                  bool halved) const {
+                                  std::vector<int32_t>& counters, std::vector<uint8_t>& room,
+                                  uint16_t type, const Switches& s, bool halved) const {
   const bool indexed = s.Indexed;
   const bool ordinal = s.OrdinalPos;
   const size_t size = CellBytes(type, desc_.cbElements, memory_.layout());
   const auto stride = static_cast<size_t>(desc_.cbElements);
   layout::IndexLabelWriter labels(desc_, counters);
+  const uint8_t* cells = Cells(first, n, room);
   if (indexed && !ordinal && LabelledFastPathFits(type, desc_.cbElements)) {
-    AppendLabelledIntegers(text, data_ + first * stride, type, n, labels, sep_);
+    AppendLabelledIntegers(text, cells, type, n, labels, sep_);
     return;
   }
   for (size_t i = first; i < first + n; ++i) {
-    const uint8_t* raw = data_ + i * stride;
+    const uint8_t* raw = cells + (i - first) * stride;
     uint8_t cell[kMaxVariantSize] = {};
     std::memcpy(cell, raw, std::min<size_t>(size, kMaxVariantSize));
     if (indexed && ordinal) {
@@ -358,6 +429,7 @@ void ArrayWalk::SplitWalk(size_t count, size_t slice, size_t least, bool advance
                           const Format& format) {
   std::u16string theirs;
   std::vector<int32_t> their_counters;
+  std::vector<uint8_t> my_room, their_room;
   SideThread side;  // declared last: its end waits for a job that writes the two above
   const size_t start = Produced();
   for (size_t done = 0; done < count;) {
@@ -378,12 +450,12 @@ void ArrayWalk::SplitWalk(size_t count, size_t slice, size_t least, bool advance
       }
       // The side thread cannot know what the report holds by the time its
       // slice joins: it checks its text alone, and the join checks it all.
-      side.Start([&theirs, &their_counters, &format, first = done + mine, other] {
+      side.Start([&theirs, &their_counters, &their_room, &format, first = done + mine, other] {
         theirs.clear();
-        format(theirs, 0, first, other, their_counters);
+        format(theirs, 0, first, other, their_counters, their_room);
       });
     }
-    format(out_, flushed_, done, mine, counters_);
+    format(out_, flushed_, done, mine, counters_, my_room);
     Allow(0);
     if (sink_ != nullptr) Flush();
     if (other != 0) {

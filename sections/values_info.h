@@ -48,6 +48,9 @@ std::u16string ValuesInfo(automation::ClientProcess& process, automation::Addres
 struct WalkSplit {
   bool second_thread = true;
   size_t slice_elements = 0;  // 0: sized by the element's text, ~256K characters
+  // Read a split walk's data a slice at a time even from a memory whose Span
+  // is its own storage, as a walk over the real process's does.
+  bool windows = false;
 };
 void AppendValuesInfo(std::u16string& out, automation::ClientProcess& process,
                       automation::Address var, std::u16string_view sep, Switches& switches,

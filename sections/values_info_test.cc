@@ -227,9 +227,10 @@ TEST_F(ValuesInfoTest, SwitchesComeBackAsTheSectionUsedThem) {
 }
 
 // A large array's walk formatted in slices on two threads joins into the
-// text that one thread writes, for every element type, with labels of one or
-// three dimensions, into one string or in pieces. Element bytes are random,
-// so Doubles include NaNs and subnormals; an element type whose walk fails
+// text that one thread writes, its data read whole or a slice at a time, for
+// every element type, with labels of one or three dimensions, into one
+// string or in pieces. Element bytes are random, so Doubles include NaNs and
+// subnormals; an element type whose walk fails
 // must fail the same way.
 class SplitWalkTest : public ValuesInfoTest {
  protected:
@@ -279,6 +280,13 @@ class SplitWalkTest : public ValuesInfoTest {
           Walk(var, s, {.second_thread = true, .slice_elements = slice}, with_sink, &split_pieces);
       EXPECT_SAME_TEXT(split, serial);
       EXPECT_EQ(split.size(), serial.size());
+      // Read a slice at a time, as from the real process, the data reads the same.
+      size_t windowed_pieces = 0;
+      EXPECT_SAME_TEXT(
+          Walk(var, s, {.second_thread = true, .slice_elements = slice, .windows = true}, with_sink,
+               &windowed_pieces),
+          serial);
+      EXPECT_EQ(windowed_pieces, split_pieces);
       split_up = split_pieces != serial_pieces;
     }
     return split_up;

@@ -50,6 +50,7 @@ class GuardedMemory final : public automation::Memory {
   // A copy of the range, or nullptr when it cannot be read (or the copy
   // cannot be stored).
   const uint8_t* Span(Address address, uint32_t size) const override;
+  bool SpanCopies() const override { return true; }
   // The layouts of the process the component is built for.
   const automation::Layout& layout() const override {
     return sizeof(void*) == 8 ? automation::kWin64Layout : automation::kWin32Layout;
