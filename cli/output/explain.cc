@@ -8,6 +8,7 @@
 #include "automation/runtime_error.h"
 #include "automation/utf8.h"
 #include "automation/variant.h"
+#include "cli/output/address_text.h"
 #include "inspector/ravoduze.h"
 
 namespace dudUdudADOD::cli {
@@ -61,12 +62,7 @@ void OtherBits(std::string& text, uint32_t bits) {
 
 // "1243024 = 0x0012F790", with the hex digits of the process's width.
 std::string Both(Address address, uint32_t pointer_size) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex;
-  for (int k = static_cast<int>(2 * pointer_size) - 1; k >= 0; --k) {
-    hex += kHex[(address >> (4 * k)) & 15];
-  }
-  return std::to_string(address) + " = 0x" + hex;
+  return std::to_string(address) + " = " + HexAddress(address, pointer_size);
 }
 
 // Where `address` lies among the value's blocks, or on the call's stack.

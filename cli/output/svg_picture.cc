@@ -11,6 +11,7 @@
 #include "automation/safe_array.h"
 #include "automation/utf8.h"
 #include "automation/variant.h"
+#include "cli/output/address_text.h"
 
 namespace dudUdudADOD::cli {
 
@@ -26,16 +27,6 @@ constexpr int kLine = 16;
 constexpr int kGap = 18;
 constexpr size_t kBytesShown = 32;
 constexpr size_t kTextShown = 40;
-
-// An address in both forms, at the platform's width: "1310720 (0x00140000)".
-std::string AddressText(uint64_t address, const automation::Layout& layout) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex = "0x";
-  for (int k = static_cast<int>(2 * layout.pointer_size) - 1; k >= 0; --k) {
-    hex += kHex[(address >> (4 * k)) & 15];
-  }
-  return std::to_string(address) + " (" + hex + ")";
-}
 
 // Whether XML 1.0 allows code point `c` in text. Tab stays; line ends are
 // shown as codes too, since a picture's line holds no line break.
@@ -203,8 +194,8 @@ void WriteBox(std::ostream& out, const Box& box, const std::vector<std::string>&
       << "\" height=\"" << box.height << "\" rx=\"4\"/>\n";
   int y = box.top + kLine;
   out << "<text x=\"" << kBoxLeft + 8 << "\" y=\"" << y << "\" class=\"head\">"
-      << BlockKindName(b.kind) << " at " << AddressText(b.address, layout) << ", " << b.size
-      << (b.size == 1 ? " byte" : " bytes") << "</text>\n";
+      << BlockKindName(b.kind) << " at " << AddressText(b.address, layout.pointer_size) << ", "
+      << b.size << (b.size == 1 ? " byte" : " bytes") << "</text>\n";
   for (const std::string& line : lines) {
     y += kLine;
     out << "<text x=\"" << kBoxLeft + 8 << "\" y=\"" << y << "\">" << Xml(line) << "</text>\n";
@@ -270,8 +261,8 @@ std::string MoreText(const FootprintFact& footprint) {
 
 std::string StopText(const FootprintStop& stop, const automation::Layout& layout) {
   return "stopped: run-time error " + std::to_string(stop.number) + " reading the " +
-         std::string(BlockKindName(stop.kind)) + " at " + AddressText(stop.address, layout) +
-         "; what follows it is not drawn";
+         std::string(BlockKindName(stop.kind)) + " at " +
+         AddressText(stop.address, layout.pointer_size) + "; what follows it is not drawn";
 }
 
 constexpr const char* kStyle =

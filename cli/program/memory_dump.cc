@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/output/address_text.h"
+
 namespace dudUdudADOD::cli {
 
 namespace {
@@ -63,13 +65,6 @@ void AppendLine(std::string& text, std::string line, bool lf) {
 
 }  // namespace
 
-std::string BothForms(automation::Address address, const automation::Layout& layout) {
-  char hex[24];
-  std::snprintf(hex, sizeof hex, "0x%0*llX", static_cast<int>(layout.pointer_size * 2),
-                static_cast<unsigned long long>(address));
-  return std::to_string(address) + " (" + hex + ")";
-}
-
 std::string MemoryDump(const automation::AddressSpace& memory, const Dump& dump, bool lf) {
   const automation::Layout& layout = memory.layout();
   const MemoryRange range = dump.range;
@@ -83,7 +78,7 @@ std::string MemoryDump(const automation::AddressSpace& memory, const Dump& dump,
   std::string text;
   AppendLine(text,
              (dump.what.empty() ? "" : dump.what + ": ") + std::to_string(count) + " bytes at " +
-                 BothForms(range.address, layout),
+                 AddressText(range.address, layout.pointer_size),
              lf);
   AppendLine(text, Heading(width), lf);
   for (uint64_t done = 0; done < count; done += kRow) {

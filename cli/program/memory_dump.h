@@ -29,10 +29,6 @@ struct Dump {
 
 std::string MemoryDump(const automation::AddressSpace& memory, const Dump& dump, bool lf);
 
-// "1310720 (0x00140000)": an address as a dump's title gives it, the hex
-// with the digits of `layout`'s pointer width.
-std::string BothForms(automation::Address address, const automation::Layout& layout);
-
 }  // namespace dudUdudADOD::cli
 
 #endif  // DUD_CLI_PROGRAM_MEMORY_DUMP_H_
