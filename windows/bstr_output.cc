@@ -16,6 +16,22 @@ constexpr uint64_t kSlack = 64;
 // The least room taken, so that a short report is not grown piece by piece.
 constexpr uint64_t kLeast = 256;
 
+// A string with room for `capacity` characters whose room is left as the
+// system gives it. SysAllocStringLen without a text fills its room with
+// zeros on some runtimes, one pass over pages never touched yet, made before
+// the walk starts and so never shared with its second thread; growing an
+// empty string leaves the room uninitialized on every runtime. Raises 7
+// when the system has no room.
+BSTR UninitializedString(uint64_t capacity) {
+  BSTR text = SysAllocStringLen(nullptr, 0);
+  if (text == nullptr) automation::Raise(automation::kOutOfMemory);
+  if (capacity != 0 && !SysReAllocStringLen(&text, nullptr, static_cast<UINT>(capacity))) {
+    SysFreeString(text);
+    automation::Raise(automation::kOutOfMemory);
+  }
+  return text;
+}
+
 }  // namespace
 
 void BstrOutput::Resize(uint64_t capacity) {
@@ -23,8 +39,7 @@ void BstrOutput::Resize(uint64_t capacity) {
   // its text passes it, so room past it is never needed.
   capacity = std::min(capacity, automation::kMaxStringChars);
   if (capacity < length_) automation::Raise(automation::kOutOfMemory);
-  BSTR bigger = SysAllocStringLen(nullptr, static_cast<UINT>(capacity));
-  if (bigger == nullptr) automation::Raise(automation::kOutOfMemory);
+  BSTR bigger = UninitializedString(capacity);
   // Lengths stay within kMaxStringChars, whose bytes a size_t holds on both platforms.
   if (length_ != 0) std::memcpy(bigger, text_, static_cast<size_t>(length_) * sizeof(OLECHAR));
   SysFreeString(text_);
