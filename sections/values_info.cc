@@ -19,6 +19,7 @@
 #include "sections/element_text.h"
 #include "sections/fast_elements.h"
 #include "sections/side_thread.h"
+#include "sections/text_estimate.h"
 
 namespace dudUdudADOD::sections {
 
@@ -65,6 +66,11 @@ constexpr size_t kTypicalElement = 16;
 // A String element's text of up to this many bytes is put together on the
 // stack; a longer one is read straight into the report.
 constexpr uint32_t kShortString = 256;
+
+// Copies `text` to `window` when there is one.
+void CopyInto(char16_t* window, const std::u16string& text) {
+  if (window != nullptr) std::memcpy(window, text.data(), text.size() * sizeof(char16_t));
+}
 
 // The widest text of one element of the fast path's types, separator aside.
 size_t WidestElement(uint16_t type) {
@@ -183,9 +189,10 @@ class ArrayWalk {
   std::u16string_view sep_;
   ReportOutput* sink_;
   WalkSplit split_;
-  const char16_t separator_;  // asked once per walk, not per element
-  size_t flushed_ = 0;        // characters already handed to the sink
-  bool sized_ = false;        // the room for the whole text has been taken
+  const char16_t separator_;     // asked once per walk, not per element
+  size_t flushed_ = 0;           // characters already handed to the sink
+  bool sized_ = false;           // the room for the whole text has been taken
+  bool ordinal_labels_ = false;  // every element is labelled "[position]"
   SafeArrayDesc desc_;
   std::vector<int32_t> counters_;
   layout::IndexLabelWriter labels_{desc_, counters_};  // the one-thread walk's labels
@@ -287,6 +294,7 @@ size_t ArrayWalk::PlainWidth(uint16_t type, size_t count) const {
 void ArrayWalk::Run(Address var, uint16_t type, Switches& s, bool halved) {
   const int32_t count = Prepare(var, s);
   if (count <= 0) return;
+  ordinal_labels_ = s.Indexed && s.OrdinalPos;
   const auto element_type = static_cast<uint16_t>(type & ~vbArray);
   TakeData(element_type, s, static_cast<size_t>(count));
   if (!s.Indexed && !s.CharASCII) {
@@ -333,9 +341,8 @@ void ArrayWalk::WalkInOrder(int32_t count, uint16_t element_type, const Switches
     MaybeFlush();
     if (step == kSample && step < steps) {
       // Sized from the text since `start`, which a sink may have taken.
-      const size_t per_step = (Produced() - flushed_at_start) / kSample + 1;
-      const auto rest = static_cast<size_t>(steps - step);
-      Reserve(rest * per_step + rest * per_step / 8);
+      Reserve(static_cast<size_t>(EstimateRest(Produced() - flushed_at_start, kSample,
+                                               static_cast<uint64_t>(steps), ordinal_labels_)));
     }
     if (step < steps) offset = AddLong(offset, stride);
   }
@@ -427,51 +434,82 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t fi
 template <typename Format>
 void ArrayWalk::SplitWalk(size_t count, size_t slice, size_t least, bool advance,
                           const Format& format) {
-  std::u16string theirs;
+  // Into an output that keeps the whole text, each thread copies its own
+  // slice, into room the output gives it once both are done, while the other
+  // thread copies or formats: the first touches of the output's fresh pages
+  // are shared by both cores, not made by this thread alone after each join.
+  const bool in_place = sink_ != nullptr && sink_->KeepsWhole();
+  if (in_place) Flush();          // the text before the walk goes first
+  std::u16string mine, theirs;    // `mine` holds this thread's slice in place
+  char16_t* my_window = nullptr;  // where a joined slice is still to go
+  char16_t* their_window = nullptr;
   std::vector<int32_t> their_counters;
   std::vector<uint8_t> my_room, their_room;
-  SideThread side;  // declared last: its end waits for a job that writes the two above
+  SideThread side;  // declared last: its end waits for a job that uses the above
   const size_t start = Produced();
   for (size_t done = 0; done < count;) {
-    if (!sized_ && done != 0 && done == 2 * slice) {
-      // The first pair of slices tells how wide the text runs: the room for
-      // the rest is taken once.
-      const size_t per_element = (Produced() - start) / done + 1;
-      const size_t rest = (count - done) * per_element;
-      Reserve(rest + rest / 8);
-    }
-    const size_t mine = std::min(slice, count - done);
-    const size_t other = std::min(slice, count - done - mine);
-    Allow((mine + other) * least);
-    if (other != 0) {
+    const size_t n_mine = std::min(slice, count - done);
+    const size_t n_other = std::min(slice, count - done - n_mine);
+    Allow((n_mine + n_other) * least);
+    if (n_other != 0) {
       their_counters = counters_;
-      for (size_t i = 0; advance && i < mine; ++i) {
+      for (size_t i = 0; advance && i < n_mine; ++i) {
         layout::AdvanceIndexCounters(desc_, their_counters);
       }
       // The side thread cannot know what the report holds by the time its
       // slice joins: it checks its text alone, and the join checks it all.
-      side.Start([&theirs, &their_counters, &their_room, &format, first = done + mine, other] {
+      side.Start([&theirs, &their_counters, &their_room, &format, window = their_window,
+                  first = done + n_mine, n_other] {
+        CopyInto(window, theirs);
         theirs.clear();
-        format(theirs, 0, first, other, their_counters, their_room);
+        format(theirs, 0, first, n_other, their_counters, their_room);
       });
+    } else {
+      CopyInto(their_window, theirs);  // no job to carry the copy
+      theirs.clear();
     }
-    format(out_, flushed_, done, mine, counters_, my_room);
-    Allow(0);
-    if (sink_ != nullptr) Flush();
-    if (other != 0) {
+    their_window = nullptr;
+    CopyInto(my_window, mine);
+    my_window = nullptr;
+    mine.clear();
+    std::u16string& text = in_place ? mine : out_;
+    format(text, in_place ? Produced() : flushed_, done, n_mine, counters_, my_room);
+    Allow(mine.size());
+    if (!in_place && sink_ != nullptr) Flush();
+    if (n_other != 0) {
       try {
         side.Wait();
       } catch (...) {
         // Text before the failing element that passes a string's length
         // fails first, as it would on one thread.
-        Allow(theirs.size());
+        Allow(mine.size() + theirs.size());
         throw;
       }
       counters_.swap(their_counters);
-      Emit(theirs);
     }
-    done += mine + other;
+    const size_t joined = mine.size() + theirs.size();
+    done += n_mine + n_other;
+    if (!sized_ && done == 2 * slice && done < count) {
+      // The first pair of slices tells how wide the text runs: the room for
+      // the rest is taken once.
+      const size_t written = Produced() - start + (in_place ? joined : theirs.size());
+      Reserve((in_place ? joined : theirs.size()) +
+              static_cast<size_t>(EstimateRest(written, done, count, ordinal_labels_)));
+    }
+    if (!in_place) {
+      if (n_other != 0) Emit(theirs);
+      continue;
+    }
+    Allow(joined);
+    my_window = sink_->Extend(joined);
+    flushed_ += joined;
+    if (n_other != 0) their_window = my_window + mine.size();
   }
+  // The last pair's copies, one on each thread.
+  if (their_window != nullptr)
+    side.Start([&theirs, their_window] { CopyInto(their_window, theirs); });
+  CopyInto(my_window, mine);
+  if (their_window != nullptr) side.Wait();
 }
 
 void ArrayWalk::Emit(std::u16string& text) {

@@ -251,39 +251,72 @@ class SplitWalkTest : public ValuesInfoTest {
     return client_.Pass(a);
   }
 
+  // Where the walk's text goes: only into the report, to a sink that takes
+  // it piece by piece, or to one that keeps the whole text, as the DLL's
+  // returned string does (its room handed out to both threads at once).
+  enum class Sink { kNone, kPieces, kWhole };
+
+  // An output that keeps the whole text in a string: room it hands out moves
+  // whenever the string grows, so a window used after the next call on the
+  // output shows as a read of freed memory under the sanitizers.
+  class WholeOutput final : public ReportOutput {
+   public:
+    explicit WholeOutput(size_t& calls) : calls_(calls) {}
+    void Take(std::u16string& text) override {
+      std::memcpy(Extend(text.size()), text.data(), text.size() * sizeof(char16_t));
+      text.clear();
+    }
+    void Expect(uint64_t characters) override { text_.reserve(text_.size() + characters); }
+    bool KeepsWhole() const override { return true; }
+    char16_t* Extend(uint64_t characters) override {
+      ++calls_;
+      const size_t at = text_.size();
+      text_.resize(at + characters, u'?');
+      text_.shrink_to_fit();
+      return text_.data() + at;
+    }
+    std::u16string text_;
+
+   private:
+    size_t& calls_;
+  };
+
   // The text, or "error N", of the walk with `split`; `pieces` counts what a
   // sink was handed (0: no sink).
-  std::u16string Walk(Address var, Switches s, WalkSplit split, bool with_sink, size_t* pieces) {
+  std::u16string Walk(Address var, Switches s, WalkSplit split, Sink to, size_t* pieces) {
     std::u16string out, joined;
     const std::function<void(std::u16string&)> take = [&](std::u16string& text) {
       joined += text;
       text.clear();
       ++*pieces;
     };
-    FunctionOutput sink(take);
+    FunctionOutput in_pieces(take);
+    WholeOutput whole(*pieces);
+    ReportOutput* sink = nullptr;
+    if (to == Sink::kPieces) sink = &in_pieces;
+    if (to == Sink::kWhole) sink = &whole;
     try {
-      AppendValuesInfo(out, process_, var, u", ", s, with_sink ? &sink : nullptr, split);
+      AppendValuesInfo(out, process_, var, u", ", s, sink, split);
     } catch (const RuntimeError& e) {
       return u"error " + U16(std::to_string(e.number()));
     }
-    return joined + out;
+    return joined + whole.text_ + out;
   }
 
   // Returns whether the walk split (it then hands on a piece a slice).
   bool ExpectSameSplitOrNot(Address var, Switches s, size_t slice) {
     bool split_up = false;
-    for (const bool with_sink : {false, true}) {
+    for (const Sink to : {Sink::kNone, Sink::kPieces, Sink::kWhole}) {
       size_t serial_pieces = 0, split_pieces = 0;
-      const std::u16string serial =
-          Walk(var, s, {.second_thread = false}, with_sink, &serial_pieces);
+      const std::u16string serial = Walk(var, s, {.second_thread = false}, to, &serial_pieces);
       const std::u16string split =
-          Walk(var, s, {.second_thread = true, .slice_elements = slice}, with_sink, &split_pieces);
+          Walk(var, s, {.second_thread = true, .slice_elements = slice}, to, &split_pieces);
       EXPECT_SAME_TEXT(split, serial);
       EXPECT_EQ(split.size(), serial.size());
       // Read a slice at a time, as from the real process, the data reads the same.
       size_t windowed_pieces = 0;
       EXPECT_SAME_TEXT(
-          Walk(var, s, {.second_thread = true, .slice_elements = slice, .windows = true}, with_sink,
+          Walk(var, s, {.second_thread = true, .slice_elements = slice, .windows = true}, to,
                &windowed_pieces),
           serial);
       EXPECT_EQ(windowed_pieces, split_pieces);
@@ -333,8 +366,8 @@ TEST_F(SplitWalkTest, TheFastPathWritesEachElementsOwnText) {
     }
     expected += u"\r\n";
     size_t pieces = 0;
-    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, false, &pieces), expected);
-    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, true, &pieces), expected);
+    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, Sink::kNone, &pieces), expected);
+    EXPECT_SAME_TEXT(Walk(arg, {}, {.second_thread = false}, Sink::kPieces, &pieces), expected);
     EXPECT_GT(pieces, 1u);
   }
 }
@@ -348,7 +381,7 @@ TEST_F(SplitWalkTest, AStringThatFailsFailsTheSameSplitOrNot) {
     const Address data = SafeArrayData(memory, ReadUInt32(memory, ReadUInt32(memory, strings + 8)));
     WriteUInt32(memory, data + 4 * bad, 0x7FFF0000);  // no string there
     size_t pieces = 0;
-    EXPECT_EQ(Walk(strings, {}, {.second_thread = false}, false, &pieces), u"error 5");
+    EXPECT_EQ(Walk(strings, {}, {.second_thread = false}, Sink::kNone, &pieces), u"error 5");
     ExpectSameSplitOrNot(strings, {.AddrLen = true}, 7);
   }
 }

@@ -51,14 +51,21 @@ void BstrOutput::Expect(uint64_t characters) {
   if (length_ + characters > capacity_) Resize(length_ + characters + kSlack);
 }
 
-void BstrOutput::Take(std::u16string& text) {
-  const uint64_t n = text.size();
-  if (length_ + n > capacity_) Resize(std::max({length_ + n, capacity_ + capacity_ / 2, kLeast}));
-  if (length_ + n > capacity_) automation::Raise(automation::kOutOfStringSpace);
-  if (n != 0) {
-    std::memcpy(text_ + static_cast<size_t>(length_), text.data(), text.size() * sizeof(OLECHAR));
+char16_t* BstrOutput::Extend(uint64_t characters) {
+  if (length_ + characters > capacity_) {
+    Resize(std::max({length_ + characters, capacity_ + capacity_ / 2, kLeast}));
   }
-  length_ += n;
+  if (length_ + characters > capacity_) automation::Raise(automation::kOutOfStringSpace);
+  // OLECHAR is a 16-bit unit on every Windows compiler, as char16_t is.
+  static_assert(sizeof(OLECHAR) == sizeof(char16_t));
+  char16_t* room = reinterpret_cast<char16_t*>(text_) + length_;
+  length_ += characters;
+  return room;
+}
+
+void BstrOutput::Take(std::u16string& text) {
+  char16_t* room = Extend(text.size());
+  if (!text.empty()) std::memcpy(room, text.data(), text.size() * sizeof(char16_t));
   text.clear();
 }
 

@@ -35,6 +35,7 @@ class BstrOutput final : public sections::ReportOutput {
   void Take(std::u16string& text) override;
   void Expect(uint64_t characters) override;
   bool KeepsWhole() const override { return true; }
+  char16_t* Extend(uint64_t characters) override;
 
   // The text so far; nullptr when the system had no room (raises 7 first).
   BSTR Release();
