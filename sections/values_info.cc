@@ -63,6 +63,11 @@ constexpr size_t kSliceChars = size_t{1} << 18;
 // separator aside: slices are sized by it.
 constexpr size_t kTypicalElement = 16;
 
+// How much of the data a walk on one thread reads at once, where the data
+// is read a piece at a time: enough that a read costs little beside what
+// its elements write, little enough to stay in the cache.
+constexpr size_t kWindowBytes = size_t{1} << 16;
+
 // A String element's text of up to this many bytes is put together on the
 // stack; a longer one is read straight into the report.
 constexpr uint32_t kShortString = 256;
@@ -98,12 +103,10 @@ class ArrayWalk {
   // Snapshots the descriptor and starts the counters; the element count.
   int32_t Prepare(Address var, Switches& s);
   // Takes the data as one host run (data_), or, where that run would be a
-  // copy and the walk splits, leaves it to be read a slice at a time
-  // (windowed_): the copy then goes to room each thread reuses, which stays
-  // in the cache, not to pages touched for the first time.
-  void TakeData(uint16_t type, const Switches& s, size_t count);
-  // Whether the walk of `count` elements formats in slices on two threads.
-  bool WalkSplits(uint16_t type, const Switches& s, size_t count) const;
+  // copy, leaves it to be read a slice or a window at a time (windowed_):
+  // the copy then goes to room the walk reuses, which stays in the cache,
+  // not to pages touched for the first time.
+  void TakeData();
   // Elements a slice of the fast path, and of the general path.
   size_t FastSlice(uint16_t type) const;
   size_t GeneralSlice() const;
@@ -114,6 +117,8 @@ class ArrayWalk {
   size_t PlainWidth(uint16_t type, size_t count) const;
   // Every element on this thread, in the order of the data.
   void WalkInOrder(int32_t count, uint16_t element_type, const Switches& s, bool halved);
+  // The `size` bytes at `at`, within the data, read a window at a time.
+  const uint8_t* WindowAt(Address at, size_t size);
   void Element(Address at, int32_t step, uint16_t type, const Switches& s, bool halved);
   bool PlainElementsFast(uint16_t type, size_t count);
   // The elements [first, first + n) of a type whose text is the walk's own
@@ -200,6 +205,8 @@ class ArrayWalk {
   bool windowed_ = false;          // the data is read a slice at a time instead
   int32_t total_ = 0;              // the data's bytes
   std::vector<uint8_t> element_;   // an element read piece by piece otherwise
+  std::vector<uint8_t> window_;    // the data from window_at_ on, windowed_ on one thread
+  Address window_at_ = 0;
   std::array<char16_t, 256> ansi_{};
   std::array<bool, 256> ansi_known_{};  // codes whose character has been asked
 };
@@ -238,22 +245,13 @@ int32_t ArrayWalk::Prepare(Address var, Switches& s) {
   return total / desc_.cbElements;
 }
 
-void ArrayWalk::TakeData(uint16_t type, const Switches& s, size_t count) {
+void ArrayWalk::TakeData() {
   const auto total = static_cast<uint32_t>(total_);
-  if ((split_.windows || memory_.SpanCopies()) && WalkSplits(type, s, count) &&
-      memory_.IsMapped(desc_.pvData, total)) {
+  if ((split_.windows || memory_.SpanCopies()) && memory_.IsMapped(desc_.pvData, total)) {
     windowed_ = true;
     return;
   }
   data_ = memory_.Span(desc_.pvData, total);
-}
-
-// As Run and PlainElementsFast decide it.
-bool ArrayWalk::WalkSplits(uint16_t type, const Switches& s, size_t count) const {
-  if (s.CharASCII) return false;
-  if (!s.Indexed && FastPathFits(type, desc_.cbElements)) return Splits(count, FastSlice(type));
-  const bool splittable = TextIsOwnWork(type) || (type == vbString && process_.ConcurrentReads());
-  return splittable && Splits(count, GeneralSlice());
 }
 
 size_t ArrayWalk::FastSlice(uint16_t type) const {
@@ -296,7 +294,7 @@ void ArrayWalk::Run(Address var, uint16_t type, Switches& s, bool halved) {
   if (count <= 0) return;
   ordinal_labels_ = s.Indexed && s.OrdinalPos;
   const auto element_type = static_cast<uint16_t>(type & ~vbArray);
-  TakeData(element_type, s, static_cast<size_t>(count));
+  TakeData();
   if (!s.Indexed && !s.CharASCII) {
     // The last element's address is the highest the walk computes; past it
     // the walk would overflow like the general path does, element by element.
@@ -527,12 +525,27 @@ void ArrayWalk::Emit(std::u16string& text) {
   out_ += text;
 }
 
+const uint8_t* ArrayWalk::WindowAt(Address at, size_t size) {
+  if (at < window_at_ || at + size > window_at_ + window_.size()) {
+    // The element lies in the data, which a uint32_t counts.
+    const uint64_t rest = desc_.pvData + static_cast<uint32_t>(total_) - at;
+    window_.resize(static_cast<size_t>(std::min<uint64_t>(kWindowBytes, rest)));
+    if (!memory_.TryRead(at, window_.data(), static_cast<uint32_t>(window_.size()))) {
+      Raise(kInvalidArgument);
+    }
+    window_at_ = at;
+  }
+  return window_.data() + (at - window_at_);
+}
+
 void ArrayWalk::Element(Address at, int32_t step, uint16_t type, const Switches& s, bool halved) {
   const Layout& layout = memory_.layout();
   const size_t size = CellBytes(type, desc_.cbElements, layout);
   const uint8_t* raw;
   if (data_ != nullptr) {
     raw = data_ + (at - desc_.pvData);
+  } else if (windowed_ && size <= kWindowBytes) {
+    raw = WindowAt(at, size);
   } else {
     // A descriptor may claim elements of up to 2 GiB: the element must be
     // there before host memory is taken for it (the read raises 5 anyway).

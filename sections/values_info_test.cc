@@ -393,6 +393,10 @@ TEST_F(SplitWalkTest, SlicesSizedByTheirTextSplitLargeArraysAlike) {
   EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbLong, {{1, 100000}}, 8), {}, 0));
   EXPECT_TRUE(ExpectSameSplitOrNot(RandomArray(vbDouble, {{1, 40000}}, 9), {.Indexed = true}, 0));
   EXPECT_FALSE(ExpectSameSplitOrNot(RandomArray(vbDouble, {{1, 1000}}, 9), {}, 0));
+  // Characters are written on one thread, which reads data longer than its
+  // window a window at a time.
+  EXPECT_FALSE(
+      ExpectSameSplitOrNot(RandomArray(vbByte, {{1, 300001}}, 10), {.CharASCII = true}, 0));
 }
 
 }  // namespace
