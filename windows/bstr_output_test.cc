@@ -60,6 +60,26 @@ INSTANTIATE_TEST_SUITE_P(Pieces, BstrOutputTest, testing::ValuesIn(kCases),
                            return name;
                          });
 
+// Room handed out is filled by the caller in place, between pieces, also
+// where it makes the string grow.
+TEST(BstrOutputRoomTest, RoomFilledInPlaceJoinsThePieces) {
+  BstrOutput output;
+  std::u16string piece = u"ab";
+  output.Take(piece);
+  char16_t* room = output.Extend(100000);
+  for (size_t i = 0; i < 100000; ++i) room[i] = static_cast<char16_t>(u'c' + i % 3);
+  piece = u"f";
+  output.Take(piece);
+  BSTR text = output.Release();
+  ASSERT_EQ(SysStringLen(text), 100003u);
+  EXPECT_EQ(text[0], u'a');
+  EXPECT_EQ(text[2], u'c');
+  EXPECT_EQ(text[100001], u'c');  // the room's last, 99999 % 3 == 0
+  EXPECT_EQ(text[100002], u'f');
+  EXPECT_EQ(text[100003], 0);
+  SysFreeString(text);
+}
+
 // A string not handed over is freed with the output (the leak checker of a
 // debug runtime would see it; here it must simply not fault).
 TEST(BstrOutputLifeTest, AStringNotReleasedIsFreed) {
