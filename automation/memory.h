@@ -54,12 +54,17 @@ class Memory {
   virtual void Read(Address address, void* dest, uint32_t size) const = 0;
   virtual bool TryRead(Address address, void* dest, uint32_t size) const;
   virtual uint32_t ReadRun(Address address, void* dest, uint32_t most) const;
-  const uint8_t* RunBytes(Address address, uint32_t size, uint8_t* scratch,
-                          ReadCache& cache) const {
+  // `readable`, when given, is set to how many bytes from the pointer on may
+  // be read, `size` or more: a length prefix's pointer may then serve for
+  // the text after it.
+  const uint8_t* RunBytes(Address address, uint32_t size, uint8_t* scratch, ReadCache& cache,
+                          uint64_t* readable = nullptr) const {
     const ReadCache::Run* run = cache.Find(stamp(), address);
     if (run != nullptr && run->host != nullptr && size <= run->end - address) {
+      if (readable != nullptr) *readable = run->end - address;
       return run->host + (address - run->start);
     }
+    if (readable != nullptr) *readable = size;
     return FindRunBytes(address, size, scratch, cache);
   }
   virtual bool IsMapped(Address address, uint64_t size) const = 0;

@@ -69,7 +69,9 @@ char16_t* WriteAddress(char16_t* p, int64_t address, StringElement::Memo& memo) 
     memo.high_length = static_cast<size_t>(end - memo.high_text.data());
     memo.high = high;
   }
-  std::memcpy(p, memo.high_text.data(), sizeof memo.high_text);
+  // Eight characters hold the high digits of any 32-bit address.
+  std::memcpy(p, memo.high_text.data(), 8 * sizeof(char16_t));
+  if (memo.high_length > 8) std::memcpy(p + 8, memo.high_text.data() + 8, 8 * sizeof(char16_t));
   p += memo.high_length;
   const auto low = static_cast<uint32_t>(Magnitude(address % 10000));
   std::memcpy(p, &kDigitPairWords[low / 100], 4);
@@ -176,14 +178,19 @@ char16_t* StringElement::WriteShort(char16_t* p, size_t length, Address bstr, bo
   if constexpr (std::endian::native != std::endian::little) return nullptr;
   if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there
   uint8_t scratch[kBstrPrefix];
-  const uint8_t* prefix = memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache);
+  uint64_t readable = 0;
+  const uint8_t* prefix =
+      memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache, &readable);
   if (prefix == nullptr) return nullptr;
   uint32_t bytes;
   std::memcpy(&bytes, prefix, sizeof bytes);
   if (bytes > kShortString) return nullptr;
   if (bytes != 0) {
+    // The text is read where the prefix was when it lies there too.
     auto* room = reinterpret_cast<uint8_t*>(p);
-    const uint8_t* run = memory_.RunBytes(bstr, bytes, room, memo.cache);
+    const uint8_t* run = readable - kBstrPrefix >= bytes
+                             ? prefix + kBstrPrefix
+                             : memory_.RunBytes(bstr, bytes, room, memo.cache);
     if (run == nullptr) return nullptr;
     if (run != room) CopyShort(room, run, bytes);
   }
