@@ -80,6 +80,12 @@ TEST(AddressSpaceTest, RunBytesReadsWithinOneBlockThroughTheReadersCache) {
     ASSERT_EQ(run != nullptr, c.whole);
     for (uint32_t i = 0; c.whole && i < c.size; ++i) EXPECT_EQ(run[i], c.at - 0x1000 + i);
   }
+  // What may be read past the range is what its block holds, no more.
+  uint64_t readable = 0;
+  ASSERT_NE(m.RunBytes(0x1002, 2, scratch, cache, &readable), nullptr);
+  EXPECT_EQ(readable, 6u);
+  ASSERT_NE(m.RunBytes(0x1008, 2, scratch, cache, &readable), nullptr);
+  EXPECT_EQ(readable, 8u);
 }
 
 TEST(AddressSpaceTest, ACachedBlockIsNeverReadAfterItGoes) {

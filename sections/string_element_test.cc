@@ -155,6 +155,20 @@ TEST_F(StringElementTest, StringsThatCannotBeReadRaise5) {
   EXPECT_SAME_TEXT(text, u"x" + Expected(good, false) + u";");
 }
 
+// Two strings in one block, the second claiming 2 bytes more than the block
+// holds: met after the first, its prefix is read from the cached block, and
+// its text still not past the block's end.
+TEST_F(StringElementTest, AStringPastTheEndOfACachedBlockRaises5) {
+  const Placed first = Place(0xA004, 4, 4 + kBstrPrefix + 6);
+  WriteUInt32(process_.memory(), 0xA00C - kBstrPrefix, 8);
+  EXPECT_EQ(ErrorOf([&] { AsCells({first.bstr, 0xA00C}, false); }), kInvalidArgument);
+  StringElement::Memo memo;
+  std::u16string text;
+  element_.Append(text, 0, first.bstr, true, false, memo);
+  EXPECT_EQ(ErrorOf([&] { element_.Append(text, 0, 0xA00C, true, false, memo); }),
+            kInvalidArgument);
+}
+
 // 14 before a text would take the report past a string's length, on either
 // path, counting what the report held before.
 TEST_F(StringElementTest, TextPastAStringsLengthRaises14) {
