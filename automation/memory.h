@@ -74,7 +74,7 @@ class Memory {
 
  protected:
   // RunBytes past the cache's runs of host bytes. The default copies what
-  // TryRead reads and remembers nothing.
+  // TryRead reads, over runs too, and remembers nothing.
   virtual const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
                                       ReadCache& cache) const;
 
