@@ -18,14 +18,6 @@ void AppendInteger(std::u16string& out, int64_t value) {
   out.append(text, length);
 }
 
-char16_t* WriteInteger(char16_t* at, int64_t value) {
-  const uint64_t magnitude = Magnitude(value);
-  if (value < 0) *at++ = u'-';
-  char16_t* end = at + CountDigits(magnitude);
-  WriteDigitsBackwards(end, magnitude);
-  return end;
-}
-
 void AppendSignAndMagnitude(std::u16string& out, bool negative, uint64_t magnitude) {
   if (negative) out += u'-';
   AppendUnsigned(out, magnitude);

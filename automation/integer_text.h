@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "automation/digits.h"
+
 namespace dudUdudADOD::automation {
 
 // Signed decimal digits, "-" before a negative value. Counts the digits first
@@ -24,7 +26,13 @@ char16_t* WriteInteger32(char16_t* at, int32_t value);
 size_t IntegerWidth(int64_t value);
 // The digits AppendInteger writes, at `at`, which has room for
 // IntegerWidth(value) characters (20 always do); returns their end.
-char16_t* WriteInteger(char16_t* at, int64_t value);
+inline char16_t* WriteInteger(char16_t* at, int64_t value) {
+  const uint64_t magnitude = Magnitude(value);
+  if (value < 0) *at++ = u'-';
+  char16_t* end = at + CountDigits(magnitude);
+  WriteDigitsBackwards(end, magnitude);
+  return end;
+}
 // "-" when `negative`, then the decimal digits of `magnitude`: the form in
 // which every integer type's value fits, up to 2^64 - 1 (integer_types.h).
 void AppendSignAndMagnitude(std::u16string& out, bool negative, uint64_t magnitude);

@@ -21,6 +21,11 @@ uint32_t Memory::ReadRun(Address address, void* dest, uint32_t most) const {
   return TryRead(address, dest, most) ? most : 0;
 }
 
+const uint8_t* Memory::FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
+                                    ReadCache&) const {
+  return TryRead(address, scratch, size) ? scratch : nullptr;
+}
+
 bool Memory::TryRead(Address address, void* dest, uint32_t size) const {
   if (!IsMapped(address, size)) return false;
   Read(address, dest, size);

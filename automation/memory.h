@@ -16,6 +16,14 @@
 //    `most`, and returns how many: 0 when the address is not readable. It
 //    lets a reader take a length and what follows it in one read; fewer
 //    bytes than asked say nothing about the memory past them.
+//  - RunBytes gives the `size` bytes at an address when they lie in one
+//    readable run, or nullptr (which says nothing about reads that span
+//    runs): the model's own bytes, good until the memory changes, or a copy
+//    in the caller's `scratch`, which has room for them. It looks for the
+//    run in the reader's cache (read_cache.h) first and remembers there the
+//    run it found, so that a walk of many short reads searches once per run;
+//    a run of the model's is then read without a call. Each thread reading
+//    at once brings its own cache.
 //  - IsMapped tells, without raising, whether Read of that range would work
 //    now; memory that another thread changes may still fail a Read after.
 //  - Span gives the bytes of a readable range as one host run, or nullptr
@@ -31,9 +39,11 @@
 #ifndef DUD_AUTOMATION_MEMORY_H_
 #define DUD_AUTOMATION_MEMORY_H_
 
+#include <atomic>
 #include <cstdint>
 
 #include "automation/platform.h"
+#include "automation/read_cache.h"
 
 namespace dudUdudADOD::automation {
 
@@ -44,10 +54,38 @@ class Memory {
   virtual void Read(Address address, void* dest, uint32_t size) const = 0;
   virtual bool TryRead(Address address, void* dest, uint32_t size) const;
   virtual uint32_t ReadRun(Address address, void* dest, uint32_t most) const;
+  // `readable`, when given, is set to how many bytes from the pointer on may
+  // be read, `size` or more: a length prefix's pointer may then serve for
+  // the text after it.
+  const uint8_t* RunBytes(Address address, uint32_t size, uint8_t* scratch, ReadCache& cache,
+                          uint64_t* readable = nullptr) const {
+    const ReadCache::Run* run = cache.Find(stamp(), address);
+    if (run != nullptr && run->host != nullptr && size <= run->end - address) {
+      if (readable != nullptr) *readable = run->end - address;
+      return run->host + (address - run->start);
+    }
+    if (readable != nullptr) *readable = size;
+    return FindRunBytes(address, size, scratch, cache);
+  }
   virtual bool IsMapped(Address address, uint64_t size) const = 0;
   virtual const uint8_t* Span(Address address, uint32_t size) const = 0;
   virtual bool SpanCopies() const { return false; }
   virtual const Layout& layout() const = 0;
+
+ protected:
+  // RunBytes past the cache's runs of host bytes. The default copies what
+  // TryRead reads, over runs too, and remembers nothing.
+  virtual const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
+                                      ReadCache& cache) const;
+
+  // The stamp (read_cache.h) under which readers' caches hold this memory's
+  // runs. Renew drops them all: the memory calls it whenever a run it may
+  // have handed out can go. Readers on other threads may load it meanwhile.
+  uint64_t stamp() const { return stamp_.load(std::memory_order_relaxed); }
+  void Renew() const { stamp_.store(NewMemoryStamp(), std::memory_order_relaxed); }
+
+ private:
+  mutable std::atomic<uint64_t> stamp_{NewMemoryStamp()};
 };
 
 // Little-endian loads of the platform's integer widths; raise 5 like Read.

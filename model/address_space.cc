@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstring>
+#include <type_traits>
 
 #include "automation/runtime_error.h"
 
@@ -16,11 +16,6 @@ uint64_t End(Address start, const std::vector<uint8_t>& bytes) { return start + 
 }  // namespace
 
 namespace {
-
-uint64_t NewGeneration() {
-  static std::atomic<uint64_t> next{1};
-  return next.fetch_add(1, std::memory_order_relaxed);
-}
 
 // The blocks a thread's reads found last (the latest first), and the space
 // and generation they belong to. Per thread, so that two threads reading one
@@ -38,32 +33,35 @@ thread_local RecentBlocks recent_blocks;
 }  // namespace
 
 AddressSpace::AddressSpace(const Layout& layout)
-    : layout_(layout),
-      capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64),
-      generation_(NewGeneration()) {}
+    : layout_(layout), capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64) {}
 
 AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) const {
   // Walks over memory go block after block (the strings of an array lie one
   // after the other), so the blocks found lately and the one after the
   // latest are tried before a search.
   RecentBlocks& recent = recent_blocks;
-  if (recent.generation != generation_) recent = {generation_, 0, {}};
+  if (recent.generation != stamp()) recent = {stamp(), 0, {}};
   for (size_t i = 0; i < recent.count; ++i) {
     if (Contains(recent.blocks[i], address)) return recent.blocks[i];
   }
-  auto it = recent.count == 0 ? blocks_.end() : std::next(recent.blocks[0]);
-  if (it == blocks_.end() || !Contains(it, address)) {
-    it = blocks_.upper_bound(address);
-    if (it == blocks_.begin()) return blocks_.end();
-    --it;
-    if (!Contains(it, address)) return blocks_.end();
-  }
+  const auto it = BlockAfter(recent.count == 0 ? blocks_.end() : recent.blocks[0], address);
+  if (it == blocks_.end()) return it;
   // The latest goes first; the oldest falls out.
   const size_t kept = std::min(recent.count + 1, RecentBlocks::kKept);
   for (size_t i = kept - 1; i > 0; --i) recent.blocks[i] = recent.blocks[i - 1];
   recent.blocks[0] = it;
   recent.count = kept;
   return it;
+}
+
+AddressSpace::Blocks::const_iterator AddressSpace::BlockAfter(Blocks::const_iterator latest,
+                                                              Address address) const {
+  auto it = latest == blocks_.end() ? latest : std::next(latest);
+  if (it != blocks_.end() && Contains(it, address)) return it;
+  it = blocks_.upper_bound(address);
+  if (it == blocks_.begin()) return blocks_.end();
+  --it;
+  return Contains(it, address) ? it : blocks_.end();
 }
 
 bool AddressSpace::Contains(Blocks::const_iterator block, Address address) {
@@ -103,7 +101,7 @@ void AddressSpace::Unmap(Address address) {
   auto it = blocks_.find(address);
   if (it == blocks_.end()) return;
   mapped_bytes_ -= it->second.size();
-  generation_ = NewGeneration();  // every thread's cached block may be this one
+  Renew();  // every thread's cached block may be this one
   blocks_.erase(it);
 }
 
@@ -155,6 +153,28 @@ uint32_t AddressSpace::ReadRun(Address address, void* dest, uint32_t most) const
       static_cast<uint32_t>(std::min<uint64_t>(most, End(it->first, it->second) - address));
   std::memcpy(dest, it->second.data() + (address - it->first), n);
   return n;
+}
+
+// The cache's note holds the iterator of the block found last, valid while
+// the cache's stamp is the generation it was found in.
+const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cache) const {
+  using Iterator = Blocks::const_iterator;
+  static_assert(std::is_trivially_copyable_v<Iterator> && sizeof(Iterator) <= sizeof cache.note);
+  const uint64_t generation = stamp();
+  if (const ReadCache::Run* run = cache.Find(generation, address)) return run;
+  Iterator latest = blocks_.end();
+  if (cache.HasLatest(generation)) std::memcpy(&latest, cache.note.data(), sizeof latest);
+  const Iterator it = BlockAfter(latest, address);
+  if (it == blocks_.end()) return nullptr;
+  std::memcpy(cache.note.data(), &it, sizeof it);
+  return &cache.Remember(generation, {it->first, End(it->first, it->second), it->second.data()});
+}
+
+const uint8_t* AddressSpace::FindRunBytes(Address address, uint32_t size, uint8_t*,
+                                          ReadCache& cache) const {
+  const ReadCache::Run* run = CachedRunAt(address, cache);
+  if (run == nullptr || size > run->end - address) return nullptr;
+  return run->host + (address - run->start);
 }
 
 void AddressSpace::Write(Address address, const void* src, uint32_t size) {

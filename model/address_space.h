@@ -81,8 +81,18 @@ class AddressSpace final : public Memory {
  private:
   using Blocks = std::map<Address, std::vector<uint8_t>>;
 
+  // Remembers blocks by their host bytes, which readers then read in place.
+  const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
+                              ReadCache& cache) const override;
+
   // The block holding `address`, or end().
   Blocks::const_iterator BlockAt(Address address) const;
+  // The same, searched for, after the block that follows `latest` (the
+  // block found last, or end()) has been tried.
+  Blocks::const_iterator BlockAfter(Blocks::const_iterator latest, Address address) const;
+  // The run of the block holding `address` from `cache`, or found and
+  // remembered there; nullptr when no block holds it.
+  const ReadCache::Run* CachedRunAt(Address address, ReadCache& cache) const;
   static bool Contains(Blocks::const_iterator block, Address address);
 
   // True when [address, address + size) lies below the end of the space.
@@ -93,12 +103,12 @@ class AddressSpace final : public Memory {
   const Layout& layout_;
   uint64_t capacity_;
   Blocks blocks_;
-  // Names this space's current set of blocks for the per-thread cache of
-  // the block BlockAt found last: unique among every space's, and renewed
-  // whenever a block goes, so that a cached iterator is only ever used while
-  // it is valid. Reads may come from several threads at once; mapping and
-  // unmapping never run beside them.
-  uint64_t generation_;
+  // The memory's stamp (memory.h) names this space's current set of blocks
+  // for the per-thread cache of the block BlockAt found last and for
+  // readers' caches: renewed whenever a block goes, so that a cached
+  // iterator or block's bytes are only ever used while they are valid.
+  // Reads may come from several threads at once; mapping and unmapping never
+  // run beside them.
   uint64_t mapped_bytes_ = 0;
 };
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <thread>
 
 #include "automation/bstr.h"
 #include "automation/runtime_error.h"
@@ -54,6 +56,102 @@ TEST(AddressSpaceTest, ReadRunStopsAtTheEndOfItsBlock) {
     ASSERT_EQ(m.ReadRun(c.at, out.data(), c.most), c.got);
     for (uint32_t i = 0; i < c.got; ++i) EXPECT_EQ(out[i], c.at - 0x1000 + i);
   }
+}
+
+// RunBytes hands out a block's own bytes, whole ranges within one block
+// only, from a cache that must never outlive the block it remembers.
+TEST(AddressSpaceTest, RunBytesReadsWithinOneBlockThroughTheReadersCache) {
+  AddressSpace m;
+  m.Map(0x1000, 8);
+  m.Map(0x1008, 8);
+  for (uint8_t i = 0; i < 16; ++i) m.Write(0x1000 + i, &i, 1);
+  ReadCache cache;
+  uint8_t scratch[16];
+  struct Case {
+    Address at;
+    uint32_t size;
+    bool whole;  // the range lies in one block
+  };
+  const Case cases[] = {{0x1002, 6, true},  {0x1002, 7, false}, {0x1008, 8, true},
+                        {0x1010, 1, false}, {0x0FFF, 2, false}, {0x1004, 4, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.at);
+    const uint8_t* run = m.RunBytes(c.at, c.size, scratch, cache);
+    ASSERT_EQ(run != nullptr, c.whole);
+    for (uint32_t i = 0; c.whole && i < c.size; ++i) EXPECT_EQ(run[i], c.at - 0x1000 + i);
+  }
+  // What may be read past the range is what its block holds, no more.
+  uint64_t readable = 0;
+  ASSERT_NE(m.RunBytes(0x1002, 2, scratch, cache, &readable), nullptr);
+  EXPECT_EQ(readable, 6u);
+  ASSERT_NE(m.RunBytes(0x1008, 2, scratch, cache, &readable), nullptr);
+  EXPECT_EQ(readable, 8u);
+}
+
+TEST(AddressSpaceTest, ACachedBlockIsNeverReadAfterItGoes) {
+  AddressSpace m;
+  m.Map(0x1000, 16);
+  WriteUInt32(m, 0x1000, 0x11111111);
+  ReadCache cache;
+  uint8_t scratch[8];
+  ASSERT_NE(m.RunBytes(0x1000, 16, scratch, cache), nullptr);
+  // The same address, a smaller block with other bytes: the cache's block
+  // and its bytes are gone.
+  m.Unmap(0x1000);
+  EXPECT_EQ(m.RunBytes(0x1000, 4, scratch, cache), nullptr);
+  m.Map(0x1000, 8);
+  WriteUInt32(m, 0x1000, 0x22222222);
+  const uint8_t* run = m.RunBytes(0x1000, 4, scratch, cache);
+  ASSERT_NE(run, nullptr);
+  EXPECT_EQ(run[0], 0x22);
+  EXPECT_EQ(m.RunBytes(0x1000, 16, scratch, cache), nullptr) << "the old block's length";
+  // A block mapped after the cache was filled is found too.
+  m.Map(0x3000, 4);
+  EXPECT_NE(m.RunBytes(0x3000, 4, scratch, cache), nullptr);
+}
+
+// Caches carry no block from one space to another, even at one address.
+TEST(AddressSpaceTest, ACacheFilledByOneSpaceMissesInAnother) {
+  AddressSpace a;
+  AddressSpace b;
+  a.Map(0x1000, 64);
+  b.Map(0x1000, 8);
+  WriteUInt32(b, 0x1000, 0x33333333);
+  ReadCache cache;
+  uint8_t scratch[64];
+  ASSERT_NE(a.RunBytes(0x1000, 64, scratch, cache), nullptr);
+  EXPECT_EQ(b.RunBytes(0x1000, 64, scratch, cache), nullptr);
+  const uint8_t* run = b.RunBytes(0x1000, 4, scratch, cache);
+  ASSERT_NE(run, nullptr);
+  EXPECT_EQ(run[3], 0x33);
+}
+
+// More blocks than a cache keeps, met in turn and out of order (the next
+// block after the latest is tried first): every read finds its own block.
+TEST(AddressSpaceTest, TwoThreadsReadManyBlocksEachThroughItsOwnCache) {
+  AddressSpace m;
+  constexpr uint32_t kBlocks = 64;
+  for (uint32_t i = 0; i < kBlocks; ++i) {
+    m.Map(0x10000 + 0x20 * i, 0x18);
+    WriteUInt32(m, 0x10000 + 0x20 * i + 0x14, i);
+  }
+  const auto reader = [&m](uint32_t step, int* wrong) {
+    ReadCache cache;
+    uint8_t scratch[4];
+    for (uint32_t k = 0; k < 20000; ++k) {
+      const uint32_t i = (k * step + k / 7) % kBlocks;
+      const uint8_t* run = m.RunBytes(0x10000 + 0x20 * i + 0x14, 4, scratch, cache);
+      uint32_t got = ~0u;
+      if (run != nullptr) std::memcpy(&got, run, 4);
+      if (got != i) ++*wrong;
+    }
+  };
+  int wrong[2] = {0, 0};
+  std::thread other(reader, 1, &wrong[1]);
+  reader(5, &wrong[0]);
+  other.join();
+  EXPECT_EQ(wrong[0], 0);
+  EXPECT_EQ(wrong[1], 0);
 }
 
 TEST(AddressSpaceTest, RefusesOverlapsWrapsAndMoreThanTwoGigabytes) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "sections/element_text.h"
 #include "sections/fast_elements.h"
 #include "sections/side_thread.h"
+#include "sections/string_element.h"
 #include "sections/text_estimate.h"
 
 namespace dudUdudADOD::sections {
@@ -68,10 +68,6 @@ constexpr size_t kTypicalElement = 16;
 // its elements write, little enough to stay in the cache.
 constexpr size_t kWindowBytes = size_t{1} << 16;
 
-// A String element's text of up to this many bytes is put together on the
-// stack; a longer one is read straight into the report.
-constexpr uint32_t kShortString = 256;
-
 // Copies `text` to `window` when there is one.
 void CopyInto(char16_t* window, const std::u16string& text) {
   if (window != nullptr) std::memcpy(window, text.data(), text.size() * sizeof(char16_t));
@@ -94,7 +90,8 @@ class ArrayWalk {
         sep_(sep),
         sink_(sink),
         split_(split),
-        separator_(process.DecimalSeparator()) {}
+        separator_(process.DecimalSeparator()),
+        strings_(process) {}
 
   // Walks the array at `var`; sets s.OrdinalPos for a one-dimensional one.
   void Run(Address var, uint16_t type, Switches& s, bool halved);
@@ -168,19 +165,15 @@ class ArrayWalk {
   // appended to `text`; `before` is what the report held before `text`
   // began (or less, on a side thread: the walk checks again in order).
   // Raises 14 before a string would take the report past a string's length.
+  // `memo` is the calling thread's.
   void AppendStringElement(std::u16string& text, size_t before, const uint8_t* cell, bool addr_len,
-                           bool halved) const;
+                           bool halved, StringElement::Memo& memo) const {
+    strings_.Append(text, before, CellPointer(layout_, cell), addr_len, halved, memo);
+  }
   // Allows for the text of a Variant element that holds a string, before the
   // text takes memory (String elements allow for theirs as they read the
   // length); other elements' texts are short.
   void AllowStringOf(uint16_t type, const uint8_t* cell) const;
-  // The same for a short string whose length prefix and text lie in one run
-  // of memory, read at once with the prefix (as SysStringByteLen reads it)
-  // and put together on the stack with its address and length, so that the
-  // text grows once per element and nothing is cleared before it is
-  // written. False, having written nothing, for any other string.
-  bool AppendShortString(std::u16string& text, size_t before, Address bstr, bool addr_len,
-                         bool halved) const;
 
   // Chr(CLng(element)) for CharASCII. A Byte's CLng is itself, and each
   // code's character is asked of the process once per walk: the answers are
@@ -194,7 +187,9 @@ class ArrayWalk {
   std::u16string_view sep_;
   ReportOutput* sink_;
   WalkSplit split_;
-  const char16_t separator_;     // asked once per walk, not per element
+  const char16_t separator_;  // asked once per walk, not per element
+  const StringElement strings_;
+  StringElement::Memo memo_;     // the one-thread walk's, for its strings
   size_t flushed_ = 0;           // characters already handed to the sink
   bool sized_ = false;           // the room for the whole text has been taken
   bool ordinal_labels_ = false;  // every element is labelled "[position]"
@@ -407,8 +402,14 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t fi
   const auto stride = static_cast<size_t>(desc_.cbElements);
   layout::IndexLabelWriter labels(desc_, counters);
   const uint8_t* cells = Cells(first, n, room);
+  StringElement::Memo memo;  // this thread's, for this slice's strings
   if (indexed && !ordinal && LabelledFastPathFits(type, desc_.cbElements)) {
     AppendLabelledIntegers(text, cells, type, n, labels, sep_);
+    return;
+  }
+  if (type == vbString && !indexed && stride >= layout_.pointer_size) {
+    // A whole pointer in each element: read in place, with no zeroed copy.
+    strings_.AppendCells(text, before, cells, n, stride, sep_, s.AddrLen, halved, memo);
     return;
   }
   for (size_t i = first; i < first + n; ++i) {
@@ -421,7 +422,7 @@ void ArrayWalk::FormatOwnElements(std::u16string& text, size_t before, size_t fi
       labels.Append(text);
     }
     if (type == vbString) {
-      AppendStringElement(text, before, cell, s.AddrLen, halved);
+      AppendStringElement(text, before, cell, s.AddrLen, halved, memo);
     } else {
       AppendElementValue(text, process_, separator_, type, cell, raw, size);
     }
@@ -564,43 +565,12 @@ void ArrayWalk::Element(Address at, int32_t step, uint16_t type, const Switches&
   if (s.CharASCII) {
     out_.push_back(CharacterOf(type, cell));
   } else if (type == vbString) {
-    AppendStringElement(out_, flushed_, cell, s.AddrLen, halved);
+    AppendStringElement(out_, flushed_, cell, s.AddrLen, halved, memo_);
   } else {
     AllowStringOf(type, cell);
     AppendElementValue(out_, process_, separator_, type, cell, raw, size);
   }
   out_ += sep_;
-}
-
-void ArrayWalk::AppendStringElement(std::u16string& text, size_t before, const uint8_t* cell,
-                                    bool addr_len, bool halved) const {
-  // The length prefix is read once for the room, the text and the length.
-  const Address bstr = CellPointer(layout_, cell);
-  if (AppendShortString(text, before, bstr, addr_len, halved)) return;
-  const uint32_t bytes = process_.SysStringByteLen(bstr);
-  CheckStringSpace(before + text.size(), bytes / 2);
-  AppendUtf16Bytes(text, memory_, bstr, bytes);
-  if (addr_len) AppendAddressAndLength(text, SignedAddress(layout_, bstr), bytes, halved);
-}
-
-bool ArrayWalk::AppendShortString(std::u16string& text, size_t before, Address bstr, bool addr_len,
-                                  bool halved) const {
-  if constexpr (std::endian::native != std::endian::little) return false;
-  if (bstr < kBstrPrefix) return false;  // the null string, or one whose prefix is not there
-  struct {
-    uint32_t bytes;
-    char16_t chars[kShortString / 2 + kAddressAndLengthWidest];
-  } run;
-  static_assert(sizeof run.bytes == kBstrPrefix && offsetof(decltype(run), chars) == kBstrPrefix);
-  const uint32_t got = memory_.ReadRun(bstr - kBstrPrefix, &run, kBstrPrefix + kShortString);
-  if (got < kBstrPrefix || run.bytes > kShortString || got - kBstrPrefix < run.bytes) return false;
-  CheckStringSpace(before + text.size(), run.bytes / 2);
-  char16_t* end = run.chars + run.bytes / 2;
-  if (addr_len) {
-    end = WriteAddressAndLength(end, SignedAddress(layout_, bstr), run.bytes, halved);
-  }
-  text.append(run.chars, end);
-  return true;
 }
 
 void ArrayWalk::AllowStringOf(uint16_t type, const uint8_t* cell) const {

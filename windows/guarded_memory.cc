@@ -27,13 +27,8 @@ const void* HostPointer(uint64_t address) {
 
 thread_local GuardedMemory::Seen GuardedMemory::seen_;
 
-uint64_t GuardedMemory::NewEpoch() {
-  static std::atomic<uint64_t> epochs{0};
-  return epochs.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
 GuardedMemory::Region GuardedMemory::RegionAt(uint64_t address) const {
-  const uint64_t epoch = epoch_.load(std::memory_order_relaxed);
+  const uint64_t epoch = stamp();
   const Region& last = seen_.region;
   if (seen_.epoch == epoch && address >= last.start && address < last.end) return last;
   MEMORY_BASIC_INFORMATION info;
@@ -91,11 +86,9 @@ bool GuardedMemory::TryRead(Address address, void* dest, uint32_t size) const {
   return size == 0 || Copy(address, dest, size);
 }
 
-uint32_t GuardedMemory::ReadRun(Address address, void* dest, uint32_t most) const {
+uint32_t GuardedMemory::CopyRun(const Region& region, Address address, void* dest,
+                                uint32_t most) const {
   const uint64_t limit = layout().address_end;
-  if (most == 0 || address >= limit || !handler_.active()) return 0;
-  const Region region = RegionAt(address);
-  if (region.end == 0 || !region.readable) return 0;
   const auto n =
       static_cast<uint32_t>(std::min<uint64_t>({most, region.end - address, limit - address}));
   if (!GuardedCopy(dest, HostPointer(address), n)) {
@@ -103,6 +96,32 @@ uint32_t GuardedMemory::ReadRun(Address address, void* dest, uint32_t most) cons
     return 0;
   }
   return n;
+}
+
+uint32_t GuardedMemory::ReadRun(Address address, void* dest, uint32_t most) const {
+  if (most == 0 || address >= layout().address_end || !handler_.active()) return 0;
+  const Region region = RegionAt(address);
+  if (region.end == 0 || !region.readable) return 0;
+  return CopyRun(region, address, dest, most);
+}
+
+// The stamp is taken before the region is looked for: a Forget meanwhile
+// leaves the region under the older stamp, where no later read finds it.
+const uint8_t* GuardedMemory::FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
+                                           automation::ReadCache& cache) const {
+  const uint64_t limit = layout().address_end;
+  if (address >= limit || size > limit - address || !handler_.active()) return nullptr;
+  const uint64_t epoch = stamp();
+  Region region;
+  if (const automation::ReadCache::Run* run = cache.Find(epoch, address)) {
+    region = {run->start, run->end, true, false};
+  } else {
+    region = RegionAt(address);
+    if (region.end == 0 || !region.readable) return nullptr;
+    cache.Remember(epoch, {region.start, region.end, nullptr});
+  }
+  if (size > region.end - address) return nullptr;
+  return CopyRun(region, address, scratch, size) == size ? scratch : nullptr;
 }
 
 void GuardedMemory::Read(Address address, void* dest, uint32_t size) const {

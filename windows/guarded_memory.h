@@ -18,7 +18,8 @@
 //
 // The last region seen is remembered, by each thread for itself, to spare a
 // query per small read; so two threads may read through one memory at once
-// (a walk over an array's strings is split between two). The owner calls
+// (a walk over an array's strings is split between two). A reader may keep
+// regions of its own (RunBytes), under the same stamp. The owner calls
 // Forget before it runs client code (an object's members), which may free or
 // protect memory; other threads' changes are what the guarded copy is for.
 #ifndef DUD_WINDOWS_GUARDED_MEMORY_H_
@@ -61,7 +62,7 @@ class GuardedMemory final : public automation::Memory {
   bool IsWritable(Address address, uint64_t size) const;
 
   // Drops the remembered regions, every thread's: memory may have changed.
-  void Forget() const { epoch_.store(NewEpoch(), std::memory_order_relaxed); }
+  void Forget() const { Renew(); }
 
  private:
   struct Region {
@@ -76,18 +77,24 @@ class GuardedMemory final : public automation::Memory {
   bool Check(Address address, uint64_t size, bool write) const;
   // The screened range copied to `dest`; false when a page faulted.
   bool Copy(Address address, void* dest, uint64_t size) const;
+  // Copies into `scratch`, the region looked for in the reader's cache
+  // first: a hit spares the query, never the guarded copy.
+  const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
+                              automation::ReadCache& cache) const override;
+  // Copies what of [address, address + most) lies in `region`, which is
+  // readable; the bytes copied, 0 when a page faulted.
+  uint32_t CopyRun(const Region& region, Address address, void* dest, uint32_t most) const;
 
   // What a thread remembers: the region it saw last, good while `epoch` is
-  // the memory's. Every memory and every Forget take an epoch never used
-  // before, so a region seen through one memory never answers for another.
+  // the memory's stamp (memory.h). Every memory and every Forget take a
+  // stamp never used before, so a region seen through one memory never
+  // answers for another.
   struct Seen {
     uint64_t epoch = 0;
     Region region;
   };
-  static uint64_t NewEpoch();
 
   FaultHandlerScope handler_;
-  mutable std::atomic<uint64_t> epoch_{NewEpoch()};
   static thread_local Seen seen_;
   mutable std::vector<std::unique_ptr<uint8_t[]>> spans_;
 };

@@ -173,6 +173,34 @@ TEST(GuardedMemory, ARememberedRegionThatWentAwayRaises5) {
   EXPECT_FALSE(memory.TryRead(At(data), &byte, 1));
 }
 
+// A reader's cached region spares the query, never the screen's verdict on
+// a page that went: Forget (the owner's, before client code runs) drops it,
+// and a page freed without one faults the guarded copy into nullptr.
+TEST(GuardedMemory, RunBytesNeverTrustsACachedRegionOverThePage) {
+  GuardedMemory memory;
+  Pages pages;
+  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  ASSERT_NE(data, nullptr);
+  std::memset(data, 7, pages.page());
+  automation::ReadCache cache;
+  uint8_t scratch[16];
+  const uint8_t* run = memory.RunBytes(At(data) + 8, 16, scratch, cache);
+  ASSERT_EQ(run, scratch) << "the real process hands out a copy";
+  EXPECT_EQ(scratch[15], 7);
+  EXPECT_EQ(memory.RunBytes(At(data) + pages.page() - 8, 16, scratch, cache), nullptr)
+      << "past the region's end";
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(data, pages.page(), PAGE_NOACCESS, &old));
+  memory.Forget();
+  EXPECT_EQ(memory.RunBytes(At(data) + 8, 16, scratch, cache), nullptr);
+  ASSERT_TRUE(VirtualProtect(data, pages.page(), PAGE_READWRITE, &old));
+  memory.Forget();
+  ASSERT_NE(memory.RunBytes(At(data) + 8, 16, scratch, cache), nullptr);  // cached again
+  pages.Release();
+  EXPECT_EQ(memory.RunBytes(At(data) + 8, 16, scratch, cache), nullptr);
+  EXPECT_EQ(memory.RunBytes(At(data) + 8, 16, scratch, cache), nullptr);
+}
+
 // Another thread takes the page away and gives it back while reads go on:
 // every read gives the bytes or error 5, whichever it meets.
 TEST(GuardedMemory, ReadsRaceAnotherThreadThatProtectsThePage) {

@@ -1,0 +1,71 @@
+// ReadCache: what one reader remembers of a Memory (memory.h) between its
+// reads, so that a read in a run it met lately needs no search.
+//
+// A walk over an array's strings reads a length and a text per element from
+// the few runs (blocks of the model, regions of the real process) that hold
+// them; finding the run again for every read would cost more than the copy.
+// The reader owns the cache and keeps one per thread, so that two threads
+// reading one memory neither race on it nor evict each other's runs; the
+// memory fills it and is the only one to interpret it.
+//
+// Contract:
+//  - Runs are remembered under the memory's stamp at the time they were
+//    found. A memory takes a stamp never used before, by any memory, when a
+//    run it may have handed out can go (the model unmaps a block; the real
+//    process forgets what it saw), so a cache that is stale, or that was
+//    filled by another memory, misses; it never answers wrongly.
+//  - A run is remembered only when it could be read: a miss is always safe.
+//  - A cache is default-constructed empty and needs no clearing.
+#ifndef DUD_AUTOMATION_READ_CACHE_H_
+#define DUD_AUTOMATION_READ_CACHE_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace dudUdudADOD::automation {
+
+struct ReadCache {
+  // A readable run [start, end), and where the model keeps its bytes
+  // (nullptr for memory that must be copied through a guard).
+  struct Run {
+    uint64_t start = 0;
+    uint64_t end = 0;
+    const uint8_t* host = nullptr;
+  };
+  // An array's strings often come from a few texts that every element
+  // shares, met in any order: a few runs are kept, the latest first.
+  static constexpr size_t kRuns = 4;
+
+  // The run that holds `address`, when it was found under `current`;
+  // nullptr otherwise. Every run is tested, without a branch on which one
+  // holds the address: the strings of an array take turns at random.
+  const Run* Find(uint64_t current, uint64_t address) const {
+    if (stamp != current) return nullptr;
+    const Run* found = nullptr;
+    for (const Run& run : runs) {
+      // start <= address < end, as one unsigned comparison; never for an
+      // empty run.
+      found = address - run.start < run.end - run.start ? &run : found;
+    }
+    return found;
+  }
+  // Puts `run`, found under `current`, first, and drops every run found
+  // under another stamp; the oldest falls out.
+  const Run& Remember(uint64_t current, const Run& run);
+  // Whether the latest run was found under `current` (and the note with it).
+  bool HasLatest(uint64_t current) const { return stamp == current && runs[0].end != 0; }
+
+  uint64_t stamp = 0;             // the memory's stamp when the runs were found; 0: none
+  std::array<Run, kRuns> runs{};  // the latest first; unused ones empty
+  // The memory's own note of where it found the latest run (the model keeps
+  // its place among its blocks there, to try the next block first).
+  alignas(8) std::array<unsigned char, 16> note{};
+};
+
+// A stamp never handed out before, for any memory of the process (never 0).
+uint64_t NewMemoryStamp();
+
+}  // namespace dudUdudADOD::automation
+
+#endif  // DUD_AUTOMATION_READ_CACHE_H_

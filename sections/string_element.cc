@@ -1,0 +1,206 @@
+#include "sections/string_element.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "automation/bstr.h"
+#include "automation/checked_math.h"
+#include "automation/digits.h"
+#include "automation/integer_text.h"
+#include "sections/element_text.h"
+
+namespace dudUdudADOD::sections {
+
+using namespace automation;  // the platform model is this file's vocabulary
+
+namespace {
+
+// A string of up to this many bytes is written through a pointer into room
+// taken for it beforehand; a longer one is read straight into the report.
+constexpr uint32_t kShortString = 256;
+constexpr size_t kShortWidest = kShortString / 2 + kAddressAndLengthWidest;
+
+// Copies `n` bytes as at most two overlapping loads and stores of one width
+// up to 16 bytes, and in 16-byte steps past that: the texts are short and
+// of every length, and neither a call nor a string instruction's start-up
+// pays for a dozen bytes. Reads nothing outside the source.
+void CopyShort(uint8_t* dest, const uint8_t* src, size_t n) {
+  const auto copy = [&](auto word) {
+    std::memcpy(&word, src, sizeof word);
+    decltype(word) last;
+    std::memcpy(&last, src + n - sizeof word, sizeof word);
+    std::memcpy(dest, &word, sizeof word);
+    std::memcpy(dest + n - sizeof word, &last, sizeof word);
+  };
+  if (n >= 16) {
+    for (size_t at = 0; at + 16 < n; at += 16) std::memcpy(dest + at, src + at, 16);
+    std::memcpy(dest + n - 16, src + n - 16, 16);
+  } else if (n >= 8) {
+    copy(uint64_t{});
+  } else if (n >= 4) {
+    copy(uint32_t{});
+  } else if (n >= 2) {
+    copy(uint16_t{});
+  } else if (n == 1) {
+    dest[0] = src[0];
+  }
+}
+
+// The digits of v < 1000 at `p`, which has room for 4 characters past them:
+// all three digits, zero-padded, are made as one word and shifted so that
+// the first one that counts comes first, with no branch on the width.
+char16_t* WriteBelow1000(char16_t* p, uint32_t v) {
+  const uint64_t word = uint64_t{u'0' + v / 100} | uint64_t{kDigitPairWords[v % 100]} << 16;
+  const int width = 1 + (v >= 10 ? 1 : 0) + (v >= 100 ? 1 : 0);
+  const uint64_t shifted = word >> (16 * (3 - width));
+  std::memcpy(p, &shifted, sizeof shifted);
+  return p + width;
+}
+
+// The address as WriteInteger writes it, at `p`, which has room for 24
+// characters: the digits above the last four come from the memo when the
+// address before had the same.
+char16_t* WriteAddress(char16_t* p, int64_t address, StringElement::Memo& memo) {
+  const int64_t high = address / 10000;
+  if (high == 0) return WriteInteger(p, address);  // no digits above the last four
+  if (high != memo.high) {
+    char16_t* end = WriteInteger(memo.high_text.data(), high);
+    memo.high_length = static_cast<size_t>(end - memo.high_text.data());
+    memo.high = high;
+  }
+  // Eight characters hold the high digits of any 32-bit address.
+  std::memcpy(p, memo.high_text.data(), 8 * sizeof(char16_t));
+  if (memo.high_length > 8) std::memcpy(p + 8, memo.high_text.data() + 8, 8 * sizeof(char16_t));
+  p += memo.high_length;
+  const auto low = static_cast<uint32_t>(Magnitude(address % 10000));
+  std::memcpy(p, &kDigitPairWords[low / 100], 4);
+  std::memcpy(p + 2, &kDigitPairWords[low % 100], 4);
+  return p + 4;
+}
+
+// "(^address/length)" as WriteAddressAndLength writes it, for a length
+// below 1000 bytes, at `p`, which has room for kAddressAndLengthWidest
+// characters.
+char16_t* WriteShortAddressAndLength(char16_t* p, int64_t address, uint32_t bytes, bool halved,
+                                     StringElement::Memo& memo) {
+  *p++ = u'(';
+  *p++ = u'^';
+  p = WriteAddress(p, address, memo);
+  *p++ = u'/';
+  p = WriteBelow1000(p, halved ? bytes / 2 : bytes);
+  if (halved && bytes % 2 != 0) {
+    *p++ = u'.';
+    *p++ = u'5';
+  }
+  *p++ = u')';
+  return p;
+}
+
+}  // namespace
+
+StringElement::StringElement(const ClientProcess& process)
+    : process_(process),
+      memory_(process.memory()),
+      layout_(memory_.layout()),
+      narrow_(layout_.pointer_size == 4) {}
+
+void StringElement::Append(std::u16string& text, size_t before, Address bstr, bool addr_len,
+                           bool halved, Memo& memo) const {
+  char16_t room[kShortWidest];
+  if (char16_t* end = WriteShort(room, before + text.size(), bstr, addr_len, halved, memo)) {
+    text.append(room, static_cast<size_t>(end - room));
+    return;
+  }
+  AppendLong(text, before, bstr, addr_len, halved);
+}
+
+// The text grows by room for many elements at a time, which they are written
+// into through a pointer, and is cut to what they wrote when the run ends,
+// however it ends: a string that raises leaves the text of the elements
+// before it.
+void StringElement::AppendCells(std::u16string& text, size_t before, const uint8_t* cells, size_t n,
+                                size_t stride, std::u16string_view sep, bool addr_len, bool halved,
+                                Memo& memo) const {
+  const size_t widest = kShortWidest + sep.size();
+  const size_t growth = std::max<size_t>(widest, 4096);
+  size_t at = text.size();  // the end of the text; room after it
+  struct Cut {
+    std::u16string& text;
+    const size_t& at;
+    ~Cut() { text.resize(at); }
+  } cut{text, at};
+  for (size_t i = 0; i < n; ++i) {
+    if (text.size() - at < widest) text.resize(at + growth);
+    const Address bstr = PointerAt(cells + i * stride);
+    char16_t* end = WriteShort(text.data() + at, before + at, bstr, addr_len, halved, memo);
+    if (end == nullptr) {
+      text.resize(at);
+      AppendLong(text, before, bstr, addr_len, halved);
+      at = text.size();
+      text.resize(at + growth);
+      end = text.data() + at;
+    }
+    CopyShort(reinterpret_cast<uint8_t*>(end), reinterpret_cast<const uint8_t*>(sep.data()),
+              sep.size() * sizeof(char16_t));
+    at = static_cast<size_t>(end - text.data()) + sep.size();
+  }
+}
+
+Address StringElement::PointerAt(const uint8_t* cell) const {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (narrow_) {
+      uint32_t at;
+      std::memcpy(&at, cell, sizeof at);
+      return at;
+    }
+    uint64_t at;
+    std::memcpy(&at, cell, sizeof at);
+    return at;
+  }
+  return CellPointer(layout_, cell);
+}
+
+void StringElement::AppendLong(std::u16string& text, size_t before, Address bstr, bool addr_len,
+                               bool halved) const {
+  // The length prefix is read once for the room, the text and the length.
+  const uint32_t bytes = process_.SysStringByteLen(bstr);
+  CheckStringSpace(before + text.size(), bytes / 2);
+  AppendUtf16Bytes(text, memory_, bstr, bytes);
+  if (addr_len) AppendAddressAndLength(text, SignedAddress(layout_, bstr), bytes, halved);
+}
+
+// The prefix is read as SysStringByteLen reads it; a string that passes the
+// end of its run is left to the general path, which may find it whole over
+// adjacent runs or raise. The real process copies the text straight to `p`.
+char16_t* StringElement::WriteShort(char16_t* p, size_t length, Address bstr, bool addr_len,
+                                    bool halved, Memo& memo) const {
+  if constexpr (std::endian::native != std::endian::little) return nullptr;
+  if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there
+  uint8_t scratch[kBstrPrefix];
+  uint64_t readable = 0;
+  const uint8_t* prefix =
+      memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache, &readable);
+  if (prefix == nullptr) return nullptr;
+  uint32_t bytes;
+  std::memcpy(&bytes, prefix, sizeof bytes);
+  if (bytes > kShortString) return nullptr;
+  if (bytes != 0) {
+    // The text is read where the prefix was when it lies there too.
+    auto* room = reinterpret_cast<uint8_t*>(p);
+    const uint8_t* run = readable - kBstrPrefix >= bytes
+                             ? prefix + kBstrPrefix
+                             : memory_.RunBytes(bstr, bytes, room, memo.cache);
+    if (run == nullptr) return nullptr;
+    if (run != room) CopyShort(room, run, bytes);
+  }
+  // As CheckStringSpace checks it, with no call for the text that fits.
+  if (length > kMaxStringChars - bytes / 2) CheckStringSpace(length, bytes / 2);
+  char16_t* end = p + bytes / 2;
+  if (!addr_len) return end;
+  // The address as the process shows it: a 32-bit one is signed.
+  const auto address = narrow_ ? int64_t{static_cast<int32_t>(bstr)} : static_cast<int64_t>(bstr);
+  return WriteShortAddressAndLength(end, address, bytes, halved, memo);
+}
+
+}  // namespace dudUdudADOD::sections
