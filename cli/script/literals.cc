@@ -127,11 +127,13 @@ VariantImage WholeLiteral(const Token& token, bool negative) {
     }
     return automation::IntegerVariant(automation::vbLongLong, automation::WholeNumber::Of(*whole));
   }
+  // Past the checks above, a suffix means the number fits its type.
+  const int64_t value = whole.value_or(0);
   if (suffix == '%' || (suffix == 0 && fits16)) {
-    return VariantImage::Integer(static_cast<int16_t>(*whole));
+    return VariantImage::Integer(static_cast<int16_t>(value));
   }
   if (suffix == '&' || (suffix == 0 && fits32)) {
-    return VariantImage::Long(static_cast<int32_t>(*whole));
+    return VariantImage::Long(static_cast<int32_t>(value));
   }
   return VariantImage::Double(ParseDouble(token, negative));
 }
