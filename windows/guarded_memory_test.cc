@@ -38,6 +38,13 @@ class Pages {
   uint8_t* Commit(int index, DWORD protect) {
     return static_cast<uint8_t*>(VirtualAlloc(base_ + index * page_, page_, MEM_COMMIT, protect));
   }
+  // The first page, readable and writable, every byte `fill`; nullptr when
+  // the system refuses it.
+  uint8_t* CommitFilled(uint8_t fill) {
+    uint8_t* data = Commit(0, PAGE_READWRITE);
+    if (data != nullptr) std::memset(data, fill, page_);
+    return data;
+  }
   uint8_t* base() const { return base_; }
   uint32_t page() const { return page_; }
   void Release() {
@@ -113,9 +120,8 @@ TEST(GuardedCopy, AFaultEndsTheCopyInsteadOfTheProcess) {
   const FaultHandlerScope handler;
   ASSERT_TRUE(handler.active());
   Pages pages;
-  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  uint8_t* data = pages.CommitFilled(3);
   ASSERT_NE(data, nullptr);
-  std::memset(data, 3, pages.page());
   std::vector<uint8_t> out(2 * pages.page());
   // Into the reserved page behind the committed one.
   EXPECT_FALSE(GuardedCopy(out.data(), data, out.size()));
@@ -179,9 +185,8 @@ TEST(GuardedMemory, ARememberedRegionThatWentAwayRaises5) {
 TEST(GuardedMemory, RunBytesNeverTrustsACachedRegionOverThePage) {
   GuardedMemory memory;
   Pages pages;
-  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  uint8_t* data = pages.CommitFilled(7);
   ASSERT_NE(data, nullptr);
-  std::memset(data, 7, pages.page());
   automation::ReadCache cache;
   uint8_t scratch[16];
   const uint8_t* run = memory.RunBytes(At(data) + 8, 16, scratch, cache);
@@ -206,9 +211,8 @@ TEST(GuardedMemory, RunBytesNeverTrustsACachedRegionOverThePage) {
 TEST(GuardedMemory, ReadsRaceAnotherThreadThatProtectsThePage) {
   GuardedMemory memory;
   Pages pages;
-  uint8_t* data = pages.Commit(0, PAGE_READWRITE);
+  uint8_t* data = pages.CommitFilled(1);
   ASSERT_NE(data, nullptr);
-  std::memset(data, 1, pages.page());
   std::atomic<bool> done{false};
   std::thread toggler([&] {
     DWORD old = 0;
