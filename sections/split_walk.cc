@@ -1,10 +1,9 @@
 // The walk in slices on two threads (array_walk.h).
-#include "sections/array_walk.h"
-
 #include <algorithm>
 #include <cstring>
 
 #include "automation/runtime_error.h"
+#include "sections/array_walk.h"
 #include "sections/fast_elements.h"
 #include "sections/side_thread.h"
 #include "sections/text_estimate.h"
