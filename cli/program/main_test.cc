@@ -142,6 +142,8 @@ class TypedSession {
     termios mode{};
     return tcgetattr(terminal_, &mode) == 0 && (mode.c_lflag & ICANON) != 0;
   }
+  // What the screen showed so far, for a failure's message.
+  const std::string& screen() const { return screen_; }
   // Everything up to the end of output.
   std::string Finish() {
     WaitFor(std::string(1, '\0'));  // never shown: reads to the end
@@ -239,9 +241,9 @@ TEST(Program, CtrlCCancelsTheLineAndKeepsTheSession) {
   session.Type("Dim y As Lo");
   ASSERT_TRUE(session.WaitFor("Dim y As Lo"));
   session.Type("\x03");
-  ASSERT_TRUE(session.WaitFor("^C\r\n> "));
+  ASSERT_TRUE(session.WaitFor("^C\r\n> ")) << session.screen();
   session.Type("\x03");
-  ASSERT_TRUE(session.WaitFor("^C\r\n> "));
+  ASSERT_TRUE(session.WaitFor("^C\r\n> ")) << session.screen();
   session.Type("? x\r");
   ASSERT_TRUE(session.WaitFor("\n> "));
   session.Type("\x04");

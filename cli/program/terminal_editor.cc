@@ -1,8 +1,10 @@
 // MakeTerminalEditor for the ravoduze program: line editing and history from
 // libedit (BSD-licensed, in Debian as libedit-dev) through its readline
 // interface, or nothing when the build did not find it.
+#include <sys/select.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +90,40 @@ void OnInterrupt(int) {
   interrupts = interrupts + 1;
 }
 
+// The editor's read of one key, which a Ctrl-C at the prompt always ends.
+// The editor's own read would miss one that comes after it echoed the last
+// key and before it waits again: the handlers run (and put the terminal
+// back into line mode) while nothing waits, and the wait that follows
+// outlasts every key the user presses. Here the flag is looked at with the
+// signal blocked, and the wait lets it in only while it waits, so a Ctrl-C
+// is either seen first or ends the wait. Another signal (a resize) goes on
+// waiting. EOF ends the line: the editor then returns no line.
+int ReadKey(FILE* in) {
+  sigset_t interrupt, previous;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  const int fd = fileno(in);
+  for (;;) {
+    sigprocmask(SIG_BLOCK, &interrupt, &previous);
+    if (interrupts > 0) {
+      sigprocmask(SIG_SETMASK, &previous, nullptr);
+      return EOF;
+    }
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(fd, &ready);
+    const int waited = pselect(fd + 1, &ready, nullptr, nullptr, nullptr, &previous);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (waited < 0 && errno == EINTR) continue;
+    if (waited < 0) return EOF;
+    unsigned char key = 0;
+    const ssize_t got = read(fd, &key, 1);
+    if (got == 1) return key;
+    if (got < 0 && errno == EINTR) continue;
+    return EOF;
+  }
+}
+
 // The handler is set without SA_RESTART, so that the editor's read of the
 // terminal returns (the library hands the signal on to it after putting
 // the terminal back).
@@ -113,6 +149,8 @@ class InterruptHandler {
 class EditlineEditor : public LineEditor {
  public:
   EditlineEditor() : path_(HistoryPath()) {
+    // Set before anything else starts the library, which takes it then.
+    rl_getc_function = ReadKey;
     // Tab would complete file names, which no statement holds: it types a tab.
     rl_bind_key('\t', rl_insert);
     stifle_history(kHistoryLines);
