@@ -266,12 +266,14 @@ class SplitWalkTest : public ValuesInfoTest {
       std::memcpy(Extend(text.size()), text.data(), text.size() * sizeof(char16_t));
       text.clear();
     }
-    void Expect(uint64_t characters) override { text_.reserve(text_.size() + characters); }
+    void Expect(uint64_t characters) override {
+      text_.reserve(text_.size() + static_cast<size_t>(characters));
+    }
     bool KeepsWhole() const override { return true; }
     char16_t* Extend(uint64_t characters) override {
       ++calls_;
       const size_t at = text_.size();
-      text_.resize(at + characters, u'?');
+      text_.resize(at + static_cast<size_t>(characters), u'?');
       text_.shrink_to_fit();
       return text_.data() + at;
     }
