@@ -17,10 +17,6 @@ T Load(const Memory& memory, Address address) {
 
 }  // namespace
 
-uint32_t Memory::ReadRun(Address address, void* dest, uint32_t most) const {
-  return TryRead(address, dest, most) ? most : 0;
-}
-
 const uint8_t* Memory::FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
                                     ReadCache&) const {
   return TryRead(address, scratch, size) ? scratch : nullptr;

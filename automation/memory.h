@@ -11,11 +11,6 @@
 //    range that cannot be read never faults the process and never yields
 //    made-up bytes. A range may span several blocks or regions.
 //  - TryRead copies like Read, or returns false instead of raising.
-//  - ReadRun copies the bytes from an address on that lie in one readable
-//    run (a block of the model, a region of the real process), up to
-//    `most`, and returns how many: 0 when the address is not readable. It
-//    lets a reader take a length and what follows it in one read; fewer
-//    bytes than asked say nothing about the memory past them.
 //  - RunBytes gives the `size` bytes at an address when they lie in one
 //    readable run, or nullptr (which says nothing about reads that span
 //    runs): the model's own bytes, good until the memory changes, or a copy
@@ -53,7 +48,6 @@ class Memory {
 
   virtual void Read(Address address, void* dest, uint32_t size) const = 0;
   virtual bool TryRead(Address address, void* dest, uint32_t size) const;
-  virtual uint32_t ReadRun(Address address, void* dest, uint32_t most) const;
   // `readable`, when given, is set to how many bytes from the pointer on may
   // be read, `size` or more: a length prefix's pointer may then serve for
   // the text after it.

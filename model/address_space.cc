@@ -146,15 +146,6 @@ bool AddressSpace::TryRead(Address address, void* dest, uint32_t size) const {
   return Memory::TryRead(address, dest, size);
 }
 
-uint32_t AddressSpace::ReadRun(Address address, void* dest, uint32_t most) const {
-  const auto it = BlockAt(address);
-  if (it == blocks_.end()) return 0;
-  const auto n =
-      static_cast<uint32_t>(std::min<uint64_t>(most, End(it->first, it->second) - address));
-  std::memcpy(dest, it->second.data() + (address - it->first), n);
-  return n;
-}
-
 // The cache's note holds the iterator of the block found last, valid while
 // the cache's stamp is the generation it was found in.
 const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cache) const {

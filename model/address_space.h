@@ -61,7 +61,6 @@ class AddressSpace final : public Memory {
   // Copies `size` bytes; raises 5 unless the whole range is mapped.
   void Read(Address address, void* dest, uint32_t size) const override;
   bool TryRead(Address address, void* dest, uint32_t size) const override;
-  uint32_t ReadRun(Address address, void* dest, uint32_t most) const override;
   void Write(Address address, const void* src, uint32_t size);
 
   // The host bytes of [address, address + size) when they lie in one block,

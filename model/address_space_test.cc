@@ -37,27 +37,6 @@ TEST(AddressSpaceTest, ReadsAcrossAdjacentBlocksButNotIntoGaps) {
   EXPECT_EQ(ReadUInt32(m, 0x2000), 0u) << "a failed write changes nothing";
 }
 
-// A run ends with its block, even where the next block follows at once.
-TEST(AddressSpaceTest, ReadRunStopsAtTheEndOfItsBlock) {
-  AddressSpace m;
-  m.Map(0x1000, 8);
-  m.Map(0x1008, 8);
-  for (uint8_t i = 0; i < 16; ++i) m.Write(0x1000 + i, &i, 1);
-  struct Case {
-    Address at;
-    uint32_t most;
-    uint32_t got;
-  };
-  const Case cases[] = {{0x1002, 4, 4}, {0x1002, 100, 6}, {0x1008, 100, 8},
-                        {0x1010, 4, 0}, {0x0FFF, 4, 0},   {0x1002, 0, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.at);
-    std::array<uint8_t, 100> out{};
-    ASSERT_EQ(m.ReadRun(c.at, out.data(), c.most), c.got);
-    for (uint32_t i = 0; i < c.got; ++i) EXPECT_EQ(out[i], c.at - 0x1000 + i);
-  }
-}
-
 // RunBytes hands out a block's own bytes, whole ranges within one block
 // only, from a cache that must never outlive the block it remembers.
 TEST(AddressSpaceTest, RunBytesReadsWithinOneBlockThroughTheReadersCache) {

@@ -86,25 +86,6 @@ bool GuardedMemory::TryRead(Address address, void* dest, uint32_t size) const {
   return size == 0 || Copy(address, dest, size);
 }
 
-uint32_t GuardedMemory::CopyRun(const Region& region, Address address, void* dest,
-                                uint32_t most) const {
-  const uint64_t limit = layout().address_end;
-  const auto n =
-      static_cast<uint32_t>(std::min<uint64_t>({most, region.end - address, limit - address}));
-  if (!GuardedCopy(dest, HostPointer(address), n)) {
-    Forget();  // what was seen is no longer so
-    return 0;
-  }
-  return n;
-}
-
-uint32_t GuardedMemory::ReadRun(Address address, void* dest, uint32_t most) const {
-  if (most == 0 || address >= layout().address_end || !handler_.active()) return 0;
-  const Region region = RegionAt(address);
-  if (region.end == 0 || !region.readable) return 0;
-  return CopyRun(region, address, dest, most);
-}
-
 // The stamp is taken before the region is looked for: a Forget meanwhile
 // leaves the region under the older stamp, where no later read finds it.
 const uint8_t* GuardedMemory::FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
@@ -112,16 +93,21 @@ const uint8_t* GuardedMemory::FindRunBytes(Address address, uint32_t size, uint8
   const uint64_t limit = layout().address_end;
   if (address >= limit || size > limit - address || !handler_.active()) return nullptr;
   const uint64_t epoch = stamp();
-  Region region;
+  uint64_t end = 0;  // of the readable region holding `address`
   if (const automation::ReadCache::Run* run = cache.Find(epoch, address)) {
-    region = {run->start, run->end, true, false};
+    end = run->end;
   } else {
-    region = RegionAt(address);
+    const Region region = RegionAt(address);
     if (region.end == 0 || !region.readable) return nullptr;
     cache.Remember(epoch, {region.start, region.end, nullptr});
+    end = region.end;
   }
-  if (size > region.end - address) return nullptr;
-  return CopyRun(region, address, scratch, size) == size ? scratch : nullptr;
+  if (size > end - address) return nullptr;
+  if (!GuardedCopy(scratch, HostPointer(address), size)) {
+    Forget();  // what was seen is no longer so
+    return nullptr;
+  }
+  return scratch;
 }
 
 void GuardedMemory::Read(Address address, void* dest, uint32_t size) const {

@@ -46,7 +46,6 @@ class GuardedMemory final : public automation::Memory {
   void Read(Address address, void* dest, uint32_t size) const override;
   bool TryRead(Address address, void* dest, uint32_t size) const override;
   // Up to the end of the region that holds `address`.
-  uint32_t ReadRun(Address address, void* dest, uint32_t most) const override;
   bool IsMapped(Address address, uint64_t size) const override;
   // A copy of the range, or nullptr when it cannot be read (or the copy
   // cannot be stored).
@@ -81,9 +80,6 @@ class GuardedMemory final : public automation::Memory {
   // first: a hit spares the query, never the guarded copy.
   const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
                               automation::ReadCache& cache) const override;
-  // Copies what of [address, address + most) lies in `region`, which is
-  // readable; the bytes copied, 0 when a page faulted.
-  uint32_t CopyRun(const Region& region, Address address, void* dest, uint32_t most) const;
 
   // What a thread remembers: the region it saw last, good while `epoch` is
   // the memory's stamp (memory.h). Every memory and every Forget take a
