@@ -120,19 +120,28 @@ void ArrayWalk::Run(Address var, uint16_t type, Switches& s, bool halved) {
   ordinal_labels_ = s.Indexed && s.OrdinalPos;
   const auto element_type = static_cast<uint16_t>(type & ~vbArray);
   TakeData();
-  if (!s.Indexed && !s.CharASCII) {
-    // The last element's address is the highest the walk computes; past it
-    // the walk would overflow like the general path does, element by element.
-    const Layout& layout = memory_.layout();
-    AddAddress(layout, SignedAddress(layout, desc_.pvData), MulLong(count - 1, desc_.cbElements));
-    if (PlainElementsFast(element_type, static_cast<size_t>(count))) return;
+  // The walks that take the elements out of order or all at once (the fast
+  // path, slices on two threads) need every element's address to fit. When
+  // one does not, the walk in order overflows at that element, as the
+  // process does, after whatever fails in the elements before it.
+  if (AddressesFit(count)) {
+    if (!s.Indexed && !s.CharASCII && PlainElementsFast(element_type, static_cast<size_t>(count))) {
+      return;
+    }
+    if (SplitElements(static_cast<size_t>(count), element_type, s, halved)) return;
   }
-  if (SplitElements(static_cast<size_t>(count), element_type, s, halved)) return;
   WalkInOrder(count, element_type, s, halved);
 }
 
+bool ArrayWalk::AddressesFit(int32_t count) const {
+  const Layout& layout = memory_.layout();
+  const int64_t span = int64_t{count - 1} * desc_.cbElements;  // below 2^62
+  int64_t last;
+  return !__builtin_add_overflow(SignedAddress(layout, desc_.pvData), span, &last) &&
+         (layout.pointer_size != 4 || last <= INT32_MAX);
+}
+
 void ArrayWalk::WalkInOrder(int32_t count, uint16_t element_type, const Switches& s, bool halved) {
-  const int32_t stride = s.CharASCII ? MulLong(desc_.cbElements, 2) : desc_.cbElements;
   const int32_t steps = s.CharASCII ? count / 2 + count % 2 : count;
   const Layout& layout = memory_.layout();
   const int64_t pv_data = SignedAddress(layout, desc_.pvData);
@@ -152,7 +161,11 @@ void ArrayWalk::WalkInOrder(int32_t count, uint16_t element_type, const Switches
       Reserve(static_cast<size_t>(EstimateRest(Produced() - flushed_at_start, kSample,
                                                static_cast<uint64_t>(steps), ordinal_labels_)));
     }
-    if (step < steps) offset = AddLong(offset, stride);
+    // The step is computed where the process computes it, after the
+    // element: a walk of one element never doubles its size.
+    if (step < steps) {
+      offset = AddLong(offset, s.CharASCII ? MulLong(desc_.cbElements, 2) : desc_.cbElements);
+    }
   }
 }
 

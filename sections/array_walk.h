@@ -90,6 +90,9 @@ class ArrayWalk {
   const uint8_t* Cells(size_t first, size_t n, std::vector<uint8_t>& room) const;
   // The fast path's text of all `count` elements, counted.
   size_t PlainWidth(uint16_t type, size_t count) const;
+  // Whether the address of each of `count` elements, from pvData on, is
+  // computed without overflow.
+  bool AddressesFit(int32_t count) const;
   // Every element on this thread, in the order of the data.
   void WalkInOrder(int32_t count, uint16_t element_type, const Switches& s, bool halved);
   // The `size` bytes at `at`, within the data, read a window at a time.

@@ -198,6 +198,24 @@ TEST_F(ValuesInfoTest, FailuresStopTheWholeSection) {
   EXPECT_EQ(ErrorOf(client_.Pass(a), {}), kInvalidArgument);
 }
 
+// An element that cannot be read fails before any offset past it is
+// computed: neither the last element's address nor the step of a walk over
+// every second element may overflow first.
+TEST_F(ValuesInfoTest, AnUnreadableElementFailsBeforeAnOffsetPastItOverflows) {
+  const DeclaredBound one[] = {{0, 0}};
+  const Variable huge = client_.DimArray(vbLong, one);
+  const Address descriptor = ReadUInt32(process_.memory(), huge.address);
+  WriteUInt32(process_.memory(), descriptor + 4, 0x40000000);   // one element of 1 GiB
+  WriteUInt32(process_.memory(), descriptor + 12, 0x00010000);  // that is not there
+  EXPECT_EQ(ErrorOf(client_.Pass(huge), {.CharASCII = true}), kInvalidArgument);
+
+  const DeclaredBound many[] = {{0, 127}};
+  const Variable high = client_.DimArray(vbLong, many);
+  WriteUInt32(process_.memory(), ReadUInt32(process_.memory(), high.address) + 12, 0x7FFFFF00);
+  EXPECT_EQ(ErrorOf(client_.Pass(high), {}), kInvalidArgument);
+  EXPECT_EQ(ErrorOf(client_.Pass(high), {.Indexed = true}), kInvalidArgument);
+}
+
 // The text can pass what a string holds with little data behind it: a long
 // separator after each of a million bytes is refused before it takes memory.
 TEST_F(ValuesInfoTest, TextLongerThanAStringCanHoldIsRefused) {
