@@ -548,6 +548,24 @@ bool IsScratch(Address address, Address stack_pointer) {
   return address >= kReserveLow && address < stack_pointer;
 }
 
+// True when the argument lies in the call's own frames, or what it points
+// at does, down the chain a by-reference array takes (the cell, the
+// descriptor, its data). Each path then reads what its own locals left
+// there, which differ: the report and the twin owe no agreement.
+bool ReachesOwnFrames(const Process& process, Address var) {
+  const Address stack_pointer = process.stack().pointer();
+  if (IsScratch(var + kLayout.variant_size - 1, stack_pointer)) return true;
+  constexpr uint32_t kNextOffset[] = {0, 0, kLayout.pv_data_offset};
+  Address at = var + automation::kDataFieldOffset;
+  for (const uint32_t offset : kNextOffset) {
+    uint64_t pointer = 0;  // little-endian, as the client's
+    if (!process.memory().TryRead(at, &pointer, kLayout.pointer_size)) return false;
+    if (IsScratch(pointer, stack_pointer)) return true;
+    at = pointer + offset;
+  }
+  return false;
+}
+
 void CheckUnchanged(const Snapshot& before, Process& process) {
   const Snapshot after = Take(process);
   if (after.stack_pointer != before.stack_pointer) Fail("stack pointer not restored");
@@ -756,10 +774,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     HostAllocationCap cap(kHostCap);
     try {
-      // An argument in the call's own frames reads what each path's own
-      // locals left there, which differ: no agreement is owed then.
-      const bool own_frames =
-          IsScratch(var + kLayout.variant_size - 1, world.process.stack().pointer());
+      const bool own_frames = ReachesOwnFrames(world.process, var);
       dudUdudADOD::fuzz::CheckOutputs(world.process, var, call.var_flags,
                                       first.report ? 0 : first.error, !own_frames);
     } catch (const std::bad_alloc&) {
