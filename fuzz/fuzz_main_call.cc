@@ -48,8 +48,11 @@
 //    footprint, --svg's picture; fuzz/output_checks.h) never raise, change
 //    no byte of it, write a JSON document any parser reads and a picture of
 //    text XML allows, agree with the report (the twin fails as the report
-//    fails, and only in its footprint where the report succeeds) and with
-//    each other (the footprint fails exactly where the picture stops);
+//    fails, and only in its footprint where the report succeeds; the report
+//    taken without vatCharASCII's characters, which the twin does not
+//    print; no agreement is owed when the argument, or the cell, descriptor
+//    or data it points at, lies in the call's own frames) and with each
+//    other (the footprint fails exactly where the picture stops);
 //  - the call through a sink never needs a host allocation past the cap: the
 //    report's own text is handed over in pieces, so such an allocation is
 //    sized by what the input claims, not by what it holds. An exception
