@@ -1,4 +1,4 @@
-// What the three fuzz targets share: a reader that decodes a fuzz input from
+// What the fuzz targets share: a reader that decodes a fuzz input from
 // the front, a cap on host allocations, and a hard stop for a broken
 // property.
 //

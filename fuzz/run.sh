@@ -33,7 +33,7 @@ fi
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 build="$root/build-fuzz/fuzz"
-targets=(fuzz_main_call fuzz_script fuzz_put_text)
+targets=(fuzz_main_call fuzz_main_call64 fuzz_script fuzz_put_text)
 
 echo "== building the fuzz preset"
 cmake --preset fuzz >/dev/null
