@@ -180,26 +180,21 @@ uint64_t InterestingWord(ByteReader& in) {
 // A raw pointer: 32 bits of input on 32-bit, 64 on 64-bit.
 Address RawPointer(ByteReader& in) { return kWide ? U64(in) : in.U32(); }
 
-// Addresses near an edge of the space, for Pointer to aim a little past.
-constexpr Address kEdges32[] = {0x7FFFFFF0, 0xFFFFFFF0, 0, 0x80000000, kPlan.general_base};
-constexpr Address kEdges64[] = {0x7FFFFFF0,
-                                0xFFFFFFF0,
-                                0,
-                                0x80000000,
-                                kPlan.general_base,
-                                k4G,
-                                kPlan.data_base,
-                                kLayout.address_end - 16,
-                                0xFFFFFFFFFFFFFFF0,
-                                0x7FFFFFFFFFFFFFF0};
+// Addresses near an edge of the space, for Pointer to aim a little past:
+// the first five on both platforms, the rest on 64-bit only.
+constexpr Address kEdges[] = {0x7FFFFFF0,
+                              0xFFFFFFF0,
+                              0,
+                              0x80000000,
+                              kPlan.general_base,
+                              k4G,
+                              kPlan.data_base,
+                              kLayout.address_end - 16,
+                              0xFFFFFFFFFFFFFFF0,
+                              0x7FFFFFFFFFFFFFF0};
+constexpr uint32_t kEdgeCount = kWide ? std::size(kEdges) : 5;
 
-Address EdgePointer(ByteReader& in) {
-  if constexpr (kWide) {
-    return kEdges64[in.Below(std::size(kEdges64))] + in.Below(16);
-  } else {
-    return kEdges32[in.Below(std::size(kEdges32))] + in.Below(16);
-  }
-}
+Address EdgePointer(ByteReader& in) { return kEdges[in.Below(kEdgeCount)] + in.Below(16); }
 
 // A pointer: into a place (a little before or past it too), raw, 0, near an
 // edge of the address space, or into the client's frame on the stack.
