@@ -25,7 +25,7 @@ constexpr size_t kShortWidest = kShortString / 2 + kAddressAndLengthWidest;
 // up to 16 bytes, and in 16-byte steps past that: the texts are short and
 // of every length, and neither a call nor a string instruction's start-up
 // pays for a dozen bytes. Reads nothing outside the source.
-void CopyShort(uint8_t* dest, const uint8_t* src, size_t n) {
+[[gnu::always_inline]] inline void CopyShort(uint8_t* dest, const uint8_t* src, size_t n) {
   const auto copy = [&](auto word) {
     std::memcpy(&word, src, sizeof word);
     decltype(word) last;
@@ -47,23 +47,46 @@ void CopyShort(uint8_t* dest, const uint8_t* src, size_t n) {
   }
 }
 
-// The digits of v < 1000 at `p`, which has room for 4 characters past them:
-// all three digits, zero-padded, are made as one word and shifted so that
-// the first one that counts comes first, with no branch on the width.
-char16_t* WriteBelow1000(char16_t* p, uint32_t v) {
-  const uint64_t word = uint64_t{u'0' + v / 100} | uint64_t{kDigitPairWords[v % 100]} << 16;
-  const int width = 1 + (v >= 10 ? 1 : 0) + (v >= 100 ? 1 : 0);
-  const uint64_t shifted = word >> (16 * (3 - width));
-  std::memcpy(p, &shifted, sizeof shifted);
-  return p + width;
-}
+// "length)" for each byte length of a short string, plain and halved ("5.5)"
+// for 11 bytes), as eight characters of which the first ones count and the
+// last tells how many: one 16-byte store writes any of them.
+struct LengthTexts {
+  std::array<std::array<char16_t, 8>, kShortString + 1> plain, halved;
+};
+constexpr LengthTexts kLengthTexts = [] {
+  const auto make = [](uint32_t whole, bool half) {
+    std::array<char16_t, 8> text{};
+    size_t n = 0;
+    if (whole >= 100) text[n++] = static_cast<char16_t>(u'0' + whole / 100);
+    if (whole >= 10) text[n++] = static_cast<char16_t>(u'0' + whole / 10 % 10);
+    text[n++] = static_cast<char16_t>(u'0' + whole % 10);
+    if (half) {
+      text[n++] = u'.';
+      text[n++] = u'5';
+    }
+    text[n++] = u')';
+    text[7] = static_cast<char16_t>(n);
+    return text;
+  };
+  LengthTexts texts{};
+  for (uint32_t bytes = 0; bytes <= kShortString; ++bytes) {
+    texts.plain[bytes] = make(bytes, false);
+    texts.halved[bytes] = make(bytes / 2, bytes % 2 != 0);
+  }
+  return texts;
+}();
 
 // The address as WriteInteger writes it, at `p`, which has room for 24
 // characters: the digits above the last four come from the memo when the
 // address before had the same.
-char16_t* WriteAddress(char16_t* p, int64_t address, StringElement::Memo& memo) {
-  const int64_t high = address / 10000;
-  if (high == 0) return WriteInteger(p, address);  // no digits above the last four
+[[gnu::always_inline]] inline char16_t* WriteAddress(char16_t* p, int64_t address,
+                                                     StringElement::Memo& memo) {
+  const uint64_t magnitude = Magnitude(address);
+  const uint64_t high_magnitude = magnitude / 10000;
+  if (high_magnitude == 0) return WriteInteger(p, address);  // no digits above the last four
+  const auto low = static_cast<uint32_t>(magnitude - high_magnitude * 10000);
+  const int64_t high = address < 0 ? -static_cast<int64_t>(high_magnitude)
+                                   : static_cast<int64_t>(high_magnitude);
   if (high != memo.high) {
     char16_t* end = WriteInteger(memo.high_text.data(), high);
     memo.high_length = static_cast<size_t>(end - memo.high_text.data());
@@ -73,28 +96,24 @@ char16_t* WriteAddress(char16_t* p, int64_t address, StringElement::Memo& memo) 
   std::memcpy(p, memo.high_text.data(), 8 * sizeof(char16_t));
   if (memo.high_length > 8) std::memcpy(p + 8, memo.high_text.data() + 8, 8 * sizeof(char16_t));
   p += memo.high_length;
-  const auto low = static_cast<uint32_t>(Magnitude(address % 10000));
-  std::memcpy(p, &kDigitPairWords[low / 100], 4);
-  std::memcpy(p + 2, &kDigitPairWords[low % 100], 4);
+  const uint32_t hundreds = low * 5243 >> 19;  // low / 100, for any low below 10000
+  std::memcpy(p, &kDigitPairWords[hundreds], 4);
+  std::memcpy(p + 2, &kDigitPairWords[low - hundreds * 100], 4);
   return p + 4;
 }
 
-// "(^address/length)" as WriteAddressAndLength writes it, for a length
-// below 1000 bytes, at `p`, which has room for kAddressAndLengthWidest
+// "(^address/length)" as WriteAddressAndLength writes it, for a short
+// string's length, at `p`, which has room for kAddressAndLengthWidest
 // characters.
-char16_t* WriteShortAddressAndLength(char16_t* p, int64_t address, uint32_t bytes, bool halved,
+[[gnu::always_inline]] inline char16_t* WriteShortAddressAndLength(char16_t* p, int64_t address, uint32_t bytes, bool halved,
                                      StringElement::Memo& memo) {
   *p++ = u'(';
   *p++ = u'^';
   p = WriteAddress(p, address, memo);
   *p++ = u'/';
-  p = WriteBelow1000(p, halved ? bytes / 2 : bytes);
-  if (halved && bytes % 2 != 0) {
-    *p++ = u'.';
-    *p++ = u'5';
-  }
-  *p++ = u')';
-  return p;
+  const auto& text = (halved ? kLengthTexts.halved : kLengthTexts.plain)[bytes];
+  std::memcpy(p, text.data(), sizeof text);
+  return p + text[7];
 }
 
 }  // namespace
@@ -118,11 +137,16 @@ void StringElement::Append(std::u16string& text, size_t before, Address bstr, bo
 // The text grows by room for many elements at a time, which they are written
 // into through a pointer, and is cut to what they wrote when the run ends,
 // however it ends: a string that raises leaves the text of the elements
-// before it.
+// before it. Each element may store up to eight characters past its end
+// (the length's and the separator's whole-word stores); the room covers them.
 void StringElement::AppendCells(std::u16string& text, size_t before, const uint8_t* cells, size_t n,
                                 size_t stride, std::u16string_view sep, bool addr_len, bool halved,
                                 Memo& memo) const {
-  const size_t widest = kShortWidest + sep.size();
+  constexpr size_t kSepWord = 8;  // a separator this short is stored as one word
+  std::array<char16_t, kSepWord> sep_word{};
+  const bool short_sep = sep.size() <= kSepWord;
+  if (short_sep) std::copy(sep.begin(), sep.end(), sep_word.begin());
+  const size_t widest = kShortWidest + std::max(sep.size(), kSepWord);
   const size_t growth = std::max<size_t>(widest, 4096);
   size_t at = text.size();  // the end of the text; room after it
   struct Cut {
@@ -130,19 +154,31 @@ void StringElement::AppendCells(std::u16string& text, size_t before, const uint8
     const size_t& at;
     ~Cut() { text.resize(at); }
   } cut{text, at};
+  // No element can take the report past a string's length while the whole
+  // room fits in one: the check per element is needed only near the end.
+  bool roomy = false;
+  const auto grow = [&] {
+    text.resize(at + growth);
+    roomy = before + text.size() <= kMaxStringChars;
+  };
   for (size_t i = 0; i < n; ++i) {
-    if (text.size() - at < widest) text.resize(at + growth);
+    if (text.size() - at < widest) grow();
     const Address bstr = PointerAt(cells + i * stride);
-    char16_t* end = WriteShort(text.data() + at, before + at, bstr, addr_len, halved, memo);
+    char16_t* end =
+        WriteShort(text.data() + at, roomy ? 0 : before + at, bstr, addr_len, halved, memo);
     if (end == nullptr) {
       text.resize(at);
       AppendLong(text, before, bstr, addr_len, halved);
       at = text.size();
-      text.resize(at + growth);
+      grow();
       end = text.data() + at;
     }
-    CopyShort(reinterpret_cast<uint8_t*>(end), reinterpret_cast<const uint8_t*>(sep.data()),
-              sep.size() * sizeof(char16_t));
+    if (short_sep) {
+      std::memcpy(end, sep_word.data(), sizeof sep_word);
+    } else {
+      CopyShort(reinterpret_cast<uint8_t*>(end), reinterpret_cast<const uint8_t*>(sep.data()),
+                sep.size() * sizeof(char16_t));
+    }
     at = static_cast<size_t>(end - text.data()) + sep.size();
   }
 }
@@ -173,7 +209,7 @@ void StringElement::AppendLong(std::u16string& text, size_t before, Address bstr
 // The prefix is read as SysStringByteLen reads it; a string that passes the
 // end of its run is left to the general path, which may find it whole over
 // adjacent runs or raise. The real process copies the text straight to `p`.
-char16_t* StringElement::WriteShort(char16_t* p, size_t length, Address bstr, bool addr_len,
+[[gnu::always_inline]] inline char16_t* StringElement::WriteShort(char16_t* p, size_t length, Address bstr, bool addr_len,
                                     bool halved, Memo& memo) const {
   if constexpr (std::endian::native != std::endian::little) return nullptr;
   if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there

@@ -59,8 +59,9 @@ class StringElement {
   void AppendLong(std::u16string& text, size_t before, automation::Address bstr, bool addr_len,
                   bool halved) const;
   // The fast path: the text written at `p`, which has room for a short
-  // string's, when the report holds `length` characters before it; its end,
-  // or nullptr, what it wrote not counting, for any string it does not take.
+  // string's, when the report holds `length` characters before it (0 when
+  // the caller knows the text fits); its end, or nullptr, what it wrote not
+  // counting, for any string it does not take.
   char16_t* WriteShort(char16_t* p, size_t length, automation::Address bstr, bool addr_len,
                        bool halved, Memo& memo) const;
 
