@@ -65,22 +65,24 @@ class StringElementTest : public ::testing::Test {
 
   // Each string written alone, and all of them as a run of cells; the two
   // must agree.
-  std::u16string OneByOne(const std::vector<Address>& strings, bool halved) {
+  std::u16string OneByOne(const std::vector<Address>& strings, bool halved,
+                          std::u16string_view sep = u";") {
     StringElement::Memo memo;
     std::u16string text;
     for (Address bstr : strings) {
       element_.Append(text, 0, bstr, true, halved, memo);
-      text += u";";
+      text += sep;
     }
     return text;
   }
-  std::u16string AsCells(const std::vector<Address>& strings, bool halved, size_t before = 0) {
+  std::u16string AsCells(const std::vector<Address>& strings, bool halved, size_t before = 0,
+                         std::u16string_view sep = u";") {
     const uint32_t width = process_.memory().layout().pointer_size;
     std::vector<uint8_t> cells(strings.size() * width);
     for (size_t i = 0; i < strings.size(); ++i) std::memcpy(&cells[i * width], &strings[i], width);
     StringElement::Memo memo;
     std::u16string text = u"before";
-    element_.AppendCells(text, before, cells.data(), strings.size(), width, u";", true, halved,
+    element_.AppendCells(text, before, cells.data(), strings.size(), width, sep, true, halved,
                          memo);
     return text.substr(6);
   }
@@ -116,6 +118,10 @@ TEST_F(StringElementTest, EveryStringReadsAlikeOnEitherPath) {
     expected += u"(^0/0);";
     EXPECT_SAME_TEXT(OneByOne(strings, halved), expected);
     EXPECT_SAME_TEXT(AsCells(strings, halved), expected);
+  }
+  // Separators short enough to be stored as one word, and longer.
+  for (std::u16string_view sep : {u"", u"12345678", u"123456789"}) {
+    EXPECT_SAME_TEXT(AsCells(strings, true, 0, sep), OneByOne(strings, true, sep));
   }
 }
 
@@ -180,6 +186,29 @@ TEST_F(StringElementTest, TextPastAStringsLengthRaises14) {
   EXPECT_EQ(ErrorOf([&] { AsCells({s.bstr}, false, kMaxStringChars - 9); }), kOutOfStringSpace);
   EXPECT_EQ(
       ErrorOf([&] { element_.Append(text, kMaxStringChars - 10, s.bstr, true, false, memo); }), 0);
+}
+
+// A run that reaches the limit partway: the elements that fit are written,
+// and the first that does not raises 14, however much room was taken.
+TEST_F(StringElementTest, ARunThatReachesAStringsLengthStopsAtTheElementPastIt) {
+  const Placed s = Place(0x7004, 20, 20);
+  const std::u16string one = Expected(s, false) + u";";
+  const uint32_t width = process_.memory().layout().pointer_size;
+  const std::vector<Address> strings(2000, s.bstr);
+  std::vector<uint8_t> cells(strings.size() * width);
+  for (size_t i = 0; i < strings.size(); ++i) std::memcpy(&cells[i * width], &s.bstr, width);
+  for (size_t fit : {0u, 1u, 150u, 1000u}) {
+    // Room for `fit` elements and the first ten characters of the next.
+    const size_t before = kMaxStringChars - fit * one.size() - 9;
+    std::u16string text;
+    StringElement::Memo memo;
+    EXPECT_EQ(ErrorOf([&] {
+                element_.AppendCells(text, before, cells.data(), strings.size(), width, u";", true,
+                                     false, memo);
+              }),
+              kOutOfStringSpace);
+    EXPECT_EQ(text.size(), fit * one.size()) << fit;
+  }
 }
 
 // Enough elements that the room for them is taken many times over.
