@@ -54,8 +54,8 @@ class Memory {
   const uint8_t* RunBytes(Address address, uint32_t size, uint8_t* scratch, ReadCache& cache,
                           uint64_t* readable = nullptr) const {
     const ReadCache::Run* run = cache.Find(stamp(), address);
-    if (run != nullptr && run->host != nullptr && size <= run->end - address) {
-      if (readable != nullptr) *readable = run->end - address;
+    if (run != nullptr && run->host != nullptr && size <= run->end() - address) {
+      if (readable != nullptr) *readable = run->end() - address;
       return run->host + (address - run->start);
     }
     if (readable != nullptr) *readable = size;

@@ -26,12 +26,13 @@
 namespace dudUdudADOD::automation {
 
 struct ReadCache {
-  // A readable run [start, end), and where the model keeps its bytes
+  // A readable run [start, start + size), and where the model keeps its bytes
   // (nullptr for memory that must be copied through a guard).
   struct Run {
     uint64_t start = 0;
-    uint64_t end = 0;
+    uint64_t size = 0;  // kept rather than the end: the search needs no subtraction
     const uint8_t* host = nullptr;
+    uint64_t end() const { return start + size; }
   };
   // An array's strings often come from a few texts that every element
   // shares, met in any order: a few runs are kept, the latest first.
@@ -46,7 +47,7 @@ struct ReadCache {
     for (const Run& run : runs) {
       // start <= address < end, as one unsigned comparison; never for an
       // empty run.
-      found = address - run.start < run.end - run.start ? &run : found;
+      found = address - run.start < run.size ? &run : found;
     }
     return found;
   }
@@ -54,7 +55,7 @@ struct ReadCache {
   // under another stamp; the oldest falls out.
   const Run& Remember(uint64_t current, const Run& run);
   // Whether the latest run was found under `current` (and the note with it).
-  bool HasLatest(uint64_t current) const { return stamp == current && runs[0].end != 0; }
+  bool HasLatest(uint64_t current) const { return stamp == current && runs[0].size != 0; }
 
   uint64_t stamp = 0;             // the memory's stamp when the runs were found; 0: none
   std::array<Run, kRuns> runs{};  // the latest first; unused ones empty

@@ -158,13 +158,13 @@ const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cach
   const Iterator it = BlockAfter(latest, address);
   if (it == blocks_.end()) return nullptr;
   std::memcpy(cache.note.data(), &it, sizeof it);
-  return &cache.Remember(generation, {it->first, End(it->first, it->second), it->second.data()});
+  return &cache.Remember(generation, {it->first, it->second.size(), it->second.data()});
 }
 
 const uint8_t* AddressSpace::FindRunBytes(Address address, uint32_t size, uint8_t*,
                                           ReadCache& cache) const {
   const ReadCache::Run* run = CachedRunAt(address, cache);
-  if (run == nullptr || size > run->end - address) return nullptr;
+  if (run == nullptr || size > run->end() - address) return nullptr;
   return run->host + (address - run->start);
 }
 

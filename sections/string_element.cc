@@ -85,8 +85,8 @@ constexpr LengthTexts kLengthTexts = [] {
   const uint64_t high_magnitude = magnitude / 10000;
   if (high_magnitude == 0) return WriteInteger(p, address);  // no digits above the last four
   const auto low = static_cast<uint32_t>(magnitude - high_magnitude * 10000);
-  const int64_t high = address < 0 ? -static_cast<int64_t>(high_magnitude)
-                                   : static_cast<int64_t>(high_magnitude);
+  const int64_t high =
+      address < 0 ? -static_cast<int64_t>(high_magnitude) : static_cast<int64_t>(high_magnitude);
   if (high != memo.high) {
     char16_t* end = WriteInteger(memo.high_text.data(), high);
     memo.high_length = static_cast<size_t>(end - memo.high_text.data());
@@ -97,16 +97,19 @@ constexpr LengthTexts kLengthTexts = [] {
   if (memo.high_length > 8) std::memcpy(p + 8, memo.high_text.data() + 8, 8 * sizeof(char16_t));
   p += memo.high_length;
   const uint32_t hundreds = low * 5243 >> 19;  // low / 100, for any low below 10000
-  std::memcpy(p, &kDigitPairWords[hundreds], 4);
-  std::memcpy(p + 2, &kDigitPairWords[low - hundreds * 100], 4);
+  // Both pairs as one word, put together in general registers.
+  const uint64_t digits =
+      kDigitPairWords[hundreds] | uint64_t{kDigitPairWords[low - hundreds * 100]} << 32;
+  std::memcpy(p, &digits, sizeof digits);
   return p + 4;
 }
 
 // "(^address/length)" as WriteAddressAndLength writes it, for a short
 // string's length, at `p`, which has room for kAddressAndLengthWidest
 // characters.
-[[gnu::always_inline]] inline char16_t* WriteShortAddressAndLength(char16_t* p, int64_t address, uint32_t bytes, bool halved,
-                                     StringElement::Memo& memo) {
+[[gnu::always_inline]] inline char16_t* WriteShortAddressAndLength(char16_t* p, int64_t address,
+                                                                   uint32_t bytes, bool halved,
+                                                                   StringElement::Memo& memo) {
   *p++ = u'(';
   *p++ = u'^';
   p = WriteAddress(p, address, memo);
@@ -148,30 +151,44 @@ void StringElement::AppendCells(std::u16string& text, size_t before, const uint8
   if (short_sep) std::copy(sep.begin(), sep.end(), sep_word.begin());
   const size_t widest = kShortWidest + std::max(sep.size(), kSepWord);
   const size_t growth = std::max<size_t>(widest, 4096);
-  size_t at = text.size();  // the end of the text; room after it
+  // The end of the text is `p`; the room after it runs to `limit` and
+  // `widest` past it. Held apart from the string, which a byte store through
+  // any pointer could alias, so that they stay in registers.
+  char16_t* p = text.data() + text.size();
+  char16_t* limit = p;
   struct Cut {
     std::u16string& text;
-    const size_t& at;
-    ~Cut() { text.resize(at); }
-  } cut{text, at};
+    char16_t* const& p;
+    ~Cut() { text.resize(static_cast<size_t>(p - text.data())); }
+  } cut{text, p};
   // No element can take the report past a string's length while the whole
   // room fits in one: the check per element is needed only near the end.
   bool roomy = false;
   const auto grow = [&] {
+    const auto at = static_cast<size_t>(p - text.data());
     text.resize(at + growth);
+    p = text.data() + at;
+    limit = text.data() + text.size() - widest;
     roomy = before + text.size() <= kMaxStringChars;
   };
+  grow();
   for (size_t i = 0; i < n; ++i) {
-    if (text.size() - at < widest) grow();
+    if (p > limit) grow();
     const Address bstr = PointerAt(cells + i * stride);
-    char16_t* end =
-        WriteShort(text.data() + at, roomy ? 0 : before + at, bstr, addr_len, halved, memo);
+    char16_t* end = WriteShort(p, roomy ? 0 : before + static_cast<size_t>(p - text.data()), bstr,
+                               addr_len, halved, memo);
     if (end == nullptr) {
+      const auto at = static_cast<size_t>(p - text.data());
       text.resize(at);
-      AppendLong(text, before, bstr, addr_len, halved);
-      at = text.size();
+      try {
+        AppendLong(text, before, bstr, addr_len, halved);
+      } catch (...) {
+        p = text.data() + at;  // the text may have moved: what it kept is cut
+        throw;
+      }
+      p = text.data() + text.size();
       grow();
-      end = text.data() + at;
+      end = p;
     }
     if (short_sep) {
       std::memcpy(end, sep_word.data(), sizeof sep_word);
@@ -179,7 +196,7 @@ void StringElement::AppendCells(std::u16string& text, size_t before, const uint8
       CopyShort(reinterpret_cast<uint8_t*>(end), reinterpret_cast<const uint8_t*>(sep.data()),
                 sep.size() * sizeof(char16_t));
     }
-    at = static_cast<size_t>(end - text.data()) + sep.size();
+    p = end + sep.size();
   }
 }
 
@@ -209,8 +226,9 @@ void StringElement::AppendLong(std::u16string& text, size_t before, Address bstr
 // The prefix is read as SysStringByteLen reads it; a string that passes the
 // end of its run is left to the general path, which may find it whole over
 // adjacent runs or raise. The real process copies the text straight to `p`.
-[[gnu::always_inline]] inline char16_t* StringElement::WriteShort(char16_t* p, size_t length, Address bstr, bool addr_len,
-                                    bool halved, Memo& memo) const {
+[[gnu::always_inline]] inline char16_t* StringElement::WriteShort(char16_t* p, size_t length,
+                                                                  Address bstr, bool addr_len,
+                                                                  bool halved, Memo& memo) const {
   if constexpr (std::endian::native != std::endian::little) return nullptr;
   if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there
   uint8_t scratch[kBstrPrefix];

@@ -148,17 +148,22 @@ TEST_F(StringElementTest, StringsThatCannotBeReadRaise5) {
     EXPECT_EQ(ErrorOf([&] { element_.Append(text, 0, bad, true, false, memo); }), kInvalidArgument);
     EXPECT_EQ(ErrorOf([&] { AsCells({good.bstr, bad}, false); }), kInvalidArgument);
   }
+  // A long string whose text the general path reads past the end of what is
+  // there, after the text has grown to take it.
+  const Placed long_cut = Place(0x10004, 40000, 30000);
   const uint32_t width = process_.memory().layout().pointer_size;
-  std::vector<uint8_t> cells(2 * width);
-  std::memcpy(&cells[0], &good.bstr, width);
-  std::memcpy(&cells[width], &cut.bstr, width);
-  std::u16string text = u"x";
-  StringElement::Memo memo;
-  EXPECT_EQ(ErrorOf([&] {
-              element_.AppendCells(text, 0, cells.data(), 2, width, u";", true, false, memo);
-            }),
-            kInvalidArgument);
-  EXPECT_SAME_TEXT(text, u"x" + Expected(good, false) + u";");
+  for (Address bad : {cut.bstr, long_cut.bstr}) {
+    std::vector<uint8_t> cells(2 * width);
+    std::memcpy(&cells[0], &good.bstr, width);
+    std::memcpy(&cells[width], &bad, width);
+    std::u16string text = u"x";
+    StringElement::Memo memo;
+    EXPECT_EQ(ErrorOf([&] {
+                element_.AppendCells(text, 0, cells.data(), 2, width, u";", true, false, memo);
+              }),
+              kInvalidArgument);
+    EXPECT_SAME_TEXT(text, u"x" + Expected(good, false) + u";");
+  }
 }
 
 // Two strings in one block, the second claiming 2 bytes more than the block

@@ -95,11 +95,11 @@ const uint8_t* GuardedMemory::FindRunBytes(Address address, uint32_t size, uint8
   const uint64_t epoch = stamp();
   uint64_t end = 0;  // of the readable region holding `address`
   if (const automation::ReadCache::Run* run = cache.Find(epoch, address)) {
-    end = run->end;
+    end = run->end();
   } else {
     const Region region = RegionAt(address);
     if (region.end == 0 || !region.readable) return nullptr;
-    cache.Remember(epoch, {region.start, region.end, nullptr});
+    cache.Remember(epoch, {region.start, region.end - region.start, nullptr});
     end = region.end;
   }
   if (size > end - address) return nullptr;
