@@ -11,26 +11,25 @@ namespace dudUdudADOD::automation {
 
 namespace {
 
-uint64_t End(Address start, const std::vector<uint8_t>& bytes) { return start + bytes.size(); }
+template <typename Block>
+uint64_t End(Address start, const Block& block) {
+  return start + block.bytes.size();
+}
 
 }  // namespace
-
-namespace {
 
 // The blocks a thread's reads found last (the latest first), and the space
 // and generation they belong to. Per thread, so that two threads reading one
 // space (a walk in slices) neither race on them nor evict each other's.
 // A few are kept: a walk over an array's strings turns from one string to
 // the next and back to strings it met a moment before.
-struct RecentBlocks {
+struct AddressSpace::RecentBlocks {
   static constexpr size_t kKept = 4;
   uint64_t generation = 0;
   size_t count = 0;
-  std::array<std::map<Address, std::vector<uint8_t>>::const_iterator, kKept> blocks;
+  std::array<Blocks::const_iterator, kKept> blocks;
 };
-thread_local RecentBlocks recent_blocks;
-
-}  // namespace
+thread_local AddressSpace::RecentBlocks AddressSpace::recent_blocks_;
 
 AddressSpace::AddressSpace(const Layout& layout)
     : layout_(layout), capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64) {}
@@ -39,7 +38,7 @@ AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) cons
   // Walks over memory go block after block (the strings of an array lie one
   // after the other), so the blocks found lately and the one after the
   // latest are tried before a search.
-  RecentBlocks& recent = recent_blocks;
+  RecentBlocks& recent = recent_blocks_;
   if (recent.generation != stamp()) recent = {stamp(), 0, {}};
   for (size_t i = 0; i < recent.count; ++i) {
     if (Contains(recent.blocks[i], address)) return recent.blocks[i];
@@ -93,15 +92,19 @@ uint64_t AddressSpace::OverlapEnd(Address address, uint64_t size) const {
 void AddressSpace::Map(Address address, uint32_t size) {
   if (size == 0 || !IsFree(address, size)) Raise(kInvalidArgument);
   if (mapped_bytes_ + size > capacity_) Raise(kOutOfMemory);
-  blocks_.emplace(address, std::vector<uint8_t>(size));
+  const auto it = blocks_.emplace(address, Block{std::vector<uint8_t>(size), nullptr}).first;
+  const auto after = std::next(it);
+  it->second.next = after == blocks_.end() ? nullptr : &*after;
+  if (it != blocks_.begin()) std::prev(it)->second.next = &*it;
   mapped_bytes_ += size;
 }
 
 void AddressSpace::Unmap(Address address) {
   auto it = blocks_.find(address);
   if (it == blocks_.end()) return;
-  mapped_bytes_ -= it->second.size();
+  mapped_bytes_ -= it->second.bytes.size();
   Renew();  // every thread's cached block may be this one
+  if (it != blocks_.begin()) std::prev(it)->second.next = it->second.next;
   blocks_.erase(it);
 }
 
@@ -131,7 +134,7 @@ void AddressSpace::Read(Address address, void* dest, uint32_t size) const {
     auto it = BlockAt(static_cast<Address>(at));
     const uint64_t offset = at - it->first;
     const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
-    std::memcpy(out, it->second.data() + offset, n);
+    std::memcpy(out, it->second.bytes.data() + offset, n);
     out += n;
     at += n;
   }
@@ -146,19 +149,28 @@ bool AddressSpace::TryRead(Address address, void* dest, uint32_t size) const {
   return Memory::TryRead(address, dest, size);
 }
 
-// The cache's note holds the iterator of the block found last, valid while
-// the cache's stamp is the generation it was found in.
+const AddressSpace::Entry* AddressSpace::Search(Address address) const {
+  auto it = blocks_.upper_bound(address);
+  if (it == blocks_.begin()) return nullptr;
+  --it;
+  return Contains(it, address) ? &*it : nullptr;
+}
+
+// The cache's note holds the block found last, valid while the cache's stamp
+// is the generation it was found in; the block after it is tried first.
 const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cache) const {
-  using Iterator = Blocks::const_iterator;
-  static_assert(std::is_trivially_copyable_v<Iterator> && sizeof(Iterator) <= sizeof cache.note);
+  static_assert(sizeof(const Entry*) <= sizeof cache.note);
   const uint64_t generation = stamp();
   if (const ReadCache::Run* run = cache.Find(generation, address)) return run;
-  Iterator latest = blocks_.end();
+  const Entry* latest = nullptr;
   if (cache.HasLatest(generation)) std::memcpy(&latest, cache.note.data(), sizeof latest);
-  const Iterator it = BlockAfter(latest, address);
-  if (it == blocks_.end()) return nullptr;
-  std::memcpy(cache.note.data(), &it, sizeof it);
-  return &cache.Remember(generation, {it->first, it->second.size(), it->second.data()});
+  const Entry* next = latest == nullptr ? nullptr : latest->second.next;
+  const Entry* found =
+      next != nullptr && address - next->first < next->second.bytes.size() ? next : Search(address);
+  if (found == nullptr) return nullptr;
+  std::memcpy(cache.note.data(), &found, sizeof found);
+  return &cache.Remember(generation,
+                         {found->first, found->second.bytes.size(), found->second.bytes.data()});
 }
 
 const uint8_t* AddressSpace::FindRunBytes(Address address, uint32_t size, uint8_t*,
@@ -178,7 +190,7 @@ void AddressSpace::Write(Address address, const void* src, uint32_t size) {
     auto it = blocks_.find(BlockAt(static_cast<Address>(at))->first);
     const uint64_t offset = at - it->first;
     const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
-    std::memmove(it->second.data() + offset, in, n);
+    std::memmove(it->second.bytes.data() + offset, in, n);
     in += n;
     at += n;
   }
@@ -187,7 +199,7 @@ void AddressSpace::Write(Address address, const void* src, uint32_t size) {
 const uint8_t* AddressSpace::Span(Address address, uint32_t size) const {
   auto it = BlockAt(address);
   if (it == blocks_.end() || size > End(it->first, it->second) - address) return nullptr;
-  return it->second.data() + (address - it->first);
+  return it->second.bytes.data() + (address - it->first);
 }
 
 uint8_t* AddressSpace::MutableSpan(Address address, uint32_t size) {
@@ -196,7 +208,7 @@ uint8_t* AddressSpace::MutableSpan(Address address, uint32_t size) {
 
 void AddressSpace::ForEachBlock(
     const std::function<void(Address, const std::vector<uint8_t>&)>& visit) const {
-  for (const auto& [start, bytes] : blocks_) visit(start, bytes);
+  for (const auto& [start, block] : blocks_) visit(start, block.bytes);
 }
 
 namespace {

@@ -78,7 +78,18 @@ class AddressSpace final : public Memory {
   void ForEachBlock(const std::function<void(Address, const std::vector<uint8_t>&)>& visit) const;
 
  private:
-  using Blocks = std::map<Address, std::vector<uint8_t>>;
+  struct Block {
+    std::vector<uint8_t> bytes;
+    // The block after this one in address order, or nullptr. A walk over
+    // strings allocated one after another steps along these rather than
+    // along the tree, whose nodes on the way lie far apart in memory.
+    const std::pair<const Address, Block>* next = nullptr;
+  };
+  using Blocks = std::map<Address, Block>;
+  using Entry = Blocks::value_type;
+  // The blocks the calling thread's reads found last (address_space.cc).
+  struct RecentBlocks;
+  static thread_local RecentBlocks recent_blocks_;
 
   // Remembers blocks by their host bytes, which readers then read in place.
   const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
@@ -89,6 +100,8 @@ class AddressSpace final : public Memory {
   // The same, searched for, after the block that follows `latest` (the
   // block found last, or end()) has been tried.
   Blocks::const_iterator BlockAfter(Blocks::const_iterator latest, Address address) const;
+  // The block holding `address`, searched for; nullptr when none does.
+  const Entry* Search(Address address) const;
   // The run of the block holding `address` from `cache`, or found and
   // remembered there; nullptr when no block holds it.
   const ReadCache::Run* CachedRunAt(Address address, ReadCache& cache) const;

@@ -89,6 +89,41 @@ TEST(AddressSpaceTest, ACachedBlockIsNeverReadAfterItGoes) {
   EXPECT_NE(m.RunBytes(0x3000, 4, scratch, cache), nullptr);
 }
 
+// A walk steps from the block it found last to the one after it: blocks
+// mapped between two others, or gone from between them, are stepped to, or
+// over, as the space now holds them.
+TEST(AddressSpaceTest, AWalkInAddressOrderFollowsBlocksMappedAndUnmappedBetween) {
+  AddressSpace m;
+  const auto fill = [&](Address at) {
+    m.Map(at, 16);
+    WriteUInt32(m, at, static_cast<uint32_t>(at));
+  };
+  for (Address at : {0x1000u, 0x1040u, 0x1080u}) fill(at);
+  fill(0x1020);  // between the first two
+  m.Unmap(0x1040);
+  fill(0x1060);  // where the gone block's successor stood
+  const auto walk = [&](std::vector<Address> in_order) {
+    ReadCache cache;
+    uint8_t scratch[4];
+    for (Address at : in_order) {
+      SCOPED_TRACE(at);
+      const uint8_t* run = m.RunBytes(at, 4, scratch, cache);
+      ASSERT_NE(run, nullptr);
+      uint32_t value;
+      std::memcpy(&value, run, 4);
+      EXPECT_EQ(value, at);
+    }
+  };
+  walk({0x1000, 0x1020, 0x1060, 0x1080});
+  m.Unmap(0x1060);
+  m.Unmap(0x1080);
+  walk({0x1000, 0x1020});
+  ReadCache cache;
+  uint8_t scratch[4];
+  ASSERT_NE(m.RunBytes(0x1020, 4, scratch, cache), nullptr);
+  EXPECT_EQ(m.RunBytes(0x1060, 4, scratch, cache), nullptr);
+}
+
 // Caches carry no block from one space to another, even at one address.
 TEST(AddressSpaceTest, ACacheFilledByOneSpaceMissesInAnother) {
   AddressSpace a;
