@@ -35,7 +35,7 @@ struct ReadCache {
     uint64_t end() const { return start + size; }
   };
   // An array's strings often come from a few texts that every element
-  // shares, met in any order: a few runs are kept, the latest first.
+  // shares, met in any order: a few runs are kept.
   static constexpr size_t kRuns = 4;
 
   // The run that holds `address`, when it was found under `current`;
@@ -51,14 +51,28 @@ struct ReadCache {
     }
     return found;
   }
-  // Puts `run`, found under `current`, first, and drops every run found
-  // under another stamp; the oldest falls out.
-  const Run& Remember(uint64_t current, const Run& run);
+  // Keeps `run`, found under `current`, in place of the oldest, and drops
+  // every run found under another stamp. The runs stay where they are put:
+  // a walk that remembers a run per element moves nothing.
+  const Run& Remember(uint64_t current, const Run& run) {
+    if (stamp != current) {
+      stamp = current;
+      runs = {};
+      next = 0;
+    }
+    Run& slot = runs[next];
+    slot = run;
+    next = (next + 1) % kRuns;
+    return slot;
+  }
   // Whether the latest run was found under `current` (and the note with it).
-  bool HasLatest(uint64_t current) const { return stamp == current && runs[0].size != 0; }
+  bool HasLatest(uint64_t current) const {
+    return stamp == current && runs[(next + kRuns - 1) % kRuns].size != 0;
+  }
 
   uint64_t stamp = 0;             // the memory's stamp when the runs were found; 0: none
-  std::array<Run, kRuns> runs{};  // the latest first; unused ones empty
+  std::array<Run, kRuns> runs{};  // in no order; unused ones empty
+  size_t next = 0;                // where the next run goes: the oldest's place
   // The memory's own note of where it found the latest run (the model keeps
   // its place among its blocks there, to try the next block first).
   alignas(8) std::array<unsigned char, 16> note{};

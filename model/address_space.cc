@@ -156,21 +156,35 @@ const AddressSpace::Entry* AddressSpace::Search(Address address) const {
   return Contains(it, address) ? &*it : nullptr;
 }
 
-// The cache's note holds the block found last, valid while the cache's stamp
-// is the generation it was found in; the block after it is tried first.
+// The cache's note holds the block remembered last, valid while the cache's
+// stamp is the generation it was found in; the block after it is tried
+// first. A walk that steps so from block to block (strings allocated one
+// after another) meets the blocks after the one it found next: as many as
+// the cache keeps are remembered with it, so that the walk's next few reads
+// need no call here.
 const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cache) const {
   static_assert(sizeof(const Entry*) <= sizeof cache.note);
+  const auto run_of = [](const Entry& e) {
+    return ReadCache::Run{e.first, e.second.bytes.size(), e.second.bytes.data()};
+  };
   const uint64_t generation = stamp();
   if (const ReadCache::Run* run = cache.Find(generation, address)) return run;
   const Entry* latest = nullptr;
   if (cache.HasLatest(generation)) std::memcpy(&latest, cache.note.data(), sizeof latest);
   const Entry* next = latest == nullptr ? nullptr : latest->second.next;
-  const Entry* found =
-      next != nullptr && address - next->first < next->second.bytes.size() ? next : Search(address);
+  const bool stepped = next != nullptr && address - next->first < next->second.bytes.size();
+  const Entry* found = stepped ? next : Search(address);
   if (found == nullptr) return nullptr;
-  std::memcpy(cache.note.data(), &found, sizeof found);
-  return &cache.Remember(generation,
-                         {found->first, found->second.bytes.size(), found->second.bytes.data()});
+  std::array<const Entry*, ReadCache::kRuns - 1> ahead{};
+  size_t count = 0;
+  for (const Entry* e = found->second.next; stepped && e != nullptr && count < ahead.size();
+       e = e->second.next) {
+    ahead[count++] = e;
+  }
+  for (size_t i = count; i-- > 0;) cache.Remember(generation, run_of(*ahead[i]));
+  const Entry* last = count == 0 ? found : ahead[count - 1];
+  std::memcpy(cache.note.data(), &last, sizeof last);
+  return &cache.Remember(generation, run_of(*found));
 }
 
 const uint8_t* AddressSpace::FindRunBytes(Address address, uint32_t size, uint8_t*,
