@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "automation/bstr.h"
 #include "automation/checked_math.h"
@@ -92,9 +93,8 @@ constexpr LengthTexts kLengthTexts = [] {
     memo.high_length = static_cast<size_t>(end - memo.high_text.data());
     memo.high = high;
   }
-  // Eight characters hold the high digits of any 32-bit address.
-  std::memcpy(p, memo.high_text.data(), 8 * sizeof(char16_t));
-  if (memo.high_length > 8) std::memcpy(p + 8, memo.high_text.data() + 8, 8 * sizeof(char16_t));
+  // All sixteen characters, however many count: the room holds them.
+  std::memcpy(p, memo.high_text.data(), sizeof memo.high_text);
   p += memo.high_length;
   const uint32_t hundreds = low * 5243 >> 19;  // low / 100, for any low below 10000
   // Both pairs as one word, put together in general registers.
@@ -127,10 +127,47 @@ StringElement::StringElement(const ClientProcess& process)
       layout_(memory_.layout()),
       narrow_(layout_.pointer_size == 4) {}
 
+// The prefix is read as SysStringByteLen reads it; a string that passes the
+// end of its run is left to the general path, which may find it whole over
+// adjacent runs or raise. The real process copies the text straight to `p`.
+template <bool kNarrow>
+[[gnu::always_inline]] inline char16_t* StringElement::WriteShort(char16_t* p, size_t length,
+                                                                  Address bstr, bool addr_len,
+                                                                  bool halved, Memo& memo) const {
+  if constexpr (std::endian::native != std::endian::little) return nullptr;
+  if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there
+  uint8_t scratch[kBstrPrefix];
+  uint64_t readable = 0;
+  const uint8_t* prefix =
+      memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache, &readable);
+  if (prefix == nullptr) return nullptr;
+  uint32_t bytes;
+  std::memcpy(&bytes, prefix, sizeof bytes);
+  if (bytes > kShortString) return nullptr;
+  if (bytes != 0) {
+    // The text is read where the prefix was when it lies there too.
+    auto* room = reinterpret_cast<uint8_t*>(p);
+    const uint8_t* run = readable - kBstrPrefix >= bytes
+                             ? prefix + kBstrPrefix
+                             : memory_.RunBytes(bstr, bytes, room, memo.cache);
+    if (run == nullptr) return nullptr;
+    if (run != room) CopyShort(room, run, bytes);
+  }
+  // As CheckStringSpace checks it, with no call for the text that fits.
+  if (length != 0 && length > kMaxStringChars - bytes / 2) CheckStringSpace(length, bytes / 2);
+  char16_t* end = p + bytes / 2;
+  if (!addr_len) return end;
+  // The address as the process shows it: a 32-bit one is signed.
+  const auto address = kNarrow ? int64_t{static_cast<int32_t>(bstr)} : static_cast<int64_t>(bstr);
+  return WriteShortAddressAndLength(end, address, bytes, halved, memo);
+}
+
 void StringElement::Append(std::u16string& text, size_t before, Address bstr, bool addr_len,
                            bool halved, Memo& memo) const {
   char16_t room[kShortWidest];
-  if (char16_t* end = WriteShort(room, before + text.size(), bstr, addr_len, halved, memo)) {
+  const size_t length = before + text.size();
+  if (char16_t* end = narrow_ ? WriteShort<true>(room, length, bstr, addr_len, halved, memo)
+                              : WriteShort<false>(room, length, bstr, addr_len, halved, memo)) {
     text.append(room, static_cast<size_t>(end - room));
     return;
   }
@@ -145,6 +182,17 @@ void StringElement::Append(std::u16string& text, size_t before, Address bstr, bo
 void StringElement::AppendCells(std::u16string& text, size_t before, const uint8_t* cells, size_t n,
                                 size_t stride, std::u16string_view sep, bool addr_len, bool halved,
                                 Memo& memo) const {
+  if (narrow_) {
+    AppendCellsOf<true>(text, before, cells, n, stride, sep, addr_len, halved, memo);
+  } else {
+    AppendCellsOf<false>(text, before, cells, n, stride, sep, addr_len, halved, memo);
+  }
+}
+
+template <bool kNarrow>
+void StringElement::AppendCellsOf(std::u16string& text, size_t before, const uint8_t* cells,
+                                  size_t n, size_t stride, std::u16string_view sep, bool addr_len,
+                                  bool halved, Memo& memo) const {
   constexpr size_t kSepWord = 8;  // a separator this short is stored as one word
   std::array<char16_t, kSepWord> sep_word{};
   const bool short_sep = sep.size() <= kSepWord;
@@ -174,9 +222,9 @@ void StringElement::AppendCells(std::u16string& text, size_t before, const uint8
   grow();
   for (size_t i = 0; i < n; ++i) {
     if (p > limit) grow();
-    const Address bstr = PointerAt(cells + i * stride);
-    char16_t* end = WriteShort(p, roomy ? 0 : before + static_cast<size_t>(p - text.data()), bstr,
-                               addr_len, halved, memo);
+    const Address bstr = PointerAt<kNarrow>(cells + i * stride);
+    char16_t* end = WriteShort<kNarrow>(
+        p, roomy ? 0 : before + static_cast<size_t>(p - text.data()), bstr, addr_len, halved, memo);
     if (end == nullptr) {
       const auto at = static_cast<size_t>(p - text.data());
       text.resize(at);
@@ -200,14 +248,10 @@ void StringElement::AppendCells(std::u16string& text, size_t before, const uint8
   }
 }
 
+template <bool kNarrow>
 Address StringElement::PointerAt(const uint8_t* cell) const {
   if constexpr (std::endian::native == std::endian::little) {
-    if (narrow_) {
-      uint32_t at;
-      std::memcpy(&at, cell, sizeof at);
-      return at;
-    }
-    uint64_t at;
+    std::conditional_t<kNarrow, uint32_t, uint64_t> at;
     std::memcpy(&at, cell, sizeof at);
     return at;
   }
@@ -221,40 +265,6 @@ void StringElement::AppendLong(std::u16string& text, size_t before, Address bstr
   CheckStringSpace(before + text.size(), bytes / 2);
   AppendUtf16Bytes(text, memory_, bstr, bytes);
   if (addr_len) AppendAddressAndLength(text, SignedAddress(layout_, bstr), bytes, halved);
-}
-
-// The prefix is read as SysStringByteLen reads it; a string that passes the
-// end of its run is left to the general path, which may find it whole over
-// adjacent runs or raise. The real process copies the text straight to `p`.
-[[gnu::always_inline]] inline char16_t* StringElement::WriteShort(char16_t* p, size_t length,
-                                                                  Address bstr, bool addr_len,
-                                                                  bool halved, Memo& memo) const {
-  if constexpr (std::endian::native != std::endian::little) return nullptr;
-  if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there
-  uint8_t scratch[kBstrPrefix];
-  uint64_t readable = 0;
-  const uint8_t* prefix =
-      memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache, &readable);
-  if (prefix == nullptr) return nullptr;
-  uint32_t bytes;
-  std::memcpy(&bytes, prefix, sizeof bytes);
-  if (bytes > kShortString) return nullptr;
-  if (bytes != 0) {
-    // The text is read where the prefix was when it lies there too.
-    auto* room = reinterpret_cast<uint8_t*>(p);
-    const uint8_t* run = readable - kBstrPrefix >= bytes
-                             ? prefix + kBstrPrefix
-                             : memory_.RunBytes(bstr, bytes, room, memo.cache);
-    if (run == nullptr) return nullptr;
-    if (run != room) CopyShort(room, run, bytes);
-  }
-  // As CheckStringSpace checks it, with no call for the text that fits.
-  if (length > kMaxStringChars - bytes / 2) CheckStringSpace(length, bytes / 2);
-  char16_t* end = p + bytes / 2;
-  if (!addr_len) return end;
-  // The address as the process shows it: a 32-bit one is signed.
-  const auto address = narrow_ ? int64_t{static_cast<int32_t>(bstr)} : static_cast<int64_t>(bstr);
-  return WriteShortAddressAndLength(end, address, bytes, halved, memo);
 }
 
 }  // namespace dudUdudADOD::sections

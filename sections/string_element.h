@@ -53,7 +53,15 @@ class StringElement {
                    Memo& memo) const;
 
  private:
+  // The walk of AppendCells, and the pieces below, for a process whose
+  // pointers are 4 bytes (`kNarrow`) or 8: chosen once per walk, not per
+  // element.
+  template <bool kNarrow>
+  void AppendCellsOf(std::u16string& text, size_t before, const uint8_t* cells, size_t n,
+                     size_t stride, std::u16string_view sep, bool addr_len, bool halved,
+                     Memo& memo) const;
   // The pointer at the start of a cell, as CellPointer reads it.
+  template <bool kNarrow>
   automation::Address PointerAt(const uint8_t* cell) const;
   // The general path, for any string.
   void AppendLong(std::u16string& text, size_t before, automation::Address bstr, bool addr_len,
@@ -62,6 +70,7 @@ class StringElement {
   // string's, when the report holds `length` characters before it (0 when
   // the caller knows the text fits); its end, or nullptr, what it wrote not
   // counting, for any string it does not take.
+  template <bool kNarrow>
   char16_t* WriteShort(char16_t* p, size_t length, automation::Address bstr, bool addr_len,
                        bool halved, Memo& memo) const;
 
