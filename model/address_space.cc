@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <type_traits>
 
 #include "automation/runtime_error.h"
 

@@ -193,6 +193,7 @@ template <bool kNarrow>
 void StringElement::AppendCellsOf(std::u16string& text, size_t before, const uint8_t* cells,
                                   size_t n, size_t stride, std::u16string_view sep, bool addr_len,
                                   bool halved, Memo& memo) const {
+  if (n == 0) return;
   constexpr size_t kSepWord = 8;  // a separator this short is stored as one word
   std::array<char16_t, kSepWord> sep_word{};
   const bool short_sep = sep.size() <= kSepWord;
