@@ -17,8 +17,9 @@ T Load(const Memory& memory, Address address) {
 
 }  // namespace
 
-const uint8_t* Memory::FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
-                                    ReadCache&) const {
+const uint8_t* Memory::FindRunBytes(Address address, uint32_t size, uint8_t* scratch, uint32_t,
+                                    ReadCache&, uint64_t& readable) const {
+  readable = size;
   return TryRead(address, scratch, size) ? scratch : nullptr;
 }
 

@@ -50,16 +50,21 @@ class Memory {
   virtual bool TryRead(Address address, void* dest, uint32_t size) const;
   // `readable`, when given, is set to how many bytes from the pointer on may
   // be read, `size` or more: a length prefix's pointer may then serve for
-  // the text after it.
+  // the text after it. `room`, when more than `size`, is how many bytes
+  // `scratch` holds: a memory that copies may copy that many, as far as the
+  // run goes, for the same purpose.
   const uint8_t* RunBytes(Address address, uint32_t size, uint8_t* scratch, ReadCache& cache,
-                          uint64_t* readable = nullptr) const {
+                          uint64_t* readable = nullptr, uint32_t room = 0) const {
     const ReadCache::Run* run = cache.Find(stamp(), address);
     if (run != nullptr && run->host != nullptr && size <= run->end() - address) {
       if (readable != nullptr) *readable = run->end() - address;
       return run->host + (address - run->start);
     }
-    if (readable != nullptr) *readable = size;
-    return FindRunBytes(address, size, scratch, cache);
+    uint64_t found = size;
+    const uint8_t* bytes =
+        FindRunBytes(address, size, scratch, room > size ? room : size, cache, found);
+    if (readable != nullptr) *readable = found;
+    return bytes;
   }
   virtual bool IsMapped(Address address, uint64_t size) const = 0;
   virtual const uint8_t* Span(Address address, uint32_t size) const = 0;
@@ -67,10 +72,12 @@ class Memory {
   virtual const Layout& layout() const = 0;
 
  protected:
-  // RunBytes past the cache's runs of host bytes. The default copies what
-  // TryRead reads, over runs too, and remembers nothing.
+  // RunBytes past the cache's runs of host bytes, with room for `room`
+  // bytes (`size` or more) in `scratch`; sets `readable` as RunBytes tells
+  // it. The default copies `size` bytes as TryRead reads them, over runs
+  // too, and remembers nothing.
   virtual const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
-                                      ReadCache& cache) const;
+                                      uint32_t room, ReadCache& cache, uint64_t& readable) const;
 
   // The stamp (read_cache.h) under which readers' caches hold this memory's
   // runs. Renew drops them all: the memory calls it whenever a run it may

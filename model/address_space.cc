@@ -186,10 +186,11 @@ const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cach
   return &cache.Remember(generation, run_of(*found));
 }
 
-const uint8_t* AddressSpace::FindRunBytes(Address address, uint32_t size, uint8_t*,
-                                          ReadCache& cache) const {
+const uint8_t* AddressSpace::FindRunBytes(Address address, uint32_t size, uint8_t*, uint32_t,
+                                          ReadCache& cache, uint64_t& readable) const {
   const ReadCache::Run* run = CachedRunAt(address, cache);
   if (run == nullptr || size > run->end() - address) return nullptr;
+  readable = run->end() - address;
   return run->host + (address - run->start);
 }
 

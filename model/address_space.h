@@ -92,8 +92,8 @@ class AddressSpace final : public Memory {
   static thread_local RecentBlocks recent_blocks_;
 
   // Remembers blocks by their host bytes, which readers then read in place.
-  const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
-                              ReadCache& cache) const override;
+  const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch, uint32_t room,
+                              ReadCache& cache, uint64_t& readable) const override;
 
   // The block holding `address`, or end().
   Blocks::const_iterator BlockAt(Address address) const;

@@ -129,17 +129,20 @@ StringElement::StringElement(const ClientProcess& process)
 
 // The prefix is read as SysStringByteLen reads it; a string that passes the
 // end of its run is left to the general path, which may find it whole over
-// adjacent runs or raise. The real process copies the text straight to `p`.
+// adjacent runs or raise. The real process copies a short text with its
+// prefix, in one guarded copy, and a longer one straight to `p`.
 template <bool kNarrow>
 [[gnu::always_inline]] inline char16_t* StringElement::WriteShort(char16_t* p, size_t length,
                                                                   Address bstr, bool addr_len,
                                                                   bool halved, Memo& memo) const {
   if constexpr (std::endian::native != std::endian::little) return nullptr;
   if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there
-  uint8_t scratch[kBstrPrefix];
+  // A memory that copies copies the prefix with what follows it, as much as
+  // a common string's text takes.
+  uint8_t scratch[kBstrPrefix + 60];
   uint64_t readable = 0;
-  const uint8_t* prefix =
-      memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache, &readable);
+  const uint8_t* prefix = memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache,
+                                           &readable, sizeof scratch);
   if (prefix == nullptr) return nullptr;
   uint32_t bytes;
   std::memcpy(&bytes, prefix, sizeof bytes);

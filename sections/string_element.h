@@ -3,11 +3,11 @@
 // "(^address/length)" after it.
 //
 // The walk writes one per element of a String array, so the common string,
-// short and whole in one run of memory, is read with two cached reads (its
-// length prefix, then exactly its bytes) and put together on the stack, so
-// that the report grows once per element and nothing is cleared before it is
-// written. Any other string (null, long, its prefix or text unreadable or
-// split between runs) takes the general path, which reads it as the process
+// short and whole in one run of memory, is read through the reader's cache
+// (its length prefix, and its text with it where the run holds both, or
+// where a memory that copies could copy both at once) and written straight
+// into room the report takes for many elements at a time. Any other string (null, long, its prefix
+// or text unreadable or split between runs) takes the general path, which reads it as the process
 // does and raises what the process raises: 5 for memory that cannot be read.
 // Either way a text that would take the report past a string's length
 // raises 14 before any memory is taken for it.

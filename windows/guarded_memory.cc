@@ -89,7 +89,8 @@ bool GuardedMemory::TryRead(Address address, void* dest, uint32_t size) const {
 // The stamp is taken before the region is looked for: a Forget meanwhile
 // leaves the region under the older stamp, where no later read finds it.
 const uint8_t* GuardedMemory::FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
-                                           automation::ReadCache& cache) const {
+                                           uint32_t room, automation::ReadCache& cache,
+                                           uint64_t& readable) const {
   const uint64_t limit = layout().address_end;
   if (address >= limit || size > limit - address || !handler_.active()) return nullptr;
   const uint64_t epoch = stamp();
@@ -103,10 +104,14 @@ const uint8_t* GuardedMemory::FindRunBytes(Address address, uint32_t size, uint8
     end = region.end;
   }
   if (size > end - address) return nullptr;
-  if (!GuardedCopy(scratch, HostPointer(address), size)) {
+  // As much as the caller has room for, within the region: a string's text
+  // comes with its length prefix in one copy.
+  const auto n = static_cast<uint32_t>(std::min<uint64_t>(room, end - address));
+  if (!GuardedCopy(scratch, HostPointer(address), n)) {
     Forget();  // what was seen is no longer so
     return nullptr;
   }
+  readable = n;
   return scratch;
 }
 

@@ -78,8 +78,8 @@ class GuardedMemory final : public automation::Memory {
   bool Copy(Address address, void* dest, uint64_t size) const;
   // Copies into `scratch`, the region looked for in the reader's cache
   // first: a hit spares the query, never the guarded copy.
-  const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch,
-                              automation::ReadCache& cache) const override;
+  const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch, uint32_t room,
+                              automation::ReadCache& cache, uint64_t& readable) const override;
 
   // What a thread remembers: the region it saw last, good while `epoch` is
   // the memory's stamp (memory.h). Every memory and every Forget take a

@@ -206,6 +206,34 @@ TEST(GuardedMemory, RunBytesNeverTrustsACachedRegionOverThePage) {
   EXPECT_EQ(memory.RunBytes(At(data) + 8, 16, scratch, cache), nullptr);
 }
 
+// With room for more than it was asked, a copy takes as much as the room
+// and the region allow, and says how much: up to the region's end, never
+// past it, and never less than was asked.
+TEST(GuardedMemory, RunBytesCopiesAsFarAsTheRoomAndTheRegionGo) {
+  GuardedMemory memory;
+  Pages pages;
+  uint8_t* data = pages.CommitFilled(7);
+  ASSERT_NE(data, nullptr);
+  automation::ReadCache cache;
+  uint8_t scratch[64];
+  struct Case {
+    uint32_t from_end;  // where the read starts, counted back from the region's end
+    uint64_t readable;
+  };
+  for (const Case c : {Case{1000, 64}, Case{20, 20}, Case{4, 4}}) {
+    SCOPED_TRACE(c.from_end);
+    std::memset(scratch, 0, sizeof scratch);
+    uint64_t readable = 0;
+    const Address at = At(data) + pages.page() - c.from_end;
+    ASSERT_EQ(memory.RunBytes(at, 4, scratch, cache, &readable, sizeof scratch), scratch);
+    EXPECT_EQ(readable, c.readable);
+    EXPECT_EQ(scratch[c.readable - 1], 7);
+    if (c.readable < sizeof scratch) {
+      EXPECT_EQ(scratch[c.readable], 0) << "copied past the region";
+    }
+  }
+}
+
 // Another thread takes the page away and gives it back while reads go on:
 // every read gives the bytes or error 5, whichever it meets.
 TEST(GuardedMemory, ReadsRaceAnotherThreadThatProtectsThePage) {
