@@ -26,44 +26,43 @@ struct AddressSpace::RecentBlocks {
   static constexpr size_t kKept = 4;
   uint64_t generation = 0;
   size_t count = 0;
-  std::array<Blocks::const_iterator, kKept> blocks;
+  std::array<const Entry*, kKept> blocks;
 };
 thread_local AddressSpace::RecentBlocks AddressSpace::recent_blocks_;
 
 AddressSpace::AddressSpace(const Layout& layout)
     : layout_(layout), capacity_(layout.pointer_size == 4 ? kCapacity32 : kCapacity64) {}
 
-AddressSpace::Blocks::const_iterator AddressSpace::BlockAt(Address address) const {
+const AddressSpace::Entry* AddressSpace::BlockAt(Address address) const {
   // Walks over memory go block after block (the strings of an array lie one
   // after the other), so the blocks found lately and the one after the
   // latest are tried before a search.
   RecentBlocks& recent = recent_blocks_;
   if (recent.generation != stamp()) recent = {stamp(), 0, {}};
   for (size_t i = 0; i < recent.count; ++i) {
-    if (Contains(recent.blocks[i], address)) return recent.blocks[i];
+    if (Contains(*recent.blocks[i], address)) return recent.blocks[i];
   }
-  const auto it = BlockAfter(recent.count == 0 ? blocks_.end() : recent.blocks[0], address);
-  if (it == blocks_.end()) return it;
+  const Entry* found = BlockAfter(recent.count == 0 ? nullptr : recent.blocks[0], address);
+  if (found == nullptr) return nullptr;
   // The latest goes first; the oldest falls out.
   const size_t kept = std::min(recent.count + 1, RecentBlocks::kKept);
   for (size_t i = kept - 1; i > 0; --i) recent.blocks[i] = recent.blocks[i - 1];
-  recent.blocks[0] = it;
+  recent.blocks[0] = found;
   recent.count = kept;
-  return it;
+  return found;
 }
 
-AddressSpace::Blocks::const_iterator AddressSpace::BlockAfter(Blocks::const_iterator latest,
-                                                              Address address) const {
-  auto it = latest == blocks_.end() ? latest : std::next(latest);
-  if (it != blocks_.end() && Contains(it, address)) return it;
-  it = blocks_.upper_bound(address);
-  if (it == blocks_.begin()) return blocks_.end();
+const AddressSpace::Entry* AddressSpace::BlockAfter(const Entry* latest, Address address) const {
+  const Entry* next = latest == nullptr ? nullptr : latest->second.next;
+  if (next != nullptr && Contains(*next, address)) return next;
+  auto it = blocks_.upper_bound(address);
+  if (it == blocks_.begin()) return nullptr;
   --it;
-  return Contains(it, address) ? it : blocks_.end();
+  return Contains(*it, address) ? &*it : nullptr;
 }
 
-bool AddressSpace::Contains(Blocks::const_iterator block, Address address) {
-  return address >= block->first && address < End(block->first, block->second);
+bool AddressSpace::Contains(const Entry& block, Address address) {
+  return address - block.first < block.second.bytes.size();
 }
 
 bool AddressSpace::IsFree(Address address, uint64_t size) const {
@@ -113,7 +112,7 @@ bool AddressSpace::IsMapped(Address address, uint64_t size) const {
   const uint64_t end = at + size;
   while (at < end) {
     auto it = BlockAt(static_cast<Address>(at));
-    if (it == blocks_.end()) return false;
+    if (it == nullptr) return false;
     at = End(it->first, it->second);
   }
   return true;
@@ -148,13 +147,6 @@ bool AddressSpace::TryRead(Address address, void* dest, uint32_t size) const {
   return Memory::TryRead(address, dest, size);
 }
 
-const AddressSpace::Entry* AddressSpace::Search(Address address) const {
-  auto it = blocks_.upper_bound(address);
-  if (it == blocks_.begin()) return nullptr;
-  --it;
-  return Contains(it, address) ? &*it : nullptr;
-}
-
 // The cache's note holds the block remembered last, valid while the cache's
 // stamp is the generation it was found in; the block after it is tried
 // first. A walk that steps so from block to block (strings allocated one
@@ -170,10 +162,9 @@ const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cach
   if (const ReadCache::Run* run = cache.Find(generation, address)) return run;
   const Entry* latest = nullptr;
   if (cache.HasLatest(generation)) std::memcpy(&latest, cache.note.data(), sizeof latest);
-  const Entry* next = latest == nullptr ? nullptr : latest->second.next;
-  const bool stepped = next != nullptr && address - next->first < next->second.bytes.size();
-  const Entry* found = stepped ? next : Search(address);
+  const Entry* found = BlockAfter(latest, address);
   if (found == nullptr) return nullptr;
+  const bool stepped = latest != nullptr && found == latest->second.next;
   std::array<const Entry*, ReadCache::kRuns - 1> ahead{};
   size_t count = 0;
   for (const Entry* e = found->second.next; stepped && e != nullptr && count < ahead.size();
@@ -212,7 +203,7 @@ void AddressSpace::Write(Address address, const void* src, uint32_t size) {
 
 const uint8_t* AddressSpace::Span(Address address, uint32_t size) const {
   auto it = BlockAt(address);
-  if (it == blocks_.end() || size > End(it->first, it->second) - address) return nullptr;
+  if (it == nullptr || size > End(it->first, it->second) - address) return nullptr;
   return it->second.bytes.data() + (address - it->first);
 }
 

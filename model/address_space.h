@@ -95,17 +95,15 @@ class AddressSpace final : public Memory {
   const uint8_t* FindRunBytes(Address address, uint32_t size, uint8_t* scratch, uint32_t room,
                               ReadCache& cache, uint64_t& readable) const override;
 
-  // The block holding `address`, or end().
-  Blocks::const_iterator BlockAt(Address address) const;
+  // The block holding `address`, or nullptr.
+  const Entry* BlockAt(Address address) const;
   // The same, searched for, after the block that follows `latest` (the
-  // block found last, or end()) has been tried.
-  Blocks::const_iterator BlockAfter(Blocks::const_iterator latest, Address address) const;
-  // The block holding `address`, searched for; nullptr when none does.
-  const Entry* Search(Address address) const;
+  // block found last, or nullptr) has been tried.
+  const Entry* BlockAfter(const Entry* latest, Address address) const;
   // The run of the block holding `address` from `cache`, or found and
   // remembered there; nullptr when no block holds it.
   const ReadCache::Run* CachedRunAt(Address address, ReadCache& cache) const;
-  static bool Contains(Blocks::const_iterator block, Address address);
+  static bool Contains(const Entry& block, Address address);
 
   // True when [address, address + size) lies below the end of the space.
   bool InSpace(Address address, uint64_t size) const {
