@@ -18,7 +18,8 @@
 //    run in the reader's cache (read_cache.h) first and remembers there the
 //    run it found, so that a walk of many short reads searches once per run;
 //    a run of the model's is then read without a call. Each thread reading
-//    at once brings its own cache.
+//    at once brings its own cache. A memory that hands out bytes of its own
+//    keeps kRunSlack loadable bytes after each run.
 //  - IsMapped tells, without raising, whether Read of that range would work
 //    now; memory that another thread changes may still fail a Read after.
 //  - Span gives the bytes of a readable range as one host run, or nullptr
@@ -52,7 +53,12 @@ class Memory {
   // be read, `size` or more: a length prefix's pointer may then serve for
   // the text after it. `room`, when more than `size`, is how many bytes
   // `scratch` holds: a memory that copies may copy that many, as far as the
-  // run goes, for the same purpose.
+  // run goes, for the same purpose. Past the `readable` bytes, kRunSlack
+  // more may be loaded, whatever they hold: a run of the memory's own is
+  // padded so, and a copy lands in `scratch`, which a caller that loads past
+  // the copy gives kRunSlack bytes past `room` (or past `size`). A short
+  // text then copies as one fixed width, with no branch on its length.
+  static constexpr uint32_t kRunSlack = 32;
   const uint8_t* RunBytes(Address address, uint32_t size, uint8_t* scratch, ReadCache& cache,
                           uint64_t* readable = nullptr, uint32_t room = 0) const {
     const ReadCache::Run* run = cache.Find(stamp(), address);

@@ -43,13 +43,14 @@ struct ReadCache {
   // holds the address: the strings of an array take turns at random.
   const Run* Find(uint64_t current, uint64_t address) const {
     if (stamp != current) return nullptr;
-    const Run* found = nullptr;
+    uintptr_t found = 0;
     for (const Run& run : runs) {
       // start <= address < end, as one unsigned comparison; never for an
-      // empty run.
-      found = address - run.start < run.size ? &run : found;
+      // empty run. Selected through a mask, not a branch that would guess.
+      const uintptr_t hit = uintptr_t{0} - uintptr_t{address - run.start < run.size};
+      found = (found & ~hit) | (reinterpret_cast<uintptr_t>(&run) & hit);
     }
-    return found;
+    return reinterpret_cast<const Run*>(found);
   }
   // Keeps `run`, found under `current`, in place of the oldest, and drops
   // every run found under another stamp. The runs stay where they are put:

@@ -534,8 +534,9 @@ struct Snapshot {
 
 Snapshot Take(Process& process) {
   Snapshot s;
-  process.memory().ForEachBlock(
-      [&](Address start, const std::vector<uint8_t>& bytes) { s.blocks.emplace(start, bytes); });
+  process.memory().ForEachBlock([&](Address start, std::span<const uint8_t> bytes) {
+    s.blocks.emplace(start, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  });
   s.mapped = process.memory().mapped_bytes();
   s.stack_pointer = process.stack().pointer();
   return s;

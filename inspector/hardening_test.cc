@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,8 +54,8 @@ struct MemoryImage {
 
   static MemoryImage Of(Process& process) {
     MemoryImage image;
-    process.memory().ForEachBlock([&](Address start, const std::vector<uint8_t>& bytes) {
-      image.blocks.emplace(start, bytes);
+    process.memory().ForEachBlock([&](Address start, std::span<const uint8_t> bytes) {
+      image.blocks.emplace(start, std::vector<uint8_t>(bytes.begin(), bytes.end()));
     });
     image.mapped = process.memory().mapped_bytes();
     image.stack_pointer = process.stack().pointer();

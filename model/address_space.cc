@@ -12,7 +12,7 @@ namespace {
 
 template <typename Block>
 uint64_t End(Address start, const Block& block) {
-  return start + block.bytes.size();
+  return start + block.size;
 }
 
 }  // namespace
@@ -62,7 +62,7 @@ const AddressSpace::Entry* AddressSpace::BlockAfter(const Entry* latest, Address
 }
 
 bool AddressSpace::Contains(const Entry& block, Address address) {
-  return address - block.first < block.second.bytes.size();
+  return address - block.first < block.second.size;
 }
 
 bool AddressSpace::IsFree(Address address, uint64_t size) const {
@@ -90,7 +90,9 @@ uint64_t AddressSpace::OverlapEnd(Address address, uint64_t size) const {
 void AddressSpace::Map(Address address, uint32_t size) {
   if (size == 0 || !IsFree(address, size)) Raise(kInvalidArgument);
   if (mapped_bytes_ + size > capacity_) Raise(kOutOfMemory);
-  const auto it = blocks_.emplace(address, Block{std::vector<uint8_t>(size), nullptr}).first;
+  const auto it =
+      blocks_.emplace(address, Block{std::make_unique<uint8_t[]>(size + kRunSlack), size, nullptr})
+          .first;
   const auto after = std::next(it);
   it->second.next = after == blocks_.end() ? nullptr : &*after;
   if (it != blocks_.begin()) std::prev(it)->second.next = &*it;
@@ -100,7 +102,7 @@ void AddressSpace::Map(Address address, uint32_t size) {
 void AddressSpace::Unmap(Address address) {
   auto it = blocks_.find(address);
   if (it == blocks_.end()) return;
-  mapped_bytes_ -= it->second.bytes.size();
+  mapped_bytes_ -= it->second.size;
   Renew();  // every thread's cached block may be this one
   if (it != blocks_.begin()) std::prev(it)->second.next = it->second.next;
   blocks_.erase(it);
@@ -132,7 +134,7 @@ void AddressSpace::Read(Address address, void* dest, uint32_t size) const {
     auto it = BlockAt(static_cast<Address>(at));
     const uint64_t offset = at - it->first;
     const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
-    std::memcpy(out, it->second.bytes.data() + offset, n);
+    std::memcpy(out, it->second.bytes.get() + offset, n);
     out += n;
     at += n;
   }
@@ -156,7 +158,7 @@ bool AddressSpace::TryRead(Address address, void* dest, uint32_t size) const {
 const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cache) const {
   static_assert(sizeof(const Entry*) <= sizeof cache.note);
   const auto run_of = [](const Entry& e) {
-    return ReadCache::Run{e.first, e.second.bytes.size(), e.second.bytes.data()};
+    return ReadCache::Run{e.first, e.second.size, e.second.bytes.get()};
   };
   const uint64_t generation = stamp();
   if (const ReadCache::Run* run = cache.Find(generation, address)) return run;
@@ -195,7 +197,7 @@ void AddressSpace::Write(Address address, const void* src, uint32_t size) {
     auto it = blocks_.find(BlockAt(static_cast<Address>(at))->first);
     const uint64_t offset = at - it->first;
     const auto n = static_cast<size_t>(std::min<uint64_t>(end, End(it->first, it->second)) - at);
-    std::memmove(it->second.bytes.data() + offset, in, n);
+    std::memmove(it->second.bytes.get() + offset, in, n);
     in += n;
     at += n;
   }
@@ -204,7 +206,7 @@ void AddressSpace::Write(Address address, const void* src, uint32_t size) {
 const uint8_t* AddressSpace::Span(Address address, uint32_t size) const {
   auto it = BlockAt(address);
   if (it == nullptr || size > End(it->first, it->second) - address) return nullptr;
-  return it->second.bytes.data() + (address - it->first);
+  return it->second.bytes.get() + (address - it->first);
 }
 
 uint8_t* AddressSpace::MutableSpan(Address address, uint32_t size) {
@@ -212,8 +214,8 @@ uint8_t* AddressSpace::MutableSpan(Address address, uint32_t size) {
 }
 
 void AddressSpace::ForEachBlock(
-    const std::function<void(Address, const std::vector<uint8_t>&)>& visit) const {
-  for (const auto& [start, block] : blocks_) visit(start, block.bytes);
+    const std::function<void(Address, std::span<const uint8_t>)>& visit) const {
+  for (const auto& [start, block] : blocks_) visit(start, {block.bytes.get(), block.size});
 }
 
 namespace {

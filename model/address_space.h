@@ -25,7 +25,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <vector>
+#include <memory>
+#include <span>
 
 #include "automation/memory.h"
 #include "model/model_only.h"
@@ -75,11 +76,14 @@ class AddressSpace final : public Memory {
 
   // Visits every block in address order (for tests and checks that compare
   // memory before and after a call).
-  void ForEachBlock(const std::function<void(Address, const std::vector<uint8_t>&)>& visit) const;
+  void ForEachBlock(const std::function<void(Address, std::span<const uint8_t>)>& visit) const;
 
  private:
   struct Block {
-    std::vector<uint8_t> bytes;
+    // The block's `size` bytes, then kRunSlack zeros that readers of its run
+    // may read past its end (memory.h).
+    std::unique_ptr<uint8_t[]> bytes;
+    uint32_t size = 0;
     // The block after this one in address order, or nullptr. A walk over
     // strings allocated one after another steps along these rather than
     // along the tree, whose nodes on the way lie far apart in memory.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <vector>
 
 #include "automation/bstr.h"
@@ -39,7 +40,7 @@ class VariantArrayTest : public testing::Test {
   }
   size_t Blocks() {
     size_t n = 0;
-    process_.memory().ForEachBlock([&](Address, const std::vector<uint8_t>&) { ++n; });
+    process_.memory().ForEachBlock([&](Address, std::span<const uint8_t>) { ++n; });
     return n;
   }
 

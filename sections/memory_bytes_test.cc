@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <vector>
 
 #include "automation/runtime_error.h"
@@ -31,8 +32,9 @@ void PutBytes(Process& process, const std::vector<uint8_t>& bytes) {
 // the stack pointer is compared instead.)
 std::map<Address, std::vector<uint8_t>> HeapBlocks(const Process& process) {
   std::map<Address, std::vector<uint8_t>> blocks;
-  process.memory().ForEachBlock([&blocks, &process](Address at, const std::vector<uint8_t>& bytes) {
-    if (!process.stack().InReserve(at, bytes.size())) blocks.emplace(at, bytes);
+  process.memory().ForEachBlock([&blocks, &process](Address at, std::span<const uint8_t> bytes) {
+    if (!process.stack().InReserve(at, bytes.size()))
+      blocks.emplace(at, std::vector<uint8_t>(bytes.begin(), bytes.end()));
   });
   return blocks;
 }

@@ -48,6 +48,21 @@ constexpr size_t kShortWidest = kShortString / 2 + kAddressAndLengthWidest;
   }
 }
 
+// Copies a text of `n` bytes from a run that RunBytes gave, which may be
+// loaded kRunSlack bytes past its end, into room as wide. Up to that many
+// are copied as one width whatever their length: the strings of an array
+// take turns at random, and a branch on which one came would mostly guess
+// wrong.
+[[gnu::always_inline]] inline void CopyText(uint8_t* dest, const uint8_t* src, size_t n) {
+  static_assert(Memory::kRunSlack == 32);
+  if (n <= Memory::kRunSlack) {
+    std::memcpy(dest, src, 16);
+    std::memcpy(dest + 16, src + 16, 16);
+  } else {
+    CopyShort(dest, src, n);
+  }
+}
+
 // "length)" for each byte length of a short string, plain and halved ("5.5)"
 // for 11 bytes), as eight characters of which the first ones count and the
 // last tells how many: one 16-byte store writes any of them.
@@ -138,11 +153,12 @@ template <bool kNarrow>
   if constexpr (std::endian::native != std::endian::little) return nullptr;
   if (bstr < kBstrPrefix) return nullptr;  // the null string, or one whose prefix is not there
   // A memory that copies copies the prefix with what follows it, as much as
-  // a common string's text takes.
-  uint8_t scratch[kBstrPrefix + 60];
+  // a common string's text takes; the slack after it may be loaded.
+  constexpr uint32_t kCopied = kBstrPrefix + 60;
+  uint8_t scratch[kCopied + Memory::kRunSlack];
   uint64_t readable = 0;
-  const uint8_t* prefix = memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache,
-                                           &readable, sizeof scratch);
+  const uint8_t* prefix =
+      memory_.RunBytes(bstr - kBstrPrefix, kBstrPrefix, scratch, memo.cache, &readable, kCopied);
   if (prefix == nullptr) return nullptr;
   uint32_t bytes;
   std::memcpy(&bytes, prefix, sizeof bytes);
@@ -154,7 +170,7 @@ template <bool kNarrow>
                              ? prefix + kBstrPrefix
                              : memory_.RunBytes(bstr, bytes, room, memo.cache);
     if (run == nullptr) return nullptr;
-    if (run != room) CopyShort(room, run, bytes);
+    if (run != room) CopyText(room, run, bytes);
   }
   // As CheckStringSpace checks it, with no call for the text that fits.
   if (length != 0 && length > kMaxStringChars - bytes / 2) CheckStringSpace(length, bytes / 2);

@@ -97,7 +97,8 @@ class StringElementTest : public ::testing::Test {
 TEST_F(StringElementTest, EveryStringReadsAlikeOnEitherPath) {
   std::vector<Placed> placed;
   Address at = 0x00A00000;
-  for (uint32_t bytes : {0u, 1u, 2u, 3u, 10u, 16u, 17u, 30u, 254u, 255u, 256u, 257u, 258u, 4000u}) {
+  for (uint32_t bytes :
+       {0u, 1u, 2u, 3u, 10u, 16u, 17u, 30u, 31u, 32u, 33u, 254u, 255u, 256u, 257u, 258u, 4000u}) {
     placed.push_back(Place(at + 4, bytes, bytes));
     at += 8 + (bytes + 8) / 8 * 8;
   }
