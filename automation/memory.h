@@ -57,7 +57,7 @@ class Memory {
   // more may be loaded, whatever they hold: a run of the memory's own is
   // padded so, and a copy lands in `scratch`, which a caller that loads past
   // the copy gives kRunSlack bytes past `room` (or past `size`). A short
-  // text then copies as one fixed width, with no branch on its length.
+  // text then copies in moves of one width, with no branch on its length.
   static constexpr uint32_t kRunSlack = 16;
   const uint8_t* RunBytes(Address address, uint32_t size, uint8_t* scratch, ReadCache& cache,
                           uint64_t* readable = nullptr, uint32_t room = 0) const {
