@@ -20,7 +20,8 @@ namespace {
 // A string of up to this many bytes is written through a pointer into room
 // taken for it beforehand; a longer one is read straight into the report.
 constexpr uint32_t kShortString = 256;
-constexpr size_t kShortWidest = kShortString / 2 + kAddressAndLengthWidest;
+constexpr size_t kShortWidest = StringElement::kShortWidest;
+static_assert(kShortWidest == kShortString / 2 + kAddressAndLengthWidest);
 
 // Copies `n` bytes as at most two overlapping loads and stores of one width
 // up to 16 bytes, and in 16-byte steps past that: the texts are short and
@@ -241,8 +242,12 @@ void StringElement::AppendCellsOf(std::u16string& text, size_t before, const uin
   for (size_t i = 0; i < n; ++i) {
     if (p > limit) grow();
     const Address bstr = PointerAt<kNarrow>(cells + i * stride);
-    char16_t* end = WriteShort<kNarrow>(
-        p, roomy ? 0 : before + static_cast<size_t>(p - text.data()), bstr, addr_len, halved, memo);
+    const size_t length = roomy ? 0 : before + static_cast<size_t>(p - text.data());
+    // As a walk in order checks after each element: a report that the last
+    // one's address, length or separator took too far raises before the
+    // next string is read.
+    if (length > kMaxStringChars) CheckStringSpace(length, 0);
+    char16_t* end = WriteShort<kNarrow>(p, length, bstr, addr_len, halved, memo);
     if (end == nullptr) {
       const auto at = static_cast<size_t>(p - text.data());
       text.resize(at);

@@ -22,6 +22,7 @@
 
 #include "automation/client_process.h"
 #include "automation/read_cache.h"
+#include "sections/element_text.h"
 
 namespace dudUdudADOD::sections {
 
@@ -37,6 +38,11 @@ class StringElement {
     size_t high_length = 0;
     std::array<char16_t, 16> high_text{};  // "-" and up to 15 digits
   };
+
+  // The most characters a string read on the fast path writes, its address
+  // and length included: a run of cells writes about this many per element
+  // at most, however long the strings it meets further on.
+  static constexpr size_t kShortWidest = 128 + kAddressAndLengthWidest;
 
   explicit StringElement(const automation::ClientProcess& process);
 

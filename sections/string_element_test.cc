@@ -217,6 +217,28 @@ TEST_F(StringElementTest, ARunThatReachesAStringsLengthStopsAtTheElementPastIt) 
   }
 }
 
+// A report that an element's address, length or separator took past a
+// string's length raises 14 before the next string is read, as a walk in
+// order checks after each element: not 5 for a next string that cannot be.
+TEST_F(StringElementTest, ARunPastAStringsLengthRaises14BeforeReadingOn) {
+  const Placed s = Place(0x7004, 20, 20);
+  const size_t one = Expected(s, false).size() + 1;
+  const Address unreadable = 0x10;
+  std::vector<uint8_t> cells(8);
+  std::memcpy(&cells[0], &s.bstr, 4);
+  std::memcpy(&cells[4], &unreadable, 4);
+  for (const auto& [before, error] : {std::pair{kMaxStringChars - one + 1, kOutOfStringSpace},
+                                      std::pair{kMaxStringChars - one, kInvalidArgument}}) {
+    std::u16string text;
+    StringElement::Memo memo;
+    EXPECT_EQ(ErrorOf([&] {
+                element_.AppendCells(text, before, cells.data(), 2, 4, u";", true, false, memo);
+              }),
+              error);
+    EXPECT_EQ(text.size(), one);
+  }
+}
+
 // Enough elements that the room for them is taken many times over.
 TEST_F(StringElementTest, LongRunsOfCellsReadAsEachElementAlone) {
   std::vector<Placed> placed;
