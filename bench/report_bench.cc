@@ -135,6 +135,7 @@ BENCHMARK_CAPTURE(Values, Double, vbDouble, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(Values, String, vbString, 16)
+    ->Arg(1 << 14)
     ->Arg(kMi)
     ->Arg(4 * kMi)
     ->Arg(16 * kMi)

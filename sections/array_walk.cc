@@ -129,8 +129,42 @@ void ArrayWalk::Run(Address var, uint16_t type, Switches& s, bool halved) {
       return;
     }
     if (SplitElements(static_cast<size_t>(count), element_type, s, halved)) return;
+    if (StringsInRuns(static_cast<size_t>(count), element_type, s, halved)) return;
   }
   WalkInOrder(count, element_type, s, halved);
+}
+
+// An array too short to split writes its strings as a slice is written, not
+// through one element's text at a time, which costs several times as much.
+// The text is checked against a string's length after each run as after
+// each element in order: AppendCells raises before the element that would
+// find the report already too long.
+bool ArrayWalk::StringsInRuns(size_t count, uint16_t element_type, const Switches& s, bool halved) {
+  const auto stride = static_cast<size_t>(desc_.cbElements);
+  if (element_type != vbString || s.Indexed || s.CharASCII || (data_ == nullptr && !windowed_) ||
+      stride < layout_.pointer_size) {
+    return false;
+  }
+  // With a sink, a run fills at most a piece with short strings, and the
+  // text before it goes first when the two would not fit one piece
+  // together: the report's room is handed on and reused, not grown into
+  // fresh memory.
+  const size_t widest = StringElement::kShortWidest + sep_.size();
+  const size_t run = sink_ != nullptr ? std::max<size_t>(1, kFlushAt / widest) : GeneralSlice();
+  const size_t produced_at_start = Produced();
+  std::vector<uint8_t> room;
+  for (size_t done = 0, n = 0; done < count; done += n) {
+    n = std::min(run, count - done);
+    if (sink_ != nullptr && !out_.empty() && out_.size() + n * widest > kFlushAt) Flush();
+    strings_.AppendCells(out_, flushed_, Cells(done, n, room), n, stride, sep_, s.AddrLen, halved,
+                         memo_);
+    Allow(0);
+    if (done == 0 && n < count) {
+      Reserve(static_cast<size_t>(EstimateRest(Produced() - produced_at_start, n, count, false)));
+    }
+    MaybeFlush();
+  }
+  return true;
 }
 
 bool ArrayWalk::AddressesFit(int32_t count) const {

@@ -93,6 +93,10 @@ class ArrayWalk {
   // Whether the address of each of `count` elements, from pvData on, is
   // computed without overflow.
   bool AddressesFit(int32_t count) const;
+  // The elements of a String array on this thread, a run of cells at a
+  // time as a slice of the split walk is written; false, having written
+  // nothing, for labels, characters, or cells narrower than a pointer.
+  bool StringsInRuns(size_t count, uint16_t element_type, const Switches& s, bool halved);
   // Every element on this thread, in the order of the data.
   void WalkInOrder(int32_t count, uint16_t element_type, const Switches& s, bool halved);
   // The `size` bytes at `at`, within the data, read a window at a time.

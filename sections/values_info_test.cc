@@ -392,6 +392,30 @@ TEST_F(SplitWalkTest, TheFastPathWritesEachElementsOwnText) {
   }
 }
 
+// A String array too short to split is written a run of cells at a time on
+// one thread: as element after element, whole or in a sink's pieces.
+TEST_F(SplitWalkTest, ShortStringArraysReadAsElementAfterElement) {
+  const Address strings = RandomArray(vbString, {{1, 40000}}, 12);  // three runs
+  AddressSpace& memory = process_.memory();
+  const Address descriptor = ReadUInt32(memory, ReadUInt32(memory, strings + 8));
+  const std::span<uint8_t> data = SafeArrayDataBytes(memory, descriptor);
+  for (const bool addr_len : {false, true}) {
+    std::u16string expected;
+    for (size_t at = 0; at < data.size(); at += 4) {
+      AppendElementText(expected, process_, vbString, data.data() + at, 4);
+      const uint32_t bstr = ReadUInt32(memory, SafeArrayData(memory, descriptor) + at);
+      if (addr_len) AppendAddressAndLength(expected, bstr, bstr == 0 ? 0 : 8, false);
+      expected += u", ";
+    }
+    expected += u"\r\n";
+    for (const Sink to : {Sink::kNone, Sink::kPieces, Sink::kWhole}) {
+      size_t pieces = 0;
+      EXPECT_SAME_TEXT(Walk(strings, {.AddrLen = addr_len}, {.second_thread = false}, to, &pieces),
+                       expected);
+    }
+  }
+}
+
 // A string that cannot be read fails the walk with its own error, in either
 // slice of a pair; text past a string's length fails first with 14.
 TEST_F(SplitWalkTest, AStringThatFailsFailsTheSameSplitOrNot) {
