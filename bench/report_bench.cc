@@ -1,9 +1,8 @@
 // Benchmarks of the report: the default report of a Long, the values section
 // of large arrays (bytes and elements per second, which must stay flat from
 // 1 Mi to 16 Mi elements: the report is linear; Strings from 16 Ki, an array
-// too short to split), character rendering, index
-// labels of a three-dimensional array, and the descriptor section with 60
-// bounds.
+// too short to split), character rendering, index labels of a
+// three-dimensional array, and the descriptor section with 60 bounds.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
