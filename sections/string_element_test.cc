@@ -227,8 +227,9 @@ TEST_F(StringElementTest, ARunPastAStringsLengthRaises14BeforeReadingOn) {
   std::vector<uint8_t> cells(8);
   std::memcpy(&cells[0], &s.bstr, 4);
   std::memcpy(&cells[4], &unreadable, 4);
-  for (const auto& [before, error] : {std::pair{kMaxStringChars - one + 1, kOutOfStringSpace},
-                                      std::pair{kMaxStringChars - one, kInvalidArgument}}) {
+  const auto most = static_cast<size_t>(kMaxStringChars);
+  for (const auto& [before, error] :
+       {std::pair{most - one + 1, kOutOfStringSpace}, std::pair{most - one, kInvalidArgument}}) {
     std::u16string text;
     StringElement::Memo memo;
     EXPECT_EQ(ErrorOf([&] {
