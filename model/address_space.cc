@@ -160,8 +160,8 @@ const ReadCache::Run* AddressSpace::CachedRunAt(Address address, ReadCache& cach
   const auto run_of = [](const Entry& e) {
     return ReadCache::Run{e.first, e.second.size, e.second.bytes.get()};
   };
+  // RunBytes has looked in the cache already.
   const uint64_t generation = stamp();
-  if (const ReadCache::Run* run = cache.Find(generation, address)) return run;
   const Entry* latest = nullptr;
   if (cache.HasLatest(generation)) std::memcpy(&latest, cache.note.data(), sizeof latest);
   const Entry* found = BlockAfter(latest, address);

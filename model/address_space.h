@@ -104,8 +104,8 @@ class AddressSpace final : public Memory {
   // The same, searched for, after the block that follows `latest` (the
   // block found last, or nullptr) has been tried.
   const Entry* BlockAfter(const Entry* latest, Address address) const;
-  // The run of the block holding `address` from `cache`, or found and
-  // remembered there; nullptr when no block holds it.
+  // The run of the block holding `address`, found and remembered in `cache`
+  // (which the caller has already looked in); nullptr when no block holds it.
   const ReadCache::Run* CachedRunAt(Address address, ReadCache& cache) const;
   static bool Contains(const Entry& block, Address address);
 
